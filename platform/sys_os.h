@@ -1,0 +1,62 @@
+/*
+ * OS layer: detached threads, recursive mutexes, auto-reset signals,
+ * clocks, the last socket error and heap allocation.
+ *
+ * Every other module reaches the operating system through this header
+ * (and sys_log.h / sys_net.h). All functions are callable from C.
+ */
+#ifndef PLATFORM_SYS_OS_H
+#define PLATFORM_SYS_OS_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Opaque handles. A null handle is accepted by every operation (no-op or failure). */
+typedef void *SYS_MUTEX; /* recursive mutex */
+typedef void *SYS_SIG;   /* auto-reset signal */
+
+/* Thread routine: one pointer argument, result ignored. */
+typedef void *(*SYS_THREAD_FUNC)(void *arg);
+
+/* Threads: started detached; returns a non-zero thread id, 0 on failure (logged). */
+uint32_t sys_os_create_thread(SYS_THREAD_FUNC func, void *arg);
+
+/* Recursive mutex. enter: 0 or -1; leave: non-zero on success, 0 for null. */
+SYS_MUTEX sys_os_create_mutex(void);
+int sys_os_mutex_enter(SYS_MUTEX mutex);
+int sys_os_mutex_leave(SYS_MUTEX mutex);
+
+/* Auto-reset signal: one waiter released per set; a set with no waiter stays
+ * pending (several sets count as one). wait/wait_timeout: 0 consumed, -1 otherwise. */
+SYS_SIG sys_os_create_sig(void);
+int sys_os_sig_sign(SYS_SIG sig);
+int sys_os_sig_wait(SYS_SIG sig);
+int sys_os_sig_wait_timeout(SYS_SIG sig, uint32_t ms);
+
+/* Destroys either a SYS_MUTEX or a SYS_SIG; null does nothing. */
+void sys_os_destroy_sig_mutex(void *handle);
+
+/* Clocks: milliseconds since system start (wraps at 2^32), whole seconds since start. */
+uint32_t sys_os_get_ms(void);
+uint32_t sys_os_get_uptime(void);
+
+/* Sleep the calling thread. */
+void sys_os_sleep_ms(uint32_t ms);
+
+/* The calling thread's last socket error, as a number and as "WSAE-%d" (shared buffer). */
+int sys_os_get_socket_error_num(void);
+const char *sys_os_get_socket_error(void);
+
+/* Heap. */
+void *xmalloc(size_t size);
+void xfree(void *ptr);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
