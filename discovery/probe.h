@@ -1,0 +1,85 @@
+/*
+ * WS-Discovery client.
+ *
+ * One UDP socket per local IPv4 address joins 239.255.255.250:3702; a
+ * background thread sends two Probe messages (tds:Device and
+ * dn:NetworkVideoTransmitter) on every socket, receives ProbeMatch, Hello and
+ * Bye, reads each into a DEVICE_BINFO and hands it to one registered
+ * callback. It probes again after a number of quiet seconds.
+ */
+#ifndef DISCOVERY_PROBE_H
+#define DISCOVERY_PROBE_H
+
+#include <stdint.h>
+
+#include "discovery/xaddr.h"
+#include "xml/xml_node.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Device types read from the Types text. */
+#define DEVICE_TYPE_UNKNOWN 0
+#define DEVICE_TYPE_TRANSMITTER 1
+#define DEVICE_TYPE_DISPLAY 2
+#define DEVICE_TYPE_STORAGE 3
+#define DEVICE_TYPE_ANALYTICS 4
+
+/* Kinds of discovery message reported to the callback. */
+#define PROBE_MSG_MATCH 0
+#define PROBE_MSG_HELLO 1
+#define PROBE_MSG_BYE 2
+
+#define DEVICE_BINFO_EPR_LEN 100
+#define DEVICE_BINFO_MAX_SCOPES 100
+
+/* What one discovery message says about one device. */
+typedef struct {
+    int32_t type;                                /* DEVICE_TYPE_* */
+    char endpoint_address[DEVICE_BINFO_EPR_LEN]; /* EndpointReference/Address, <= 99 chars */
+    int32_t metadata_version;                    /* MetadataVersion, 0 when absent */
+    int32_t scope_count;                         /* filled entries of scopes, 0..100 */
+    ONVIF_SCOPE scopes[DEVICE_BINFO_MAX_SCOPES]; /* blank-separated Scopes */
+    ONVIF_XADDR xaddr;                           /* device-service address from XAddrs */
+} DEVICE_BINFO;
+
+/* Called on the discovery thread; binfo is valid only during the call. */
+typedef void (*onvif_probe_cb)(const DEVICE_BINFO *binfo, int kind, void *user_data);
+
+/* Set-up: the callback (null: messages are read but not reported) and the
+ * re-probe interval in idle seconds (below 10 gives 30). Any time. */
+void set_probe_cb(onvif_probe_cb cb, void *user_data);
+void set_probe_interval(int seconds);
+
+/* Life cycle. start_probe: local_ip (dotted IPv4 or null) gets a socket of its
+ * own besides every interface address; 0, or -1 when the thread can't be
+ * created or a discovery thread is already running. send_probe_req: one more
+ * Probe pair on every open socket, from the caller's thread. stop_probe: ends
+ * the thread (within about a second) and closes every socket. */
+int start_probe(const char *local_ip, int interval);
+void send_probe_req(void);
+void stop_probe(void);
+
+/* Number of open discovery sockets (0 once stopped). */
+int onvif_probe_sock_count(void);
+
+/* Message handling, also usable without sockets:
+ * onvif_probe_datagram: one received datagram (len bytes, copied; at most
+ *   10239): parses it and handles it; the number of callbacks made (or due
+ *   when none is set), -1 when it is too long or not XML.
+ * onvif_probe_res: the parsed envelope; the same count.
+ * onvif_probe_parse_binfo: a ProbeMatch or Hello element into binfo (which
+ *   the caller cleared); 1 when it carries a usable XAddrs, else 0. */
+int onvif_probe_datagram(const char *data, int len);
+int onvif_probe_res(XML_NODE *root);
+int onvif_probe_parse_binfo(XML_NODE *elem, DEVICE_BINFO *binfo);
+
+/* Device type of a Types text (DEVICE_TYPE_*). */
+int parse_DeviceType(const char *types);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
