@@ -83,12 +83,18 @@ time_t parse_time(const char *text, bool t_form)
         text++;
 
     int year = 0, mon = 0, day = 0, hour = 0, min = 0, sec = 0;
-    int got =
-        t_form
-            ? sscanf(text, "%04d-%02d-%02dT%02d:%02d:%02d", &year, &mon, &day, &hour, &min, &sec)
-            : sscanf(text, "%04d-%02d-%02d %02d:%02d:%02d", &year, &mon, &day, &hour, &min, &sec);
-    // The date is required; a missing time of day stays 00:00:00.
-    if (got < 3) return (time_t)-1;
+    int used = 0;
+    if (sscanf(text, "%04d-%02d-%02d%n", &year, &mon, &day, &used) < 3 || used <= 0)
+        return (time_t)-1;
+    // The date alone means midnight; anything after it must be the
+    // separator and the time of day (fields missing at its end stay 0).
+    const char *rest = text + used;
+    while (*rest == ' ' || *rest == '\t' || *rest == '\r' || *rest == '\n')
+        rest++;
+    if (*rest != '\0') {
+        if (text[used] != (t_form ? 'T' : ' ')) return (time_t)-1;
+        if (sscanf(text + used + 1, "%02d:%02d:%02d", &hour, &min, &sec) < 1) return (time_t)-1;
+    }
     if (mon < 1 || mon > 12 || day < 1 || day > days_in_month(year, mon) || hour < 0 || hour > 23 ||
         min < 0 || min > 59 || sec < 0 || sec > 60)
         return (time_t)-1;
