@@ -1,0 +1,260 @@
+// Assembling HTTP messages from a TCP byte stream, for the client
+// connection (responses) and the listener connection (requests).
+
+#include "http/http_rx.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "platform/sys_log.h"
+
+namespace
+{
+
+const char *rx_name(const HTTP_RX *rx)
+{
+    return rx->role == HTTP_RX_CLIENT ? "http_cln_rx" : "http_srv_rx";
+}
+
+bool is_text_type(uint32_t ctt)
+{
+    return ctt >= HTTP_CTT_SDP && ctt <= HTTP_CTT_SOAP_XML;
+}
+
+// Back to an empty fixed buffer; the heap buffer is freed.
+void rx_clear(HTTP_RX *rx)
+{
+    free(rx->dyn_rcv_buf);
+    rx->dyn_rcv_buf = nullptr;
+    rx->rbuf = rx->rcv_buf;
+    rx->mlen = HTTP_RX_BUF_SIZE - 1;
+    rx->dlen = 0;
+    rx->hlen = 0;
+    rx->clen = 0;
+    rx->until_close = 0;
+    rx->content_type = HTTP_CTT_NONE;
+    rx->rcv_buf[0] = '\0';
+}
+
+int rx_fail(HTTP_RX *rx)
+{
+    rx_clear(rx);
+    return HTTP_RX_ERROR;
+}
+
+// Takes a record whose buffer holds `need` bytes and a NUL, copies the head
+// into it and parses it. `mismatch_text` names the length in the log line.
+HTTP_MSG *rx_parse_head(HTTP_RX *rx, int need, const char *mismatch_text)
+{
+    const char *name = rx_name(rx);
+    HTTP_MSG *msg = need < HTTP_RX_BUF_SIZE ? http_get_msg_buf() : http_get_msg_large_buf(need + 1);
+    if (!msg) {
+        log_print(LOG_ERROR, "%s, get_msg_buf ret null!!!\r\n", name);
+        return nullptr;
+    }
+    if (msg->msg_buf_size < need + 1) {
+        log_print(LOG_ERROR, "%s, msg buf size[%d] < %d!!!\r\n", name, msg->msg_buf_size, need + 1);
+        http_free_msg(msg);
+        return nullptr;
+    }
+    memcpy(msg->msg_buf, rx->rbuf, (size_t)rx->hlen);
+    msg->msg_buf[rx->hlen] = '\0';
+    if (rx->role == HTTP_RX_CLIENT)
+        log_print(LOG_DEBUG, "RX from %s << %s\r\n", rx->peer, msg->msg_buf);
+    else
+        log_print(LOG_DEBUG, "RX << %s\r\n", msg->msg_buf);
+
+    int r = http_msg_parse_part1(msg->msg_buf, rx->hlen, msg);
+    if (r != rx->hlen) {
+        log_print(LOG_ERROR, "%s, http_msg_parse_part1=%d, %s=%d!!!\r\n", name, r, mismatch_text,
+                  rx->hlen);
+        http_free_msg(msg);
+        return nullptr;
+    }
+    return msg;
+}
+
+// The whole message (hlen + clen bytes) is in rbuf: attach the body, hand the
+// record out and keep any bytes behind it (listener) for the next message.
+int rx_complete(HTTP_RX *rx, HTTP_MSG *msg, HTTP_MSG **out)
+{
+    const char *name = rx_name(rx);
+    int need = rx->hlen + rx->clen;
+    if (!msg) {
+        msg = rx_parse_head(rx, need, "sip_pkt_len");
+        if (!msg) return rx_fail(rx);
+    }
+    if (rx->until_close) msg->content_len = rx->clen;
+
+    if (rx->clen > 0) {
+        char *body = msg->msg_buf + rx->hlen;
+        memcpy(body, rx->rbuf + rx->hlen, (size_t)rx->clen);
+        body[rx->clen] = '\0';
+        if (is_text_type(msg->content_type)) log_print(LOG_DEBUG, "%s\r\n\r\n", body);
+        int r = http_msg_parse_part2(body, rx->clen, msg);
+        if (r != rx->clen) {
+            bool fatal = r < 0 || rx->role == HTTP_RX_CLIENT;
+            log_print(fatal ? LOG_ERROR : LOG_WARN,
+                      "%s, http_msg_parse_part2=%d, sdp_pkt_len=%d!!!\r\n", name, r, rx->clen);
+            if (fatal) {
+                http_free_msg(msg);
+                return rx_fail(rx);
+            }
+        }
+    }
+
+    if (rx->role == HTTP_RX_LISTENER && rx->rbuf == rx->rcv_buf) {
+        int rest = rx->dlen - need;
+        if (rest > 0) memmove(rx->rcv_buf, rx->rcv_buf + need, (size_t)rest);
+        rx->dlen = rest > 0 ? rest : 0;
+        rx->rcv_buf[rx->dlen] = '\0';
+        rx->hlen = 0;
+        rx->clen = 0;
+        rx->until_close = 0;
+        rx->content_type = HTTP_CTT_NONE;
+    } else {
+        rx_clear(rx);
+    }
+    *out = msg;
+    return HTTP_RX_DONE;
+}
+
+// Moves the received bytes into a heap buffer of exactly need + 1 bytes.
+int rx_grow(HTTP_RX *rx, int need)
+{
+    char *p = (char *)malloc((size_t)need + 1);
+    if (!p) {
+        log_print(LOG_ERROR, "%s, memory malloc failed, len[%d]!!!\r\n", rx_name(rx), need + 1);
+        return -1;
+    }
+    memcpy(p, rx->rbuf, (size_t)rx->dlen);
+    p[rx->dlen] = '\0';
+    free(rx->dyn_rcv_buf);
+    rx->dyn_rcv_buf = p;
+    rx->rbuf = p;
+    rx->mlen = need;
+    return 0;
+}
+
+int rx_advance(HTTP_RX *rx, HTTP_MSG **out)
+{
+    const char *name = rx_name(rx);
+    if (rx->dlen < HTTP_RX_MIN_LEN) return HTTP_RX_MORE;
+    if (!http_is_http_msg(rx->rbuf)) {
+        log_print(LOG_ERROR, "%s, not an http message!!!\r\n", name);
+        return rx_fail(rx);
+    }
+
+    HTTP_MSG *msg = nullptr;
+    if (rx->hlen == 0) {
+        rx->hlen = http_pkt_find_end(rx->rbuf);
+        if (rx->hlen == 0) {
+            if (rx->dlen >= rx->mlen) {
+                log_print(LOG_ERROR, "%s, http head longer than %d bytes!!!\r\n", name,
+                          HTTP_RX_BUF_SIZE - 1);
+                return rx_fail(rx);
+            }
+            return HTTP_RX_MORE;
+        }
+        msg = rx_parse_head(rx, rx->hlen, "http_pkt_len");
+        if (!msg) return rx_fail(rx);
+        rx->clen = msg->content_len;
+        rx->content_type = msg->content_type;
+
+        if (rx->role == HTTP_RX_LISTENER && msg->content_type == HTTP_CTT_RTSP_TUNNEL) {
+            *out = msg;
+            return HTTP_RX_TUNNEL;
+        }
+        if (rx->role == HTTP_RX_CLIENT && !http_find_headline(msg, "Content-Length") &&
+            rx->dlen > rx->hlen) {
+            rx->clen = HTTP_LEN_UNTIL_CLOSE;
+            rx->until_close = 1;
+        }
+    }
+
+    int need = rx->hlen + rx->clen;
+    if (need > rx->mlen) {
+        http_free_msg(msg); // parsed again once the message is complete
+        if (rx_grow(rx, need) < 0) return rx_fail(rx);
+        return HTTP_RX_MORE;
+    }
+    if (rx->dlen < need) {
+        http_free_msg(msg);
+        return HTTP_RX_MORE;
+    }
+    return rx_complete(rx, msg, out);
+}
+
+} // namespace
+
+extern "C" {
+
+void http_rx_init(HTTP_RX *rx, int role, const char *peer)
+{
+    if (!rx) return;
+    memset(rx, 0, sizeof(*rx));
+    rx->role = role == HTTP_RX_CLIENT ? HTTP_RX_CLIENT : HTTP_RX_LISTENER;
+    if (peer) {
+        strncpy(rx->peer, peer, sizeof(rx->peer) - 1);
+        rx->peer[sizeof(rx->peer) - 1] = '\0';
+    }
+    rx_clear(rx);
+}
+
+void http_rx_reset(HTTP_RX *rx)
+{
+    if (rx) rx_clear(rx);
+}
+
+char *http_rx_buf(HTTP_RX *rx, int *room)
+{
+    if (room) *room = 0;
+    if (!rx || !rx->rbuf) return nullptr;
+    int n = rx->mlen - rx->dlen;
+    if (n <= 0) return nullptr;
+    if (room) *room = n;
+    return rx->rbuf + rx->dlen;
+}
+
+int http_rx_input(HTTP_RX *rx, int n, HTTP_MSG **msg)
+{
+    if (msg) *msg = nullptr;
+    if (!rx || !msg || !rx->rbuf) return HTTP_RX_ERROR;
+    const char *name = rx_name(rx);
+
+    if (n == 0 && rx->until_close && rx->hlen > 0 && rx->dlen < rx->hlen + rx->clen) {
+        rx->clen = rx->dlen - rx->hlen; // the body ran until the peer closed
+        return rx_complete(rx, nullptr, msg);
+    }
+    if (n < 0 || n == 0) {
+        int level = rx->role == HTTP_RX_CLIENT ? LOG_INFO : LOG_WARN;
+        log_print(level, "%s, recv return = %d, dlen[%d], mlen[%d]\r\n", name, n, rx->dlen,
+                  rx->mlen);
+        return rx_fail(rx);
+    }
+    if (n > rx->mlen - rx->dlen) {
+        log_print(LOG_ERROR, "%s, read %d bytes beyond the buffer, dlen[%d], mlen[%d]!!!\r\n", name,
+                  n, rx->dlen, rx->mlen);
+        return rx_fail(rx);
+    }
+    rx->dlen += n;
+    rx->rbuf[rx->dlen] = '\0';
+    return rx_advance(rx, msg);
+}
+
+int http_rx_next(HTTP_RX *rx, HTTP_MSG **msg)
+{
+    if (msg) *msg = nullptr;
+    if (!rx || !msg || !rx->rbuf) return HTTP_RX_ERROR;
+    return rx_advance(rx, msg);
+}
+
+char *http_rx_extra(HTTP_RX *rx, int *len)
+{
+    if (len) *len = 0;
+    if (!rx || !rx->rbuf || rx->hlen <= 0 || rx->dlen < rx->hlen) return nullptr;
+    if (len) *len = rx->dlen - rx->hlen;
+    return rx->rbuf + rx->hlen;
+}
+
+} // extern "C"

@@ -1,0 +1,657 @@
+// Assembling HTTP messages from a byte stream: both roles, every split of
+// the input, heap buffers, bodies until close, pipelining, limits, pool
+// exhaustion, and real sockets (socketpair and loopback TCP).
+
+#include "http/http_rx.h"
+#include "http_msg_fixture.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace
+{
+
+// What a completed message carried, copied out before the record is freed.
+struct Got {
+    int msg_type = -9;
+    uint32_t code = 0;
+    std::string first_word;
+    std::string line_rest;
+    std::vector<std::pair<std::string, std::string>> headers;
+    int content_len = -1;
+    uint32_t content_type = 0;
+    bool has_body = false;
+    std::string body; // content_len bytes of the body
+    int buf_size = 0;
+
+    bool operator==(const Got &o) const
+    {
+        return msg_type == o.msg_type && code == o.code && first_word == o.first_word &&
+               line_rest == o.line_rest && headers == o.headers && content_len == o.content_len &&
+               content_type == o.content_type && has_body == o.has_body && body == o.body &&
+               buf_size == o.buf_size;
+    }
+};
+
+Got take(HTTP_MSG *m)
+{
+    Got g;
+    g.msg_type = m->msg_type;
+    g.code = m->code;
+    g.first_word = m->first_word;
+    g.line_rest = m->line_rest ? m->line_rest : "";
+    HDRV *h = (HDRV *)pps_lookup_start(&m->headers);
+    for (int i = 0; h && i < 1000; i++) {
+        g.headers.emplace_back(h->header, h->value_string ? h->value_string : "");
+        h = (HDRV *)pps_lookup_next(&m->headers, h);
+    }
+    pps_lookup_end(&m->headers);
+    g.content_len = m->content_len;
+    g.content_type = m->content_type;
+    char *b = http_get_ctt(m);
+    g.has_body = b != nullptr;
+    if (b && m->content_len > 0) g.body.assign(b, (size_t)m->content_len);
+    g.buf_size = m->msg_buf_size;
+    http_free_msg(m);
+    return g;
+}
+
+// Outcome of feeding a whole stream: the messages in order, and how it ended.
+struct RxRun {
+    std::vector<Got> msgs;
+    int last = HTTP_RX_MORE; // last result other than DONE
+    int tunnels = 0;
+};
+
+class HttpRx : public HttpPoolTest
+{
+  protected:
+    void SetUp() override
+    {
+        HttpPoolTest::SetUp();
+        rx_.reset(new HTTP_RX);
+    }
+    void TearDown() override
+    {
+        if (rx_) http_rx_reset(rx_.get());
+        HttpPoolTest::TearDown();
+    }
+
+    // Handles one result, collecting DONE messages and pipelined ones behind them.
+    void collect(RxRun &run, int r, HTTP_MSG *m)
+    {
+        for (int i = 0; r == HTTP_RX_DONE && i < 100; i++) {
+            run.msgs.push_back(take(m));
+            r = http_rx_next(rx_.get(), &m);
+        }
+        if (r == HTTP_RX_TUNNEL) {
+            run.tunnels++;
+            run.msgs.push_back(take(m));
+        }
+        run.last = r;
+    }
+
+    // Feeds `data` in pieces of at most `chunk` bytes (also bounded by the room
+    // the receiver offers); with close_at_end, a final read of 0 follows.
+    RxRun feed(int role, const std::string &data, size_t chunk, bool close_at_end = false)
+    {
+        RxRun run;
+        http_rx_init(rx_.get(), role, "127.0.0.1");
+        size_t pos = 0;
+        for (int guard = 0; pos < data.size() && guard < 10000000; guard++) {
+            int room = 0;
+            char *p = http_rx_buf(rx_.get(), &room);
+            if (!p) {
+                run.last = HTTP_RX_ERROR;
+                return run;
+            }
+            size_t n = std::min({chunk, (size_t)room, data.size() - pos});
+            memcpy(p, data.data() + pos, n);
+            pos += n;
+            HTTP_MSG *m = nullptr;
+            int r = http_rx_input(rx_.get(), (int)n, &m);
+            collect(run, r, m);
+            if (run.last == HTTP_RX_ERROR || run.last == HTTP_RX_TUNNEL) return run;
+        }
+        if (close_at_end) {
+            HTTP_MSG *m = nullptr;
+            int r = http_rx_input(rx_.get(), 0, &m);
+            collect(run, r, m);
+        }
+        return run;
+    }
+
+    std::unique_ptr<HTTP_RX> rx_;
+};
+
+std::string soap_response(const std::string &body)
+{
+    return "HTTP/1.1 200 OK\r\nServer: cam\r\nContent-Type: application/soap+xml; charset=utf-8\r\n"
+           "Content-Length: " +
+           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
+
+std::string notify_request(const std::string &body, const std::string &path = "/subscription1/7")
+{
+    return "POST " + path +
+           " HTTP/1.1\r\nHost: 127.0.0.1:8080\r\nContent-Type: application/soap+xml\r\n"
+           "Content-Length: " +
+           std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+std::string big_body(size_t n)
+{
+    std::string s;
+    for (size_t i = 0; s.size() < n; i++)
+        s += "<tt:Item>" + std::to_string(i) + "</tt:Item>";
+    s.resize(n);
+    return s;
+}
+
+TEST_F(HttpRx, ClientResponseWithBody)
+{
+    std::string body = "<s:Envelope><s:Body/></s:Envelope>";
+    RxRun run = feed(HTTP_RX_CLIENT, soap_response(body), 4096);
+    ASSERT_EQ(run.msgs.size(), 1u);
+    EXPECT_EQ(run.last, HTTP_RX_MORE);
+    const Got &g = run.msgs[0];
+    EXPECT_EQ(g.msg_type, HTTP_MSG_RESPONSE);
+    EXPECT_EQ(g.code, 200u);
+    EXPECT_EQ(g.content_type, (uint32_t)HTTP_CTT_SOAP_XML);
+    EXPECT_EQ(g.content_len, (int)body.size());
+    EXPECT_EQ(g.body, body);
+    EXPECT_EQ(g.buf_size, 2048); // a pool buffer
+    EXPECT_TRUE(log_.has("RX from 127.0.0.1 << HTTP/1.1 200 OK"));
+    EXPECT_TRUE(log_.has("<s:Envelope><s:Body/></s:Envelope>\r\n\r\n"));
+}
+
+TEST_F(HttpRx, EverySplitGivesTheSameMessage)
+{
+    struct Case {
+        int role;
+        std::string data;
+    } cases[] = {
+        {HTTP_RX_CLIENT, soap_response("<a>hello</a>")},
+        {HTTP_RX_LISTENER, notify_request("<n>event</n>")},
+        {HTTP_RX_CLIENT, "HTTP/1.1 204 No Content\r\nContent-Length: 0\r\n\r\n"},
+        {HTTP_RX_LISTENER, "GET /x HTTP/1.1\nHost: h\n\n"},
+        {HTTP_RX_CLIENT, soap_response(big_body(3000))},
+    };
+    for (const Case &c : cases) {
+        RxRun whole = feed(c.role, c.data, c.data.size());
+        ASSERT_EQ(whole.msgs.size(), 1u) << c.data.substr(0, 40);
+        // One byte at a time.
+        RxRun bytes = feed(c.role, c.data, 1);
+        ASSERT_EQ(bytes.msgs.size(), 1u);
+        EXPECT_TRUE(bytes.msgs[0] == whole.msgs[0]);
+        EXPECT_NE(bytes.last, HTTP_RX_ERROR);
+        // Two reads, split at every byte (the large case at a coarser step).
+        size_t step = c.data.size() > 1000 ? 37 : 1;
+        for (size_t k = 1; k < c.data.size(); k += step) {
+            http_rx_init(rx_.get(), c.role, "127.0.0.1");
+            RxRun run;
+            for (const std::string &piece : {c.data.substr(0, k), c.data.substr(k)}) {
+                size_t pos = 0;
+                for (int guard = 0; pos < piece.size() && guard < 100; guard++) {
+                    int room = 0;
+                    char *p = http_rx_buf(rx_.get(), &room);
+                    ASSERT_NE(p, nullptr);
+                    size_t n = std::min((size_t)room, piece.size() - pos);
+                    memcpy(p, piece.data() + pos, n);
+                    pos += n;
+                    HTTP_MSG *m = nullptr;
+                    int r = http_rx_input(rx_.get(), (int)n, &m);
+                    collect(run, r, m);
+                }
+            }
+            ASSERT_EQ(run.msgs.size(), 1u) << "split at " << k;
+            EXPECT_TRUE(run.msgs[0] == whole.msgs[0]) << "split at " << k;
+        }
+    }
+}
+
+TEST_F(HttpRx, LargeBodyGoesToAnExactHeapBuffer)
+{
+    std::string body = big_body(3000);
+    std::string data = soap_response(body);
+    int hlen = (int)(data.size() - body.size());
+    http_rx_init(rx_.get(), HTTP_RX_CLIENT, "cam");
+
+    int room = 0;
+    char *p = http_rx_buf(rx_.get(), &room);
+    ASSERT_EQ(room, HTTP_RX_BUF_SIZE - 1);
+    memcpy(p, data.data(), (size_t)room);
+    HTTP_MSG *m = nullptr;
+    ASSERT_EQ(http_rx_input(rx_.get(), room, &m), HTTP_RX_MORE);
+    ASSERT_NE(rx_->dyn_rcv_buf, nullptr);
+    EXPECT_EQ(rx_->rbuf, rx_->dyn_rcv_buf);
+    EXPECT_EQ(rx_->mlen, hlen + 3000);
+    EXPECT_EQ(rx_->hlen, hlen);
+    EXPECT_EQ(rx_->clen, 3000);
+    EXPECT_EQ(net_buf_idle_num(), kNetBufs); // the head record was dropped
+    EXPECT_EQ(http_idle_msg_buf_num(), (uint32_t)kMsgs);
+
+    // The receiver never offers more than the rest of the message.
+    p = http_rx_buf(rx_.get(), &room);
+    ASSERT_EQ(room, (int)data.size() - (HTTP_RX_BUF_SIZE - 1));
+    memcpy(p, data.data() + HTTP_RX_BUF_SIZE - 1, (size_t)room);
+    ASSERT_EQ(http_rx_input(rx_.get(), room, &m), HTTP_RX_DONE);
+    Got g = take(m);
+    EXPECT_EQ(g.buf_size, hlen + 3000 + 1);
+    EXPECT_EQ(g.body, body);
+    EXPECT_EQ(rx_->dyn_rcv_buf, nullptr); // released after the message
+}
+
+// A SOAP response of exactly `total` bytes (empty when there is none).
+std::string response_of_size(size_t total)
+{
+    size_t shell = soap_response("").size();
+    for (size_t n = total > shell ? total - shell : 0; n > 0; n--) {
+        std::string s = soap_response(std::string(n, 'x'));
+        if (s.size() == total) return s;
+    }
+    return "";
+}
+
+TEST_F(HttpRx, MessageOfExactly2047BytesStaysInTheFixedBuffer)
+{
+    std::string data = response_of_size(2047);
+    ASSERT_EQ(data.size(), 2047u);
+    RxRun run = feed(HTTP_RX_CLIENT, data, 4096);
+    ASSERT_EQ(run.msgs.size(), 1u);
+    EXPECT_EQ(run.msgs[0].buf_size, 2048);
+
+    std::string longer = response_of_size(2048);
+    ASSERT_EQ(longer.size(), 2048u);
+    run = feed(HTTP_RX_CLIENT, longer, 4096);
+    ASSERT_EQ(run.msgs.size(), 1u);
+    EXPECT_EQ(run.msgs[0].buf_size, 2049); // heap block of the exact size
+    EXPECT_EQ(run.msgs[0].body, longer.substr(longer.size() - run.msgs[0].body.size()));
+}
+
+TEST_F(HttpRx, ClientBodyUntilClose)
+{
+    std::string head = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n";
+    std::string body = big_body(2500);
+    RxRun run = feed(HTTP_RX_CLIENT, head + body, 700, true);
+    ASSERT_EQ(run.msgs.size(), 1u);
+    EXPECT_EQ(run.msgs[0].content_len, 2500);
+    EXPECT_EQ(run.msgs[0].body, body);
+    EXPECT_EQ(run.msgs[0].buf_size, (int)(head.size() + 2500 + 1));
+    EXPECT_FALSE(log_.has("http_msg_parse_part2"));
+
+    // A close before any byte of the body arrived has nothing to complete.
+    run = feed(HTTP_RX_CLIENT, "HTTP/1.1 200 OK\r\nServer: x\r\n", 100, true);
+    EXPECT_TRUE(run.msgs.empty());
+    EXPECT_EQ(run.last, HTTP_RX_ERROR);
+    EXPECT_TRUE(log_.has("http_cln_rx, recv return = 0"));
+}
+
+TEST_F(HttpRx, ClientHeadAloneWhenNothingFollows)
+{
+    RxRun run =
+        feed(HTTP_RX_CLIENT,
+             "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"x\"\r\n\r\n", 4096);
+    ASSERT_EQ(run.msgs.size(), 1u);
+    EXPECT_EQ(run.msgs[0].code, 401u);
+    EXPECT_FALSE(run.msgs[0].has_body);
+
+    // An explicit Content-Length of 0 is not a body until close.
+    run = feed(HTTP_RX_CLIENT, "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\nXYZ", 4096);
+    ASSERT_EQ(run.msgs.size(), 1u);
+    EXPECT_FALSE(run.msgs[0].has_body);
+}
+
+TEST_F(HttpRx, ClientUntilCloseStopsAtTheLimit)
+{
+    std::string head = "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\n\r\n";
+    std::string data = head + std::string(HTTP_LEN_UNTIL_CLOSE + 100, 'j');
+    RxRun run = feed(HTTP_RX_CLIENT, data, 65536);
+    ASSERT_EQ(run.msgs.size(), 1u);
+    EXPECT_EQ(run.msgs[0].content_len, HTTP_LEN_UNTIL_CLOSE);
+    EXPECT_EQ(run.msgs[0].buf_size, (int)head.size() + HTTP_LEN_UNTIL_CLOSE + 1);
+}
+
+TEST_F(HttpRx, ListenerNeedsContentLengthForABody)
+{
+    RxRun run = feed(HTTP_RX_LISTENER, "POST /x HTTP/1.1\r\nHost: h\r\n\r\n", 4096);
+    ASSERT_EQ(run.msgs.size(), 1u);
+    EXPECT_FALSE(run.msgs[0].has_body);
+    EXPECT_TRUE(log_.has("RX << POST /x HTTP/1.1"));
+
+    // A close is always a failure on the listener.
+    run = feed(HTTP_RX_LISTENER, "POST /x HTTP/1.1\r\nHost: h\r\n", 4096, true);
+    EXPECT_TRUE(run.msgs.empty());
+    EXPECT_EQ(run.last, HTTP_RX_ERROR);
+    EXPECT_TRUE(log_.has("http_srv_rx, recv return = 0"));
+}
+
+TEST_F(HttpRx, ReadErrors)
+{
+    for (int role : {HTTP_RX_CLIENT, HTTP_RX_LISTENER}) {
+        http_rx_init(rx_.get(), role, "h");
+        HTTP_MSG *m = reinterpret_cast<HTTP_MSG *>(1);
+        EXPECT_EQ(http_rx_input(rx_.get(), -1, &m), HTTP_RX_ERROR);
+        EXPECT_EQ(m, nullptr);
+        // A read count larger than the offered room is refused.
+        http_rx_init(rx_.get(), role, "h");
+        EXPECT_EQ(http_rx_input(rx_.get(), HTTP_RX_BUF_SIZE, &m), HTTP_RX_ERROR);
+    }
+    EXPECT_TRUE(log_.has("http_cln_rx, recv return = -1, dlen[0], mlen[2047]"));
+    EXPECT_TRUE(log_.has("http_srv_rx, recv return = -1, dlen[0], mlen[2047]"));
+}
+
+TEST_F(HttpRx, PipelinedRequestsAreParsedAtOnce)
+{
+    std::string a = notify_request("<a/>", "/subscription1/1");
+    std::string b = notify_request("<bb/>", "/subscription2/2");
+    RxRun run = feed(HTTP_RX_LISTENER, a + b, 4096);
+    ASSERT_EQ(run.msgs.size(), 2u);
+    EXPECT_EQ(run.msgs[0].line_rest, "/subscription1/1 HTTP/1.1");
+    EXPECT_EQ(run.msgs[0].body, "<a/>");
+    EXPECT_EQ(run.msgs[1].line_rest, "/subscription2/2 HTTP/1.1");
+    EXPECT_EQ(run.msgs[1].body, "<bb/>");
+    EXPECT_EQ(rx_->dlen, 0);
+
+    // The second one incomplete: it stays and completes with the next read.
+    std::string c = notify_request("<c/>");
+    run = feed(HTTP_RX_LISTENER, a + c.substr(0, 30), 4096);
+    ASSERT_EQ(run.msgs.size(), 1u);
+    EXPECT_EQ(rx_->dlen, 30);
+    int room = 0;
+    char *p = http_rx_buf(rx_.get(), &room);
+    ASSERT_NE(p, nullptr);
+    ASSERT_GE(room, (int)c.size() - 30);
+    memcpy(p, c.data() + 30, c.size() - 30);
+    HTTP_MSG *m = nullptr;
+    ASSERT_EQ(http_rx_input(rx_.get(), (int)c.size() - 30, &m), HTTP_RX_DONE);
+    EXPECT_EQ(take(m).body, "<c/>");
+
+    // A client serves one message: bytes behind it are dropped.
+    run = feed(HTTP_RX_CLIENT, soap_response("<x/>") + soap_response("<y/>"), 4096);
+    ASSERT_EQ(run.msgs.size(), 1u);
+    EXPECT_EQ(rx_->dlen, 0);
+}
+
+TEST_F(HttpRx, HeadsLongerThan2047BytesFail)
+{
+    // The head end falls exactly on byte 2047: fits.
+    std::string start = "GET /x HTTP/1.1\r\nX-Pad: ";
+    std::string fit = start + std::string(2047 - start.size() - 4, 'p') + "\r\n\r\n";
+    ASSERT_EQ(fit.size(), 2047u);
+    RxRun run = feed(HTTP_RX_LISTENER, fit, 1);
+    ASSERT_EQ(run.msgs.size(), 1u);
+
+    // One byte more: fails once the buffer is full, whatever the read sizes.
+    std::string over = start + std::string(2048 - start.size() - 4, 'p') + "\r\n\r\n";
+    for (int role : {HTTP_RX_CLIENT, HTTP_RX_LISTENER}) {
+        for (size_t chunk : {1u, 100u, 4096u}) {
+            run = feed(role, over, chunk);
+            EXPECT_TRUE(run.msgs.empty());
+            EXPECT_EQ(run.last, HTTP_RX_ERROR);
+            EXPECT_EQ(rx_->dlen, 0); // state reset
+        }
+    }
+    EXPECT_TRUE(log_.has("http_srv_rx, http head longer than 2047 bytes!!!"));
+    EXPECT_TRUE(log_.has("http_cln_rx, http head longer than 2047 bytes!!!"));
+}
+
+TEST_F(HttpRx, BadContentLengthNeverSizesABuffer)
+{
+    const char *bad[] = {"-5", "-2147483648", "huge", "1e9", "67108865", "4294967296"};
+    for (int role : {HTTP_RX_CLIENT, HTTP_RX_LISTENER}) {
+        for (const char *v : bad) {
+            std::string data = std::string("POST / HTTP/1.1\r\nContent-Type: text/plain\r\n") +
+                               "Content-Length: " + v + "\r\n\r\nabc";
+            if (role == HTTP_RX_CLIENT) data.replace(0, 15, "HTTP/1.1 200 OK");
+            RxRun run = feed(role, data, 4096);
+            EXPECT_TRUE(run.msgs.empty()) << v;
+            EXPECT_EQ(run.last, HTTP_RX_ERROR) << v;
+            EXPECT_EQ(rx_->dyn_rcv_buf, nullptr);
+        }
+    }
+    EXPECT_TRUE(log_.has("http_ctt_parse, invalid Content-Length[-5]"));
+    EXPECT_TRUE(log_.has("http_ctt_parse, invalid Content-Length[67108865]"));
+    EXPECT_TRUE(log_.has("http_pkt_len="));
+}
+
+TEST_F(HttpRx, LargestContentLengthIsAcceptedAndBoundsGrowth)
+{
+    // A peer that announces the largest body and stops: one buffer of exactly
+    // head + body + 1 bytes, and never an offer to read beyond it.
+    std::string data =
+        "POST / HTTP/1.1\r\nContent-Type: image/jpeg\r\nContent-Length: 67108864\r\n\r\n";
+    RxRun run = feed(HTTP_RX_LISTENER, data + "abcd", 4096);
+    EXPECT_TRUE(run.msgs.empty());
+    EXPECT_EQ(run.last, HTTP_RX_MORE);
+    EXPECT_EQ(rx_->mlen, (int)data.size() + HTTP_MAX_CONTENT_LEN);
+    int room = 0;
+    ASSERT_NE(http_rx_buf(rx_.get(), &room), nullptr);
+    EXPECT_EQ(room, HTTP_MAX_CONTENT_LEN - 4);
+    http_rx_reset(rx_.get());
+    EXPECT_EQ(rx_->dyn_rcv_buf, nullptr);
+}
+
+TEST_F(HttpRx, ShortTextBody)
+{
+    std::string head =
+        "HTTP/1.1 200 OK\r\nContent-Type: application/soap+xml\r\nContent-Length: 6\r\n\r\n";
+    std::string body = std::string("ab") + '\0' + "cde";
+    RxRun run = feed(HTTP_RX_CLIENT, head + body, 4096);
+    EXPECT_TRUE(run.msgs.empty());
+    EXPECT_EQ(run.last, HTTP_RX_ERROR);
+    EXPECT_TRUE(log_.has("http_msg_parse_part2, text xml strlen[2] != ctx len[6]!!!"));
+    EXPECT_TRUE(log_.has("http_cln_rx, http_msg_parse_part2=2, sdp_pkt_len=6!!!"));
+
+    std::string req = "POST / HTTP/1.1\r\nContent-Type: text/plain\r\nContent-Length: 6\r\n\r\n";
+    run = feed(HTTP_RX_LISTENER, req + body, 4096);
+    ASSERT_EQ(run.msgs.size(), 1u); // the listener goes on
+    EXPECT_EQ(run.msgs[0].body, body);
+    EXPECT_TRUE(log_.has("http_srv_rx, http_msg_parse_part2=2, sdp_pkt_len=6!!!"));
+}
+
+TEST_F(HttpRx, NotHttpAndShortInput)
+{
+    RxRun run = feed(HTTP_RX_LISTENER, "HELLO WORLD THIS IS NOT HTTP\r\n\r\n", 4096);
+    EXPECT_EQ(run.last, HTTP_RX_ERROR);
+    EXPECT_TRUE(log_.has("http_srv_rx, not an http message!!!"));
+    run = feed(HTTP_RX_LISTENER, "GET / HTTP/1.1", 4096); // under 16 bytes: wait
+    EXPECT_EQ(run.last, HTTP_RX_MORE);
+    std::string bad = "HTTP/1.1 OK\r\nA: b\r\n\r\n";
+    run = feed(HTTP_RX_CLIENT, bad, 4096);
+    EXPECT_EQ(run.last, HTTP_RX_ERROR);
+    EXPECT_TRUE(log_.has("http_cln_rx, http_msg_parse_part1=-1, http_pkt_len=" +
+                         std::to_string(bad.size()) + "!!!"));
+}
+
+TEST_F(HttpRx, TunnelRequestIsHandedOverAtItsHead)
+{
+    std::string head = "POST /tunnel HTTP/1.0\r\nContent-Type: "
+                       "application/x-rtsp-tunnelled\r\nContent-Length: 32767\r\n\r\n";
+    RxRun run = feed(HTTP_RX_LISTENER, head + "RAWBYTES", 4096);
+    ASSERT_EQ(run.tunnels, 1);
+    EXPECT_EQ(run.last, HTTP_RX_TUNNEL);
+    EXPECT_EQ(run.msgs[0].content_type, (uint32_t)HTTP_CTT_RTSP_TUNNEL);
+    int len = 0;
+    char *extra = http_rx_extra(rx_.get(), &len);
+    ASSERT_NE(extra, nullptr);
+    EXPECT_EQ(std::string(extra, (size_t)len), "RAWBYTES");
+    http_rx_reset(rx_.get());
+    EXPECT_EQ(http_rx_extra(rx_.get(), &len), nullptr);
+    EXPECT_EQ(len, 0);
+}
+
+TEST_F(HttpRx, PoolExhaustionFailsCleanly)
+{
+    std::string small = notify_request("<a/>");
+    std::string large = notify_request(big_body(3000));
+
+    // No message record.
+    std::vector<HTTP_MSG *> held;
+    for (int i = 0; i < kMsgs; i++)
+        held.push_back(http_get_msg_large_buf(16));
+    for (const std::string *d : {&small, &large}) {
+        RxRun run = feed(HTTP_RX_LISTENER, *d, 4096);
+        EXPECT_EQ(run.last, HTTP_RX_ERROR);
+        EXPECT_EQ(rx_->dyn_rcv_buf, nullptr);
+    }
+    EXPECT_TRUE(log_.has("http_srv_rx, get_msg_buf ret null!!!"));
+    for (HTTP_MSG *m : held)
+        http_free_msg(m);
+
+    // No net_buf for the record of a small message.
+    std::vector<char *> bufs;
+    for (uint32_t i = 0; i < kNetBufs; i++)
+        bufs.push_back(net_buf_get_idle());
+    RxRun run = feed(HTTP_RX_CLIENT, soap_response("<a/>"), 4096);
+    EXPECT_EQ(run.last, HTTP_RX_ERROR);
+    EXPECT_TRUE(log_.has("http_get_msg_buf, net_buf_get_idle failed"));
+    for (char *b : bufs)
+        net_buf_free(b);
+
+    // Too few HDRV units for the header lines, then none for the body.
+    std::vector<HDRV *> units;
+    for (uint32_t i = 0; i + 2 < 8 * kNetBufs; i++)
+        units.push_back(hdrv_buf_get_idle());
+    run = feed(HTTP_RX_LISTENER, small, 4096); // three header lines, two units
+    EXPECT_EQ(run.last, HTTP_RX_ERROR);
+    units.push_back(hdrv_buf_get_idle());
+    units.push_back(hdrv_buf_get_idle());
+    for (int i = 0; i < 3; i++) {
+        hdrv_buf_free(units.back());
+        units.pop_back();
+    }
+    run = feed(HTTP_RX_LISTENER, small, 4096); // three units: headers fit, body doesn't
+    EXPECT_EQ(run.last, HTTP_RX_ERROR);
+    EXPECT_TRUE(log_.has("http_msg_parse_part2, hdrv_buf_get_idle return NULL!!!"));
+    for (HDRV *h : units)
+        hdrv_buf_free(h);
+    units.clear();
+
+    // Everything back: the same input now works.
+    run = feed(HTTP_RX_LISTENER, small + large, 4096);
+    ASSERT_EQ(run.msgs.size(), 2u); // the large one follows through a heap buffer
+    EXPECT_EQ(run.msgs[0].body, "<a/>");
+    EXPECT_EQ(run.msgs[1].body, big_body(3000));
+}
+
+// ---- real sockets ----
+
+// Reads from `fd` into the receiver until a message completes, the receiver
+// fails, or nothing arrives for 2 s; at most 10000 reads.
+int pump(int fd, HTTP_RX *rx, HTTP_MSG **m)
+{
+    *m = nullptr;
+    for (int i = 0; i < 10000; i++) {
+        struct pollfd pfd = {fd, POLLIN, 0};
+        if (poll(&pfd, 1, 2000) <= 0) return -100;
+        int room = 0;
+        char *p = http_rx_buf(rx, &room);
+        if (!p) return HTTP_RX_ERROR;
+        int n = (int)recv(fd, p, (size_t)room, 0);
+        int r = http_rx_input(rx, n, m);
+        if (r != HTTP_RX_MORE) return r;
+    }
+    return -101;
+}
+
+bool send_all(int fd, const std::string &s, size_t chunk)
+{
+    for (size_t pos = 0; pos < s.size();) {
+        size_t n = std::min(chunk, s.size() - pos);
+        ssize_t w = send(fd, s.data() + pos, n, MSG_NOSIGNAL);
+        if (w <= 0) return false;
+        pos += (size_t)w;
+        if (chunk < s.size()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+TEST_F(HttpRx, ClientOverSocketpairWithBodyUntilClose)
+{
+    int sv[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
+    std::string body = big_body(5000);
+    std::string data = "HTTP/1.1 200 OK\r\nContent-Type: application/soap+xml\r\n\r\n" + body;
+    std::thread peer([&] {
+        send_all(sv[1], data, 997);
+        close(sv[1]);
+    });
+    http_rx_init(rx_.get(), HTTP_RX_CLIENT, "peer");
+    HTTP_MSG *m = nullptr;
+    int r = pump(sv[0], rx_.get(), &m);
+    peer.join();
+    close(sv[0]);
+    ASSERT_EQ(r, HTTP_RX_DONE);
+    Got g = take(m);
+    EXPECT_EQ(g.content_len, 5000);
+    EXPECT_EQ(g.body, body);
+}
+
+TEST_F(HttpRx, ListenerOverLoopbackTcp)
+{
+    int ls = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(ls, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    ASSERT_EQ(bind(ls, (sockaddr *)&addr, sizeof(addr)), 0);
+    ASSERT_EQ(listen(ls, 1), 0);
+    socklen_t alen = sizeof(addr);
+    ASSERT_EQ(getsockname(ls, (sockaddr *)&addr, &alen), 0);
+
+    std::string a = notify_request("<a/>", "/subscription1/1");
+    std::string b = notify_request("<b/>", "/subscription1/2");
+    std::string c = notify_request(big_body(5000), "/subscription1/3");
+    std::thread peer([&] {
+        int cs = socket(AF_INET, SOCK_STREAM, 0);
+        if (cs < 0) return;
+        if (connect(cs, (sockaddr *)&addr, sizeof(addr)) == 0) {
+            send_all(cs, a + b, 1 << 20); // two requests in one write
+            send_all(cs, c, 1500);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        close(cs);
+    });
+    struct pollfd pfd = {ls, POLLIN, 0};
+    ASSERT_EQ(poll(&pfd, 1, 5000), 1);
+    int fd = accept(ls, nullptr, nullptr);
+    ASSERT_GE(fd, 0);
+
+    http_rx_init(rx_.get(), HTTP_RX_LISTENER, nullptr);
+    std::vector<Got> got;
+    HTTP_MSG *m = nullptr;
+    int r = HTTP_RX_MORE;
+    for (int i = 0; i < 10 && got.size() < 3; i++) {
+        r = pump(fd, rx_.get(), &m);
+        for (int j = 0; r == HTTP_RX_DONE && j < 10; j++) {
+            got.push_back(take(m));
+            r = http_rx_next(rx_.get(), &m);
+        }
+        if (r != HTTP_RX_MORE) break;
+    }
+    // Then the peer closes: the listener reports a failed read.
+    if (got.size() == 3) r = pump(fd, rx_.get(), &m);
+    peer.join();
+    close(fd);
+    close(ls);
+
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0].body, "<a/>");
+    EXPECT_EQ(got[1].body, "<b/>");
+    EXPECT_EQ(got[2].body, big_body(5000));
+    EXPECT_EQ(got[2].buf_size, (int)c.size() + 1);
+    EXPECT_EQ(r, HTTP_RX_ERROR);
+}
+
+} // namespace
