@@ -95,7 +95,8 @@ void http_msg_ctx_init(HTTP_MSG *msg);           /* lists of a record not from t
 int http_is_http_msg(const char *buf);
 int http_pkt_find_end(const char *buf);
 
-/* Parsing: head (start line + headers), body, whole message, content headers.
+/* Parsing: head (start line + headers, content headers included), body,
+ * whole message (fails when Content-Length runs past `len`), content headers.
  * http_ctt_parse: 1 when type and length are both set, 0 otherwise, -1 for
  * an invalid Content-Length. */
 int http_msg_parse_part1(char *buf, int len, HTTP_MSG *msg);

@@ -119,6 +119,15 @@ int rx_complete(HTTP_RX *rx, HTTP_MSG *msg, HTTP_MSG **out)
     return HTTP_RX_DONE;
 }
 
+// A response without Content-Length has a body that runs until the peer
+// closes, except the bodiless statuses 1xx, 204 and 304. This holds however
+// the bytes were cut into reads: a body that hasn't arrived yet still counts.
+bool body_until_close(const HTTP_MSG *msg)
+{
+    if (msg->msg_type != HTTP_MSG_RESPONSE) return false;
+    return !(msg->code / 100 == 1 || msg->code == 204 || msg->code == 304);
+}
+
 // Moves the received bytes into a heap buffer of exactly need + 1 bytes.
 int rx_grow(HTTP_RX *rx, int need)
 {
@@ -166,7 +175,7 @@ int rx_advance(HTTP_RX *rx, HTTP_MSG **out)
             return HTTP_RX_TUNNEL;
         }
         if (rx->role == HTTP_RX_CLIENT && !http_find_headline(msg, "Content-Length") &&
-            rx->dlen > rx->hlen) {
+            body_until_close(msg)) {
             rx->clen = HTTP_LEN_UNTIL_CLOSE;
             rx->until_close = 1;
         }

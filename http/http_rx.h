@@ -14,11 +14,12 @@
  *     while (r == HTTP_RX_DONE) { deliver msg; r = http_rx_next(rx, &msg); }
  *
  * Two roles differ in their rules:
- *  - client (a response): a read result of 0 while the body runs until the
- *    peer closes completes the message; a response without Content-Length
- *    whose body has begun to arrive is read until the close (at most
- *    HTTP_LEN_UNTIL_CLOSE body bytes); a text body shorter than its
- *    Content-Length fails; one message per connection.
+ *  - client (a response): a response without Content-Length (other than
+ *    1xx, 204 and 304) has a body that runs until the peer closes, at most
+ *    HTTP_LEN_UNTIL_CLOSE bytes: a read result of 0 then completes it, and
+ *    its content_len is set to the length received; otherwise a result of 0
+ *    or less fails. A text body shorter than its Content-Length fails; one
+ *    message per connection.
  *  - listener (a request): a read result of 0 or less fails; no
  *    Content-Length means no body; a short text body is only logged; bytes
  *    behind a message stay for the next one (pipelining); a request of type
@@ -53,7 +54,8 @@ extern "C" {
 #define HTTP_RX_ERROR (-1) /* the connection has failed; the state is reset */
 #define HTTP_RX_MORE 0     /* wait for more bytes */
 #define HTTP_RX_DONE 1     /* *msg is a complete message, owned by the caller */
-#define HTTP_RX_TUNNEL 2   /* listener: *msg is the head of a tunnel request */
+/* listener: *msg is the head of a tunnel request; take http_rx_extra, then http_rx_reset */
+#define HTTP_RX_TUNNEL 2
 
 typedef struct {
     int32_t role;                   /* HTTP_RX_CLIENT / HTTP_RX_LISTENER */

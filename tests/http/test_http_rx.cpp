@@ -79,6 +79,13 @@ class HttpRx : public HttpPoolTest
     {
         HttpPoolTest::SetUp();
         rx_.reset(new HTTP_RX);
+        http_rx_init(rx_.get(), HTTP_RX_CLIENT, nullptr);
+    }
+    // A fresh receiver of the given role (the previous state is released).
+    void restart(int role)
+    {
+        http_rx_reset(rx_.get());
+        http_rx_init(rx_.get(), role, "127.0.0.1");
     }
     void TearDown() override
     {
@@ -105,7 +112,7 @@ class HttpRx : public HttpPoolTest
     RxRun feed(int role, const std::string &data, size_t chunk, bool close_at_end = false)
     {
         RxRun run;
-        http_rx_init(rx_.get(), role, "127.0.0.1");
+        restart(role);
         size_t pos = 0;
         for (int guard = 0; pos < data.size() && guard < 10000000; guard++) {
             int room = 0;
@@ -197,7 +204,7 @@ TEST_F(HttpRx, EverySplitGivesTheSameMessage)
         // Two reads, split at every byte (the large case at a coarser step).
         size_t step = c.data.size() > 1000 ? 37 : 1;
         for (size_t k = 1; k < c.data.size(); k += step) {
-            http_rx_init(rx_.get(), c.role, "127.0.0.1");
+            restart(c.role);
             RxRun run;
             for (const std::string &piece : {c.data.substr(0, k), c.data.substr(k)}) {
                 size_t pos = 0;
@@ -296,14 +303,36 @@ TEST_F(HttpRx, ClientBodyUntilClose)
     EXPECT_TRUE(log_.has("http_cln_rx, recv return = 0"));
 }
 
-TEST_F(HttpRx, ClientHeadAloneWhenNothingFollows)
+TEST_F(HttpRx, ClientResponsesWithoutContentLength)
 {
-    RxRun run =
-        feed(HTTP_RX_CLIENT,
-             "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"x\"\r\n\r\n", 4096);
+    // The body is awaited until the close even when the head came alone.
+    std::string head = "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"x\"\r\n\r\n";
+    RxRun run = feed(HTTP_RX_CLIENT, head, 4096);
+    EXPECT_TRUE(run.msgs.empty());
+    EXPECT_EQ(run.last, HTTP_RX_MORE);
+    run = feed(HTTP_RX_CLIENT, head, 4096, true);
     ASSERT_EQ(run.msgs.size(), 1u);
     EXPECT_EQ(run.msgs[0].code, 401u);
+    EXPECT_EQ(run.msgs[0].content_len, 0);
     EXPECT_FALSE(run.msgs[0].has_body);
+
+    // Split anywhere, the head and a body up to the close give the same message.
+    std::string data = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\nhello body";
+    RxRun whole = feed(HTTP_RX_CLIENT, data, 4096, true);
+    ASSERT_EQ(whole.msgs.size(), 1u);
+    EXPECT_EQ(whole.msgs[0].body, "hello body");
+    for (size_t chunk = 1; chunk < data.size(); chunk++) {
+        run = feed(HTTP_RX_CLIENT, data, chunk, true);
+        ASSERT_EQ(run.msgs.size(), 1u) << chunk;
+        EXPECT_TRUE(run.msgs[0] == whole.msgs[0]) << chunk;
+    }
+
+    // Statuses without a body complete at their head.
+    for (const char *st : {"204 No Content", "304 Not Modified", "100 Continue"}) {
+        run = feed(HTTP_RX_CLIENT, std::string("HTTP/1.1 ") + st + "\r\nServer: s\r\n\r\n", 4096);
+        ASSERT_EQ(run.msgs.size(), 1u) << st;
+        EXPECT_FALSE(run.msgs[0].has_body);
+    }
 
     // An explicit Content-Length of 0 is not a body until close.
     run = feed(HTTP_RX_CLIENT, "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\nXYZ", 4096);
