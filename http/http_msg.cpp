@@ -377,6 +377,7 @@ int http_ctt_parse(HTTP_MSG *msg)
     if (!msg) return 0;
     msg->content_len = 0;
     msg->content_type = HTTP_CTT_NONE;
+    msg->boundary[0] = '\0';
     int bad_length = 0;
 
     HDRV *h = (HDRV *)pps_lookup_start(&msg->headers);
