@@ -41,6 +41,7 @@ const char EXPECT_PROBE_NVT[] =
     R"(<?xml version="1.0" encoding="utf-8"?><Envelope xmlns:dn="http://www.onvif.org/ver10/network/wsdl" xmlns="http://www.w3.org/2003/05/soap-envelope"><Header><wsa:MessageID xmlns:wsa="http://schemas.xmlsoap.org/ws/2004/08/addressing">uuid:%s</wsa:MessageID><wsa:To xmlns:wsa="http://schemas.xmlsoap.org/ws/2004/08/addressing">urn:schemas-xmlsoap-org:ws:2005:04:discovery</wsa:To><wsa:Action xmlns:wsa="http://schemas.xmlsoap.org/ws/2004/08/addressing">http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe</wsa:Action></Header><Body><Probe xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance" xmlns:xsd="http://www.w3.org/2001/XMLSchema" xmlns="http://schemas.xmlsoap.org/ws/2005/04/discovery"><Types>dn:NetworkVideoTransmitter</Types><Scopes /></Probe></Body></Envelope>)";
 
 bool g_ns_ready = false;
+std::string g_skip_reason = "needs root to create a network namespace; skipped";
 
 long ms_since(Clock::time_point t)
 {
@@ -333,15 +334,20 @@ class ProbeNetns : public ::testing::Test
             "ip link set vb up",
             "ip route add 224.0.0.0/4 dev va",
         };
-        for (const char *cmd : cmds)
-            if (system(cmd) != 0) return;
+        for (const char *cmd : cmds) {
+            if (system(cmd) != 0) {
+                g_skip_reason = std::string("could not set up the test network (\"") + cmd +
+                                "\" failed); skipped";
+                return;
+            }
+        }
         g_ns_ready = true;
     }
 
   protected:
     void SetUp() override
     {
-        if (!g_ns_ready) GTEST_SKIP() << "needs root to create a network namespace; skipped";
+        if (!g_ns_ready) GTEST_SKIP() << g_skip_reason;
         ASSERT_TRUE(responder_.start()) << strerror(errno);
         set_probe_cb(on_probe, &reports_);
     }
