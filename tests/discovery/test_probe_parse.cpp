@@ -1,3 +1,4 @@
+#include "tests/support/log_capture.h"
 #include "discovery/probe.h"
 #include "platform/sys_log.h"
 
@@ -69,31 +70,15 @@ class ProbeParse : public ::testing::Test
   protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/probe_log_XXXXXX";
-        int fd = mkstemp(tmpl);
-        ASSERT_GE(fd, 0);
-        close(fd);
-        path_ = tmpl;
-        ASSERT_EQ(0, log_init(path_.c_str()));
+        ASSERT_TRUE(log_.is_open());
         set_probe_cb(capture, &got_);
     }
-    void TearDown() override
-    {
-        set_probe_cb(nullptr, nullptr);
-        log_close();
-        unlink(path_.c_str());
-    }
+    void TearDown() override { set_probe_cb(nullptr, nullptr); }
     int feed(const std::string &msg) { return onvif_probe_datagram(msg.data(), (int)msg.size()); }
-    bool logged(const std::string &needle)
-    {
-        std::ifstream in(path_, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str().find(needle) != std::string::npos;
-    }
+    bool logged(const std::string &needle) const { return log_.contains(needle); }
 
     std::vector<Report> got_;
-    std::string path_;
+    LogCapture log_;
 };
 
 TEST_F(ProbeParse, ProbeMatchesMakeOneCallbackPerEntry)

@@ -1,3 +1,4 @@
+#include "tests/support/log_capture.h"
 #include "discovery/xaddr.h"
 #include "platform/sys_log.h"
 
@@ -23,30 +24,11 @@ namespace
 class XAddr : public ::testing::Test
 {
   protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/xaddr_log_XXXXXX";
-        int fd = mkstemp(tmpl);
-        ASSERT_GE(fd, 0);
-        close(fd);
-        path_ = tmpl;
-        ASSERT_EQ(0, log_init(path_.c_str()));
-    }
-    void TearDown() override
-    {
-        log_close();
-        unlink(path_.c_str());
-    }
-    std::string log_text()
-    {
-        std::ifstream in(path_, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-    bool logged(const std::string &needle) { return log_text().find(needle) != std::string::npos; }
+    void SetUp() override { ASSERT_TRUE(log_.is_open()); }
+    std::string log_text() const { return log_.text(); }
+    bool logged(const std::string &needle) const { return log_.contains(needle); }
 
-    std::string path_;
+    LogCapture log_;
 };
 
 // Output fields with guard bytes around them, so that a write outside the

@@ -7,6 +7,7 @@
 #include "http/http_msg.h"
 #include "platform/sys_buf.h"
 #include "platform/sys_log.h"
+#include "tests/support/log_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -15,41 +16,6 @@
 #include <string>
 #include <unistd.h>
 #include <vector>
-
-// Opens the log on a temporary file at the lowest threshold.
-class HttpLogCapture
-{
-  public:
-    HttpLogCapture()
-    {
-        char tmpl[] = "/tmp/http_msg_log_XXXXXX";
-        int fd = mkstemp(tmpl);
-        if (fd >= 0) close(fd);
-        path_ = tmpl;
-        old_level_ = log_get_level();
-        log_init(path_.c_str());
-        log_set_level(LOG_TRACE);
-    }
-    ~HttpLogCapture()
-    {
-        log_close();
-        log_set_level(old_level_);
-        unlink(path_.c_str());
-    }
-    // Everything logged so far (each line is flushed as it is written).
-    std::string text() const
-    {
-        std::ifstream in(path_);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-    bool has(const std::string &piece) const { return text().find(piece) != std::string::npos; }
-
-  private:
-    std::string path_;
-    int old_level_;
-};
 
 // sys_buf_init(kNetBufs): kNetBufs net_buf buffers and 8 * kNetBufs HDRV units;
 // kMsgs message records.
@@ -87,7 +53,7 @@ class HttpPoolTest : public ::testing::Test
         return v;
     }
 
-    HttpLogCapture log_;
+    LogCapture log_;
     uint32_t net_idle_ = 0;
     uint32_t hdrv_idle_ = 0;
     uint32_t msg_idle_ = 0;

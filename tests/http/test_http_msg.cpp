@@ -176,7 +176,7 @@ TEST_F(HttpMsg, RepeatedHeadersKeptInOrder)
 TEST_F(HttpMsg, HeaderWithoutColonFails)
 {
     EXPECT_EQ(head("GET / HTTP/1.1\r\nHost a\r\n\r\n"), -1);
-    EXPECT_TRUE(log_.has("http_line_parse, format error!!!"));
+    EXPECT_TRUE(log_.contains("http_line_parse, format error!!!"));
     http_free_msg(msg_);
     msg_ = nullptr;
     EXPECT_EQ(head("GET / HTTP/1.1\r\n: novalue\r\n\r\n"), -1);
@@ -189,7 +189,7 @@ TEST_F(HttpMsg, HeadWithoutEmptyLineOrHeadersFails)
     msg_ = nullptr;
     // A line that runs to the end of the given bytes without a terminator.
     EXPECT_EQ(head("GET / HTTP/1.1\r\nHost: a"), -1);
-    EXPECT_TRUE(log_.has("http_line_parse, get sip line error!!!"));
+    EXPECT_TRUE(log_.contains("http_line_parse, get sip line error!!!"));
 }
 
 TEST_F(HttpMsg, NulInsideHeadFailsInsteadOfLooping)
@@ -358,8 +358,8 @@ TEST_F(HttpMsg, InvalidContentLengthFailsTheHead)
         http_free_msg(msg_);
         msg_ = nullptr;
     }
-    EXPECT_TRUE(log_.has("http_ctt_parse, invalid Content-Length[-1]"));
-    EXPECT_TRUE(log_.has("http_ctt_parse, invalid Content-Length[67108865]"));
+    EXPECT_TRUE(log_.contains("http_ctt_parse, invalid Content-Length[-1]"));
+    EXPECT_TRUE(log_.contains("http_ctt_parse, invalid Content-Length[67108865]"));
 }
 
 TEST_F(HttpMsg, OneShotParseAttachesTextBody)
@@ -377,7 +377,7 @@ TEST_F(HttpMsg, OneShotParseAttachesTextBody)
     HDRV *c = http_find_ctt_headline(msg_, "");
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->value_string, http_get_ctt(msg_));
-    EXPECT_FALSE(log_.has("strlen["));
+    EXPECT_FALSE(log_.contains("strlen["));
 }
 
 TEST_F(HttpMsg, OneShotParseOfLfOnlyMessageWithBody)
@@ -400,7 +400,7 @@ TEST_F(HttpMsg, OneShotParseShortTextBodyIsLoggedOnly)
     msg_ = http_get_msg_buf();
     ASSERT_NE(msg_, nullptr);
     EXPECT_EQ(http_msg_parse(buf_.data(), (int)t.size(), msg_), (int)t.size());
-    EXPECT_TRUE(log_.has("http_msg_parse, text xml strlen[2] != ctx len[6]!!!"));
+    EXPECT_TRUE(log_.contains("http_msg_parse, text xml strlen[2] != ctx len[6]!!!"));
 }
 
 TEST_F(HttpMsg, OneShotParseRefusesContentLengthBeyondTheBytes)
@@ -411,7 +411,7 @@ TEST_F(HttpMsg, OneShotParseRefusesContentLengthBeyondTheBytes)
     ASSERT_NE(msg_, nullptr);
     EXPECT_EQ(http_msg_parse(buf_.data(), (int)t.size(), msg_), -1);
     EXPECT_EQ(http_get_ctt(msg_), nullptr);
-    EXPECT_TRUE(log_.has("http_msg_parse, content len[50] beyond the message"));
+    EXPECT_TRUE(log_.contains("http_msg_parse, content len[50] beyond the message"));
 }
 
 TEST_F(HttpMsg, OneShotParseWithoutKnownTypeAttachesNoBody)
@@ -431,7 +431,7 @@ TEST_F(HttpMsg, BodyAttachReportsTextLength)
     ASSERT_EQ(head(t), (int)t.size());
     char body[6] = {'a', 'b', '\0', 'd', 'e', '\0'};
     EXPECT_EQ(http_msg_parse_part2(body, 5, msg_), 2);
-    EXPECT_TRUE(log_.has("http_msg_parse_part2, text xml strlen[2] != ctx len[5]!!!"));
+    EXPECT_TRUE(log_.contains("http_msg_parse_part2, text xml strlen[2] != ctx len[5]!!!"));
     EXPECT_EQ(http_get_ctt(msg_), body);
     http_free_msg(msg_);
 
@@ -452,9 +452,9 @@ TEST_F(HttpMsg, RecordPoolExhaustion)
     }
     EXPECT_EQ(http_idle_msg_buf_num(), 0u);
     EXPECT_EQ(http_get_msg_buf(), nullptr);
-    EXPECT_TRUE(log_.has("http_get_msg_buf, pop null!!!"));
+    EXPECT_TRUE(log_.contains("http_get_msg_buf, pop null!!!"));
     EXPECT_EQ(http_get_msg_large_buf(100), nullptr);
-    EXPECT_TRUE(log_.has("http_get_msg_large_buf, pop null!!!"));
+    EXPECT_TRUE(log_.contains("http_get_msg_large_buf, pop null!!!"));
     EXPECT_EQ(net_buf_idle_num(), kNetBufs - kMsgs / 2);
     for (HTTP_MSG *m : got)
         http_free_msg(m);
@@ -466,7 +466,7 @@ TEST_F(HttpMsg, NetBufExhaustionPutsTheRecordBack)
     for (uint32_t i = 0; i < kNetBufs; i++)
         bufs.push_back(net_buf_get_idle());
     EXPECT_EQ(http_get_msg_buf(), nullptr);
-    EXPECT_TRUE(log_.has("http_get_msg_buf, net_buf_get_idle failed"));
+    EXPECT_TRUE(log_.contains("http_get_msg_buf, net_buf_get_idle failed"));
     EXPECT_EQ(http_idle_msg_buf_num(), (uint32_t)kMsgs);
     // A heap-backed record still works.
     HTTP_MSG *m = http_get_msg_large_buf(64);
@@ -484,7 +484,7 @@ TEST_F(HttpMsg, HdrvExhaustionFailsCleanly)
         t += "H" + std::to_string(i) + ": v\r\n";
     t += "\r\n";
     EXPECT_EQ(head(t), -1);
-    EXPECT_TRUE(log_.has("http_line_parse, hdrv_buf_get_idle return NULL!!!"));
+    EXPECT_TRUE(log_.contains("http_line_parse, hdrv_buf_get_idle return NULL!!!"));
     EXPECT_EQ(hdrv_buf_idle_num(), 0u);
     http_free_msg(msg_);
     msg_ = nullptr;
@@ -498,7 +498,7 @@ TEST_F(HttpMsg, HdrvExhaustionFailsCleanly)
         held.push_back(h);
     char body[] = "x";
     EXPECT_EQ(http_msg_parse_part2(body, 1, msg_), -1);
-    EXPECT_TRUE(log_.has("http_msg_parse_part2, hdrv_buf_get_idle return NULL!!!"));
+    EXPECT_TRUE(log_.contains("http_msg_parse_part2, hdrv_buf_get_idle return NULL!!!"));
     EXPECT_EQ(http_get_ctt(msg_), nullptr);
     for (HDRV *h : held)
         hdrv_buf_free(h);

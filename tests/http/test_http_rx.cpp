@@ -177,8 +177,8 @@ TEST_F(HttpRx, ClientResponseWithBody)
     EXPECT_EQ(g.content_len, (int)body.size());
     EXPECT_EQ(g.body, body);
     EXPECT_EQ(g.buf_size, 2048); // a pool buffer
-    EXPECT_TRUE(log_.has("RX from 127.0.0.1 << HTTP/1.1 200 OK"));
-    EXPECT_TRUE(log_.has("<s:Envelope><s:Body/></s:Envelope>\r\n\r\n"));
+    EXPECT_TRUE(log_.contains("RX from 127.0.0.1 << HTTP/1.1 200 OK"));
+    EXPECT_TRUE(log_.contains("<s:Envelope><s:Body/></s:Envelope>\r\n\r\n"));
 }
 
 TEST_F(HttpRx, EverySplitGivesTheSameMessage)
@@ -294,13 +294,13 @@ TEST_F(HttpRx, ClientBodyUntilClose)
     EXPECT_EQ(run.msgs[0].content_len, 2500);
     EXPECT_EQ(run.msgs[0].body, body);
     EXPECT_EQ(run.msgs[0].buf_size, (int)(head.size() + 2500 + 1));
-    EXPECT_FALSE(log_.has("http_msg_parse_part2"));
+    EXPECT_FALSE(log_.contains("http_msg_parse_part2"));
 
     // A close before any byte of the body arrived has nothing to complete.
     run = feed(HTTP_RX_CLIENT, "HTTP/1.1 200 OK\r\nServer: x\r\n", 100, true);
     EXPECT_TRUE(run.msgs.empty());
     EXPECT_EQ(run.last, HTTP_RX_ERROR);
-    EXPECT_TRUE(log_.has("http_cln_rx, recv return = 0"));
+    EXPECT_TRUE(log_.contains("http_cln_rx, recv return = 0"));
 }
 
 TEST_F(HttpRx, ClientResponsesWithoutContentLength)
@@ -355,13 +355,13 @@ TEST_F(HttpRx, ListenerNeedsContentLengthForABody)
     RxRun run = feed(HTTP_RX_LISTENER, "POST /x HTTP/1.1\r\nHost: h\r\n\r\n", 4096);
     ASSERT_EQ(run.msgs.size(), 1u);
     EXPECT_FALSE(run.msgs[0].has_body);
-    EXPECT_TRUE(log_.has("RX << POST /x HTTP/1.1"));
+    EXPECT_TRUE(log_.contains("RX << POST /x HTTP/1.1"));
 
     // A close is always a failure on the listener.
     run = feed(HTTP_RX_LISTENER, "POST /x HTTP/1.1\r\nHost: h\r\n", 4096, true);
     EXPECT_TRUE(run.msgs.empty());
     EXPECT_EQ(run.last, HTTP_RX_ERROR);
-    EXPECT_TRUE(log_.has("http_srv_rx, recv return = 0"));
+    EXPECT_TRUE(log_.contains("http_srv_rx, recv return = 0"));
 }
 
 TEST_F(HttpRx, ReadErrors)
@@ -375,8 +375,8 @@ TEST_F(HttpRx, ReadErrors)
         http_rx_init(rx_.get(), role, "h");
         EXPECT_EQ(http_rx_input(rx_.get(), HTTP_RX_BUF_SIZE, &m), HTTP_RX_ERROR);
     }
-    EXPECT_TRUE(log_.has("http_cln_rx, recv return = -1, dlen[0], mlen[2047]"));
-    EXPECT_TRUE(log_.has("http_srv_rx, recv return = -1, dlen[0], mlen[2047]"));
+    EXPECT_TRUE(log_.contains("http_cln_rx, recv return = -1, dlen[0], mlen[2047]"));
+    EXPECT_TRUE(log_.contains("http_srv_rx, recv return = -1, dlen[0], mlen[2047]"));
 }
 
 TEST_F(HttpRx, PipelinedRequestsAreParsedAtOnce)
@@ -430,8 +430,8 @@ TEST_F(HttpRx, HeadsLongerThan2047BytesFail)
             EXPECT_EQ(rx_->dlen, 0); // state reset
         }
     }
-    EXPECT_TRUE(log_.has("http_srv_rx, http head longer than 2047 bytes!!!"));
-    EXPECT_TRUE(log_.has("http_cln_rx, http head longer than 2047 bytes!!!"));
+    EXPECT_TRUE(log_.contains("http_srv_rx, http head longer than 2047 bytes!!!"));
+    EXPECT_TRUE(log_.contains("http_cln_rx, http head longer than 2047 bytes!!!"));
 }
 
 TEST_F(HttpRx, BadContentLengthNeverSizesABuffer)
@@ -448,9 +448,9 @@ TEST_F(HttpRx, BadContentLengthNeverSizesABuffer)
             EXPECT_EQ(rx_->dyn_rcv_buf, nullptr);
         }
     }
-    EXPECT_TRUE(log_.has("http_ctt_parse, invalid Content-Length[-5]"));
-    EXPECT_TRUE(log_.has("http_ctt_parse, invalid Content-Length[67108865]"));
-    EXPECT_TRUE(log_.has("http_pkt_len="));
+    EXPECT_TRUE(log_.contains("http_ctt_parse, invalid Content-Length[-5]"));
+    EXPECT_TRUE(log_.contains("http_ctt_parse, invalid Content-Length[67108865]"));
+    EXPECT_TRUE(log_.contains("http_pkt_len="));
 }
 
 TEST_F(HttpRx, LargestContentLengthIsAcceptedAndBoundsGrowth)
@@ -478,28 +478,28 @@ TEST_F(HttpRx, ShortTextBody)
     RxRun run = feed(HTTP_RX_CLIENT, head + body, 4096);
     EXPECT_TRUE(run.msgs.empty());
     EXPECT_EQ(run.last, HTTP_RX_ERROR);
-    EXPECT_TRUE(log_.has("http_msg_parse_part2, text xml strlen[2] != ctx len[6]!!!"));
-    EXPECT_TRUE(log_.has("http_cln_rx, http_msg_parse_part2=2, sdp_pkt_len=6!!!"));
+    EXPECT_TRUE(log_.contains("http_msg_parse_part2, text xml strlen[2] != ctx len[6]!!!"));
+    EXPECT_TRUE(log_.contains("http_cln_rx, http_msg_parse_part2=2, sdp_pkt_len=6!!!"));
 
     std::string req = "POST / HTTP/1.1\r\nContent-Type: text/plain\r\nContent-Length: 6\r\n\r\n";
     run = feed(HTTP_RX_LISTENER, req + body, 4096);
     ASSERT_EQ(run.msgs.size(), 1u); // the listener goes on
     EXPECT_EQ(run.msgs[0].body, body);
-    EXPECT_TRUE(log_.has("http_srv_rx, http_msg_parse_part2=2, sdp_pkt_len=6!!!"));
+    EXPECT_TRUE(log_.contains("http_srv_rx, http_msg_parse_part2=2, sdp_pkt_len=6!!!"));
 }
 
 TEST_F(HttpRx, NotHttpAndShortInput)
 {
     RxRun run = feed(HTTP_RX_LISTENER, "HELLO WORLD THIS IS NOT HTTP\r\n\r\n", 4096);
     EXPECT_EQ(run.last, HTTP_RX_ERROR);
-    EXPECT_TRUE(log_.has("http_srv_rx, not an http message!!!"));
+    EXPECT_TRUE(log_.contains("http_srv_rx, not an http message!!!"));
     run = feed(HTTP_RX_LISTENER, "GET / HTTP/1.1", 4096); // under 16 bytes: wait
     EXPECT_EQ(run.last, HTTP_RX_MORE);
     std::string bad = "HTTP/1.1 OK\r\nA: b\r\n\r\n";
     run = feed(HTTP_RX_CLIENT, bad, 4096);
     EXPECT_EQ(run.last, HTTP_RX_ERROR);
-    EXPECT_TRUE(log_.has("http_cln_rx, http_msg_parse_part1=-1, http_pkt_len=" +
-                         std::to_string(bad.size()) + "!!!"));
+    EXPECT_TRUE(log_.contains("http_cln_rx, http_msg_parse_part1=-1, http_pkt_len=" +
+                              std::to_string(bad.size()) + "!!!"));
 }
 
 TEST_F(HttpRx, TunnelRequestIsHandedOverAtItsHead)
@@ -533,7 +533,7 @@ TEST_F(HttpRx, PoolExhaustionFailsCleanly)
         EXPECT_EQ(run.last, HTTP_RX_ERROR);
         EXPECT_EQ(rx_->dyn_rcv_buf, nullptr);
     }
-    EXPECT_TRUE(log_.has("http_srv_rx, get_msg_buf ret null!!!"));
+    EXPECT_TRUE(log_.contains("http_srv_rx, get_msg_buf ret null!!!"));
     for (HTTP_MSG *m : held)
         http_free_msg(m);
 
@@ -543,7 +543,7 @@ TEST_F(HttpRx, PoolExhaustionFailsCleanly)
         bufs.push_back(net_buf_get_idle());
     RxRun run = feed(HTTP_RX_CLIENT, soap_response("<a/>"), 4096);
     EXPECT_EQ(run.last, HTTP_RX_ERROR);
-    EXPECT_TRUE(log_.has("http_get_msg_buf, net_buf_get_idle failed"));
+    EXPECT_TRUE(log_.contains("http_get_msg_buf, net_buf_get_idle failed"));
     for (char *b : bufs)
         net_buf_free(b);
 
@@ -561,7 +561,7 @@ TEST_F(HttpRx, PoolExhaustionFailsCleanly)
     }
     run = feed(HTTP_RX_LISTENER, small, 4096); // three units: headers fit, body doesn't
     EXPECT_EQ(run.last, HTTP_RX_ERROR);
-    EXPECT_TRUE(log_.has("http_msg_parse_part2, hdrv_buf_get_idle return NULL!!!"));
+    EXPECT_TRUE(log_.contains("http_msg_parse_part2, hdrv_buf_get_idle return NULL!!!"));
     for (HDRV *h : units)
         hdrv_buf_free(h);
     units.clear();

@@ -4,6 +4,8 @@
 #include "platform/pps.h"
 #include "platform/sys_log.h"
 
+#include "tests/support/log_capture.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -21,41 +23,6 @@
 
 namespace
 {
-
-// Opens the log on a temporary file at the lowest threshold; text() closes it
-// and returns what was written.
-class LogCapture
-{
-  public:
-    LogCapture()
-    {
-        char tmpl[] = "/tmp/pps_log_XXXXXX";
-        int fd = mkstemp(tmpl);
-        if (fd >= 0) close(fd);
-        path_ = tmpl;
-        old_level_ = log_get_level();
-        log_init(path_.c_str());
-        log_set_level(LOG_TRACE);
-    }
-    ~LogCapture()
-    {
-        log_close();
-        log_set_level(old_level_);
-        unlink(path_.c_str());
-    }
-    std::string text()
-    {
-        log_close();
-        std::ifstream in(path_);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-
-  private:
-    std::string path_;
-    int old_level_;
-};
 
 struct Item {
     char *ptr;

@@ -139,9 +139,9 @@ TEST(Hxml, EndTagsMatchIgnoringCase)
 TEST(Hxml, MismatchedEndTagFailsAndIsLogged)
 {
     xml_test::LogCapture log;
-    ASSERT_TRUE(log.ok());
+    ASSERT_TRUE(log.is_open());
     EXPECT_EQ(tokenize("<a></b>").rc, -1);
-    EXPECT_NE(log.contents().find("hxml_parse_element_end, cur name[b] != stack name[a]!!!\r\n"),
+    EXPECT_NE(log.text().find("hxml_parse_element_end, cur name[b] != stack name[a]!!!\r\n"),
               std::string::npos);
     // The prefix is part of the name.
     EXPECT_EQ(tokenize("<s:a></t:a>").rc, -1);

@@ -4,6 +4,7 @@
 #ifndef TESTS_XML_XML_TEST_UTIL_HPP
 #define TESTS_XML_XML_TEST_UTIL_HPP
 
+#include "tests/support/log_capture.h"
 #include "platform/sys_log.h"
 
 #include <cstdio>
@@ -52,43 +53,7 @@ struct HeapText {
     char *data() { return buf.get(); }
 };
 
-// Opens the process log on a temporary file for the lifetime of the object;
-// contents() closes it and returns what was logged.
-class LogCapture
-{
-  public:
-    LogCapture()
-    {
-        char tmpl[] = "/tmp/xml_test_log_XXXXXX";
-        int fd = mkstemp(tmpl);
-        if (fd >= 0) {
-            close(fd);
-            path_ = tmpl;
-            open_ = log_init(path_.c_str()) == 0;
-        }
-    }
-    ~LogCapture()
-    {
-        if (open_) log_close();
-        if (!path_.empty()) unlink(path_.c_str());
-    }
-    bool ok() const { return open_; }
-    std::string contents()
-    {
-        if (open_) {
-            log_close();
-            open_ = false;
-        }
-        std::ifstream in(path_, std::ios::binary);
-        std::ostringstream out;
-        out << in.rdbuf();
-        return out.str();
-    }
-
-  private:
-    std::string path_;
-    bool open_ = false;
-};
+using LogCapture = ::LogCapture;
 
 } // namespace xml_test
 
