@@ -34,9 +34,11 @@ const int PROBE_WAIT_MS = 1000;
 const int MIN_INTERVAL = 10;
 const int DEFAULT_INTERVAL = 30;
 
-const char PROBE_DEVICE[] =
-    "<?xml version=\"1.0\" encoding=\"utf-8\"?><Envelope "
-    "xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\" "
+// The two Probe messages differ only in the namespace declared on the
+// envelope and in the Types asked for: "%s" = "xmlns:tds=..." or "xmlns:dn=...",
+// then the message id, then the type.
+const char PROBE_TEMPLATE[] =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?><Envelope %s "
     "xmlns=\"http://www.w3.org/2003/05/soap-envelope\"><Header><wsa:MessageID "
     "xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">uuid:%s</"
     "wsa:MessageID><wsa:To "
@@ -46,23 +48,10 @@ const char PROBE_DEVICE[] =
     "schemas.xmlsoap.org/ws/2005/04/discovery/Probe</wsa:Action></Header><Body><Probe "
     "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
     "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
-    "xmlns=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\"><Types>tds:Device</"
+    "xmlns=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\"><Types>%s</"
     "Types><Scopes /></Probe></Body></Envelope>";
-
-const char PROBE_NVT[] =
-    "<?xml version=\"1.0\" encoding=\"utf-8\"?><Envelope "
-    "xmlns:dn=\"http://www.onvif.org/ver10/network/wsdl\" "
-    "xmlns=\"http://www.w3.org/2003/05/soap-envelope\"><Header><wsa:MessageID "
-    "xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">uuid:%s</"
-    "wsa:MessageID><wsa:To "
-    "xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/"
-    "addressing\">urn:schemas-xmlsoap-org:ws:2005:04:discovery</wsa:To><wsa:Action "
-    "xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">http://"
-    "schemas.xmlsoap.org/ws/2005/04/discovery/Probe</wsa:Action></Header><Body><Probe "
-    "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-    "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
-    "xmlns=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\"><Types>dn:"
-    "NetworkVideoTransmitter</Types><Scopes /></Probe></Body></Envelope>";
+const char PROBE_NS_DEVICE[] = "xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\"";
+const char PROBE_NS_NVT[] = "xmlns:dn=\"http://www.onvif.org/ver10/network/wsdl\"";
 
 // Socket slots; -1 is an empty slot (0 is a valid descriptor here).
 std::atomic<int> g_sockets[PROBE_SOCK_MAX] = {-1, -1, -1, -1, -1, -1, -1, -1};
@@ -244,13 +233,15 @@ int onvif_probe_req_tx(int fd)
 
     char uuid[64];
     memset(buf, 0, PROBE_BUF_LEN);
-    int slen = snprintf(buf, PROBE_BUF_LEN, PROBE_DEVICE, onvif_uuid_create(uuid, sizeof(uuid)));
+    int slen = snprintf(buf, PROBE_BUF_LEN, PROBE_TEMPLATE, PROBE_NS_DEVICE,
+                        onvif_uuid_create(uuid, sizeof(uuid)), "tds:Device");
     if (slen > 0 && slen < PROBE_BUF_LEN) send_text(fd, buf, slen);
 
     sys_os_sleep_ms(1);
 
     memset(buf, 0, PROBE_BUF_LEN);
-    slen = snprintf(buf, PROBE_BUF_LEN, PROBE_NVT, onvif_uuid_create(uuid, sizeof(uuid)));
+    slen = snprintf(buf, PROBE_BUF_LEN, PROBE_TEMPLATE, PROBE_NS_NVT,
+                    onvif_uuid_create(uuid, sizeof(uuid)), "dn:NetworkVideoTransmitter");
     if (slen > 0 && slen < PROBE_BUF_LEN) send_text(fd, buf, slen);
 
     xfree(buf);
