@@ -139,6 +139,16 @@ int soap_w_text(SOAP_WRITER *w, const char *name, const char *text)
     return 0;
 }
 
+int soap_w_field(SOAP_WRITER *w, const char *name, const char *field, int field_size)
+{
+    if (!w || w->overflow) return -1;
+    size_t n = (field && field_size > 0) ? strnlen(field, (size_t)field_size) : 0;
+    int old_len = w->len;
+    if (soap_w_open(w, name) != 0 || w_escaped_n(w, field, n) != 0 || soap_w_close(w, name) != 0)
+        return w_fail(w, old_len);
+    return 0;
+}
+
 int soap_w_int(SOAP_WRITER *w, const char *name, int value)
 {
     return soap_w_printf(w, "<%s>%d</%s>", name, value, name);

@@ -67,6 +67,10 @@ int soap_w_enum(SOAP_WRITER *w, const char *name, SOAP_ENUM_TO_TEXT conv, int va
 int soap_w_duration(SOAP_WRITER *w, const char *name, int seconds);
 int soap_w_float(SOAP_WRITER *w, const char *name, int precision, double value);
 
+/* Element from a fixed char[field_size] record field (escaped; read up to
+ * its first NUL or its end, so a full field is never overrun). */
+int soap_w_field(SOAP_WRITER *w, const char *name, const char *field, int field_size);
+
 /* Optional elements: written only when (flags & bit) is non-zero; 0 when
  * skipped. */
 int soap_w_opt_text(SOAP_WRITER *w, uint32_t flags, uint32_t bit, const char *name,

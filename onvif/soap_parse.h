@@ -1,0 +1,57 @@
+/*
+ * SOAP response parsing: the dispatcher that finds an operation's response
+ * element in the reply Body and hands it to the operation's parser, the
+ * fault reader, and the parsers of the device-service replies.
+ *
+ * Element lookups ignore namespace prefixes and case. Texts are copied into
+ * their fields with entities decoded and cut to the field; a missing
+ * optional element leaves its field as it was.
+ */
+#ifndef ONVIF_SOAP_PARSE_H
+#define ONVIF_SOAP_PARSE_H
+
+#include <stdint.h>
+
+#include "onvif/onvif_device.h"
+#include "onvif/onvif_list.h"
+#include "onvif/soap_util.h" /* parse_Bool and the field readers */
+#include "onvif/tds_types.h"
+#include "xml/xml_node.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Dispatcher: p_body is the s:Body element. 1 on success, 0 when the type is
+ * outside 1..387, the response element is missing, the parser failed, or
+ * the type has output but no parser yet. p_res may be null (then only the
+ * response element is looked for). onvif_has_parser: 1 when the type's
+ * reply is read (or needs no reading), else 0. */
+int onvif_parse_response(XML_NODE *p_body, int type, ONVIF_DEVICE *p_dev, void *p_res);
+int onvif_has_parser(int type);
+
+/* Fault of a refused request: 0 when the Body has no Fault, else 1 with
+ * code, subcode and reason filled where present (p_fault cleared by the
+ * caller). */
+int onvif_parse_fault(XML_NODE *p_body, ONVIF_FAULT *p_fault);
+
+/* Time{Hour,Minute,Second} and Date{Year,Month,Day} children of p_node: 1
+ * when both are present and the values are a plausible date and time, else
+ * 0. Missing numbers keep their previous values. */
+int onvif_parse_datetime(XML_NODE *p_node, ONVIF_DATETIME *p_dt);
+
+/* Device-service replies; p_node is the response element. */
+int parse_GetDeviceInformation_rly(XML_NODE *p_node, ONVIF_DEVICE_INFORMATION *p_res);
+int parse_GetSystemDateAndTime_rly(XML_NODE *p_node, ONVIF_SYSTEM_DATETIME *p_res);
+int parse_GetNetworkInterfaces_rly(XML_NODE *p_node, NetworkInterfaceList **p_res);
+int parse_SetNetworkInterfaces_rly(XML_NODE *p_node, ONVIF_SET_NETWORK_INTERFACES_RES *p_res);
+int parse_GetDNS_rly(XML_NODE *p_node, ONVIF_DNS *p_res);
+int parse_GetNetworkDefaultGateway_rly(XML_NODE *p_node, ONVIF_NETWORK_GATEWAY *p_res);
+int parse_GetScopes_rly(XML_NODE *p_node, ScopeList **p_res);
+int parse_GetHostname_rly(XML_NODE *p_node, ONVIF_HOSTNAME *p_res);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
