@@ -1,0 +1,713 @@
+// The HTTP client transport against scripted servers on loopback: request
+// heads, Digest and Basic answers to 401, TLS, time-outs and the overall
+// limit, bodies until close, the fall-back address, uploads and downloads,
+// and hostile replies.
+
+#include "http/http_cln.h"
+#include "http_msg_fixture.h"
+#include "platform/encoding.h"
+#include "platform/md5.h"
+#include "tests/support/http_test_server.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <memory>
+#include <regex>
+#include <string>
+#include <vector>
+
+using testsrv::Conn;
+using testsrv::Server;
+
+namespace
+{
+
+std::string md5_hex(const std::string &s)
+{
+    uint8_t d[16];
+    MD5String(s.data(), (int)s.size(), d);
+    char hex[33];
+    BinToHexStr(d, hex);
+    return hex;
+}
+
+std::string b64(const std::string &s)
+{
+    char out[512];
+    EXPECT_EQ(base64_encode((const uint8_t *)s.data(), (int)s.size(), out, sizeof(out)), 1);
+    return out;
+}
+
+// The value of a header line of a request text ("" when absent).
+std::string header_of(const std::string &req, const std::string &name)
+{
+    std::string key = "\r\n" + name + ": ";
+    size_t p = req.find(key);
+    if (p == std::string::npos) return "";
+    p += key.size();
+    return req.substr(p, req.find("\r\n", p) - p);
+}
+
+std::string param_of(const std::string &line, const std::string &name)
+{
+    std::smatch m;
+    std::regex quoted("[ ,]" + name + "=\"([^\"]*)\"");
+    if (std::regex_search(line, m, quoted)) return m[1];
+    std::regex plain("[ ,]" + name + "=([^, \"]*)");
+    if (std::regex_search(line, m, plain)) return m[1];
+    return "";
+}
+
+std::string body_of(const std::string &req)
+{
+    size_t p = req.find("\r\n\r\n");
+    return p == std::string::npos ? "" : req.substr(p + 4);
+}
+
+std::string ok_reply(const std::string &body)
+{
+    return "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+const std::string k401Digest = "HTTP/1.1 401 Unauthorized\r\n"
+                               "WWW-Authenticate: Basic realm=\"x\"\r\n"
+                               "WWW-Authenticate: Digest realm=\"r\", nonce=\"n\", "
+                               "qop=\"auth,auth-int\", opaque=\"op\"\r\n"
+                               "Content-Length: 0\r\n\r\n";
+
+std::string pattern(size_t n)
+{
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; i++)
+        s[i] = (char)((i * 131 + 7) & 0xFF);
+    return s;
+}
+
+class HttpCln : public HttpPoolTest
+{
+  protected:
+    void SetUp() override
+    {
+        HttpPoolTest::SetUp();
+        memset(&conn_, 0, sizeof(conn_));
+        dev_ = std::make_unique<ONVIF_DEVICE>();
+        memset(dev_.get(), 0, sizeof(ONVIF_DEVICE));
+    }
+    void TearDown() override
+    {
+        http_cln_free(&conn_);
+        HttpPoolTest::TearDown();
+    }
+
+    void target(int port, const char *url = "/snap.jpg", const char *host = "127.0.0.1")
+    {
+        snprintf(conn_.host, sizeof(conn_.host), "%s", host);
+        snprintf(conn_.url, sizeof(conn_.url), "%s", url);
+        conn_.port = port;
+    }
+
+    // Download into a string; -1 when the call failed.
+    int download(std::string *out, int timeout = 3000)
+    {
+        uint8_t *buf = nullptr;
+        int len = -5;
+        int r = http_onvif_download(&conn_, timeout, &buf, &len, dev_.get());
+        if (r == 1) {
+            EXPECT_NE(buf, nullptr);
+            if (buf) out->assign((const char *)buf, (size_t)len);
+        } else {
+            EXPECT_EQ(buf, nullptr);
+            EXPECT_EQ(len, 0);
+        }
+        free(buf);
+        return r;
+    }
+
+    std::string temp_file(const std::string &content)
+    {
+        char tmpl[] = "/tmp/http_cln_upload_XXXXXX";
+        int fd = mkstemp(tmpl);
+        EXPECT_GE(fd, 0);
+        size_t pos = 0;
+        for (int i = 0; i < 10000 && pos < content.size(); i++) {
+            ssize_t w = write(fd, content.data() + pos, content.size() - pos);
+            if (w <= 0) break;
+            pos += (size_t)w;
+        }
+        close(fd);
+        files_.push_back(tmpl);
+        return tmpl;
+    }
+    ~HttpCln() override
+    {
+        for (auto &f : files_)
+            unlink(f.c_str());
+    }
+
+    HTTP_CLIENT_CONN conn_;
+    std::unique_ptr<ONVIF_DEVICE> dev_;
+    std::vector<std::string> files_;
+};
+
+// ---- request heads and plain exchanges ----
+
+TEST_F(HttpCln, DownloadSendsTheExactHeadAndReturnsTheBody)
+{
+    std::string body = pattern(100000); // larger than the fixed receive buffer
+    Server srv([&](Conn &c, int) {
+        c.read_request();
+        c.send(ok_reply(body));
+    });
+    ASSERT_TRUE(srv.ok());
+    target(srv.port());
+    std::string got;
+    ASSERT_EQ(download(&got), 1);
+    EXPECT_EQ(got, body);
+    srv.stop();
+    ASSERT_EQ(srv.requests().size(), 1u);
+    EXPECT_EQ(srv.requests()[0],
+              "GET /snap.jpg HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(srv.port()) +
+                  "\r\nUser-Agent: Brisklane onvif client V10.0\r\n"
+                  "Connection: close\r\n\r\n");
+    EXPECT_EQ(conn_.sock, 0);
+}
+
+TEST_F(HttpCln, DownloadNeedsBothOutPointersAndA200WithABody)
+{
+    uint8_t *buf = nullptr;
+    int len = 0;
+    EXPECT_EQ(http_onvif_download(&conn_, 1000, nullptr, &len, nullptr), 0);
+    EXPECT_EQ(http_onvif_download(&conn_, 1000, &buf, nullptr, nullptr), 0);
+
+    Server srv([&](Conn &c, int i) {
+        c.read_request();
+        if (i == 0) c.send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+        if (i == 1) c.send("HTTP/1.1 404 Not Found\r\nContent-Length: 3\r\n\r\nno!");
+        if (i == 2) c.send("HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n");
+    });
+    target(srv.port());
+    std::string got;
+    EXPECT_EQ(download(&got), 0);
+    EXPECT_EQ(download(&got), 0);
+    EXPECT_EQ(download(&got), 0);
+    srv.stop();
+    EXPECT_EQ(srv.accepted(), 3); // no status other than 401 is retried
+}
+
+TEST_F(HttpCln, SoapRequestHeadAndBodyGoOutInOrder)
+{
+    std::string envelope = "<?xml version=\"1.0\"?><s:Envelope/>";
+    Server srv([&](Conn &c, int) {
+        c.read_request();
+        c.send("HTTP/1.1 200 OK\r\nContent-Type: application/soap+xml\r\nContent-Length: 4\r\n\r\n"
+               "<a/>");
+    });
+    target(srv.port(), "/onvif/device_service");
+    ASSERT_EQ(http_cln_connect(&conn_, 2000, nullptr, "test"), 0);
+    EXPECT_EQ(http_cln_local_ip(&conn_), htonl(INADDR_LOOPBACK));
+    http_cln_set_auth(&conn_, 0, "admin", "pw");
+    ASSERT_EQ(http_cln_soap_tx(&conn_, "urn:act", envelope.c_str(), (int)envelope.size()), 0);
+    ASSERT_EQ(http_cln_rx_timeout(&conn_, 2000), 0);
+    ASSERT_NE(conn_.rx_msg, nullptr);
+    EXPECT_EQ(conn_.rx_msg->code, 200u);
+    EXPECT_STREQ(http_get_ctt(conn_.rx_msg), "<a/>");
+    http_cln_close(&conn_);
+    EXPECT_EQ(conn_.rx_msg, nullptr);
+    EXPECT_EQ(conn_.req_flags & HTTP_CLN_AUTH, 0u);
+    srv.stop();
+    ASSERT_EQ(srv.requests().size(), 1u);
+    EXPECT_EQ(
+        srv.requests()[0],
+        "POST /onvif/device_service HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(srv.port()) +
+            "\r\nUser-Agent: Brisklane onvif client V10.0\r\n"
+            "Content-Type: application/soap+xml; charset=utf-8; action=\"urn:act\"\r\n"
+            "Content-Length: " +
+            std::to_string(envelope.size()) + "\r\nAuthorization: Basic " + b64("admin:pw") +
+            "\r\nConnection: close\r\n\r\n" + envelope);
+}
+
+TEST_F(HttpCln, BodyDelimitedByTheServersClose)
+{
+    Server srv([&](Conn &c, int) {
+        c.read_request();
+        c.send("HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\n\r\nfirst-");
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        c.send("second");
+    });
+    target(srv.port());
+    std::string got;
+    ASSERT_EQ(download(&got), 1);
+    EXPECT_EQ(got, "first-second");
+}
+
+// ---- authentication ----
+
+TEST_F(HttpCln, DigestWithQopAnswersOnceWithAValidResponse)
+{
+    Server srv([&](Conn &c, int i) {
+        c.read_request();
+        c.send(i == 0 ? k401Digest : ok_reply("image"));
+    });
+    target(srv.port(), "/snap.jpg?x=1");
+    snprintf(conn_.user, sizeof(conn_.user), "admin");
+    snprintf(conn_.pass, sizeof(conn_.pass), "se:cret");
+    std::string got;
+    ASSERT_EQ(download(&got), 1);
+    EXPECT_EQ(got, "image");
+    srv.stop();
+    auto reqs = srv.requests();
+    ASSERT_EQ(reqs.size(), 2u);
+    EXPECT_EQ(header_of(reqs[0], "Authorization"), "");
+
+    std::string line = header_of(reqs[1], "Authorization");
+    ASSERT_EQ(
+        line.rfind("Digest username=\"admin\", realm=\"r\", nonce=\"n\", uri=\"/snap.jpg?x=1\", "
+                   "response=\"",
+                   0),
+        0u)
+        << line;
+    EXPECT_NE(line.find("qop=\"auth\", cnonce=\""), std::string::npos) << line;
+    EXPECT_NE(line.find(", nc=00000001"), std::string::npos) << line;
+    EXPECT_NE(line.find(", opaque=\"op\""), std::string::npos) << line;
+    EXPECT_EQ(line.substr(line.size() - 17), ", algorithm=\"MD5\"");
+    std::string cnonce = param_of(line, "cnonce");
+    EXPECT_TRUE(std::regex_match(cnonce, std::regex("[0-9A-F]{16}"))) << cnonce;
+    // The server's check of the hash.
+    std::string ha1 = md5_hex("admin:r:se:cret");
+    std::string ha2 = md5_hex("GET:/snap.jpg?x=1");
+    EXPECT_EQ(param_of(line, "response"), md5_hex(ha1 + ":n:00000001:" + cnonce + ":auth:" + ha2));
+
+    // The same line as the server-side reader sees it.
+    HTTP_MSG *m = http_get_msg_buf();
+    ASSERT_NE(m, nullptr);
+    std::vector<char> text = buf_of(reqs[1]);
+    ASSERT_GT(http_msg_parse(text.data(), (int)reqs[1].size(), m), 0);
+    DIGEST_INFO info;
+    memset(&info, 0, sizeof(info));
+    ASSERT_EQ(http_get_auth_digest_info(m, &info), 1);
+    EXPECT_STREQ(info.user, "admin");
+    EXPECT_STREQ(info.realm, "r");
+    EXPECT_STREQ(info.nonce, "n");
+    EXPECT_STREQ(info.uri, "/snap.jpg?x=1");
+    EXPECT_STREQ(info.qop, "auth");
+    EXPECT_EQ(info.nc_count, 1u);
+    EXPECT_EQ(std::string(info.cnonce), cnonce);
+    EXPECT_EQ(std::string(info.response), param_of(line, "response"));
+    http_free_msg(m);
+}
+
+TEST_F(HttpCln, DigestWithoutQopUsesTheShortForm)
+{
+    Server srv([&](Conn &c, int i) {
+        c.read_request();
+        c.send(i == 0 ? "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: DIGEST realm=\"cam\", "
+                        "nonce=\"abc123\"\r\nContent-Length: 0\r\n\r\n"
+                      : ok_reply("ok"));
+    });
+    target(srv.port(), "/f");
+    snprintf(conn_.user, sizeof(conn_.user), "u");
+    snprintf(conn_.pass, sizeof(conn_.pass), "p");
+    std::string got;
+    ASSERT_EQ(download(&got), 1);
+    srv.stop();
+    auto reqs = srv.requests();
+    ASSERT_EQ(reqs.size(), 2u);
+    std::string line = header_of(reqs[1], "Authorization");
+    std::string expect = md5_hex(md5_hex("u:cam:p") + ":abc123:" + md5_hex("GET:/f"));
+    EXPECT_EQ(line, "Digest username=\"u\", realm=\"cam\", nonce=\"abc123\", uri=\"/f\", "
+                    "response=\"" +
+                        expect + "\", algorithm=\"MD5\"");
+}
+
+TEST_F(HttpCln, BasicChallengeUsesTheDeviceCredentials)
+{
+    Server srv([&](Conn &c, int i) {
+        c.read_request();
+        c.send(i == 0 ? "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"x\"\r\n"
+                        "Content-Length: 0\r\n\r\n"
+                      : ok_reply("jpeg"));
+    });
+    target(srv.port());
+    snprintf(dev_->username, sizeof(dev_->username), "operator");
+    snprintf(dev_->password, sizeof(dev_->password), "p@ss:word");
+    std::string got;
+    ASSERT_EQ(download(&got), 1);
+    srv.stop();
+    auto reqs = srv.requests();
+    ASSERT_EQ(reqs.size(), 2u);
+    EXPECT_EQ(header_of(reqs[1], "Authorization"), "Basic " + b64("operator:p@ss:word"));
+    // The line stands right before Connection in a GET.
+    EXPECT_NE(reqs[1].find("V10.0\r\nAuthorization: Basic "), std::string::npos);
+}
+
+TEST_F(HttpCln, ASecond401EndsTheCall)
+{
+    Server srv([&](Conn &c, int) {
+        c.read_request();
+        c.send(k401Digest);
+    });
+    target(srv.port());
+    std::string got;
+    EXPECT_EQ(download(&got), 0);
+    srv.stop();
+    EXPECT_EQ(srv.accepted(), 2);
+
+    Server up([&](Conn &c, int) {
+        c.read_request();
+        c.send(k401Digest);
+    });
+    target(up.port(), "/upgrade");
+    std::string f = temp_file("firmware");
+    EXPECT_EQ(http_onvif_file_upload(&conn_, 2000, f.c_str(), dev_.get()), 0);
+    up.stop();
+    EXPECT_EQ(up.accepted(), 2);
+}
+
+TEST_F(HttpCln, ChallengeParsingAndAuthLineBounds)
+{
+    // A Digest challenge without nonce counts as absent; nc only moves on a good one.
+    HTTP_MSG *m = http_get_msg_buf();
+    ASSERT_NE(m, nullptr);
+    std::string t = "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest realm=\"r\"\r\n\r\n";
+    std::vector<char> text = buf_of(t);
+    ASSERT_GT(http_msg_parse(text.data(), (int)t.size(), m), 0);
+    EXPECT_EQ(http_cln_parse_challenge(&conn_, m), 0);
+    EXPECT_EQ(conn_.auth_info.nc_count, 0u);
+    http_free_msg(m);
+
+    // Fields filled to their limits still give a line, or -1 when the buffer is short.
+    memset(conn_.auth_info.user, 'u', sizeof(conn_.auth_info.user) - 1);
+    memset(conn_.auth_info.realm, 'r', sizeof(conn_.auth_info.realm) - 1);
+    memset(conn_.auth_info.nonce, 'n', sizeof(conn_.auth_info.nonce) - 1);
+    memset(conn_.auth_info.uri, '/', sizeof(conn_.auth_info.uri) - 1);
+    memset(conn_.auth_info.opaque, 'o', sizeof(conn_.auth_info.opaque) - 1);
+    memset(conn_.auth_info.cnonce, 'C', sizeof(conn_.auth_info.cnonce) - 1);
+    snprintf(conn_.auth_info.qop, sizeof(conn_.auth_info.qop), "auth-int");
+    snprintf(conn_.auth_info.nc_text, sizeof(conn_.auth_info.nc_text), "00000001");
+    conn_.auth_mode = HTTP_AUTH_DIGEST;
+    char line[2048];
+    int n = http_cln_auth_line(&conn_, "POST", line, sizeof(line));
+    ASSERT_GT(n, 0);
+    EXPECT_EQ((size_t)n, strlen(line));
+    EXPECT_STREQ(conn_.auth_info.qop, "auth"); // whatever the server offered
+    char small[100];
+    EXPECT_EQ(http_cln_auth_line(&conn_, "POST", small, sizeof(small)), -1);
+    EXPECT_EQ(small[0], '\0');
+    EXPECT_EQ(http_cln_auth_line(&conn_, "POST", line, n), -1); // one byte short for the NUL
+    EXPECT_EQ(http_cln_auth_line(&conn_, "POST", line, n + 1), n);
+    conn_.auth_mode = 7;
+    EXPECT_EQ(http_cln_auth_line(&conn_, "POST", line, sizeof(line)), 0);
+}
+
+TEST_F(HttpCln, ServerSideDigestReader)
+{
+    auto read = [&](const std::string &auth, DIGEST_INFO *info) {
+        HTTP_MSG *m = http_get_msg_buf();
+        EXPECT_NE(m, nullptr);
+        if (!m) return -1;
+        std::string t = "GET /x HTTP/1.1\r\nHost: a\r\n" + auth + "\r\n\r\n";
+        std::vector<char> text = buf_of(t);
+        int r = -1;
+        if (http_msg_parse(text.data(), (int)t.size(), m) > 0)
+            r = http_get_auth_digest_info(m, info);
+        http_free_msg(m);
+        return r;
+    };
+    DIGEST_INFO info;
+    memset(&info, 0, sizeof(info));
+    const std::string base =
+        "Authorization: Digest username=\"bob\", realm=\"r\", nonce=\"n\", uri=\"/x\", "
+        "response=\"0123456789abcdef0123456789abcdef\"";
+    EXPECT_EQ(read(base, &info), 1);
+    EXPECT_STREQ(info.user, "bob");
+    EXPECT_STREQ(info.qop, "");
+    EXPECT_EQ(info.nc_count, 0u);
+    EXPECT_EQ(read(base + ", qop=auth, nc=0000001f, cnonce=\"c\"", &info), 1);
+    EXPECT_EQ(info.nc_count, 31u);
+    EXPECT_STREQ(info.cnonce, "c");
+    EXPECT_EQ(read(base + ", qop=auth, nc=00g1, cnonce=\"c\"", &info), 0);
+    EXPECT_EQ(read("Authorization: Basic Ym9iOnB3", &info), 0);
+    EXPECT_EQ(read("Authorization: Digestive username=\"bob\"", &info), 0);
+    EXPECT_EQ(
+        read("Authorization: Digest username=\"bob\", realm=\"r\", nonce=\"n\", uri=\"/x\"", &info),
+        0); // no response
+    EXPECT_EQ(read("X-Other: 1", &info), 0);
+    // A user name longer than its field is cut, never overrun.
+    std::string longname(200, 'L');
+    EXPECT_EQ(read("Authorization: Digest username=\"" + longname +
+                       "\", realm=\"r\", nonce=\"n\", uri=\"/x\", response=\"0\"",
+                   &info),
+              1);
+    EXPECT_EQ(strlen(info.user), sizeof(info.user) - 1);
+}
+
+// ---- TLS ----
+
+TEST_F(HttpCln, TlsDownloadWithoutCertificateCheckOrServerName)
+{
+    SSL_CTX *tls = testsrv::make_tls_server_ctx();
+    ASSERT_NE(tls, nullptr);
+    std::string body = pattern(50000);
+    {
+        Server srv(
+            [&](Conn &c, int i) {
+                c.read_request();
+                c.send(i == 0 ? k401Digest : ok_reply(body));
+            },
+            tls);
+        target(srv.port());
+        conn_.req_flags = HTTP_CLN_TLS;
+        std::string got;
+        EXPECT_EQ(download(&got), 1);
+        EXPECT_EQ(got, body);
+        srv.stop();
+        EXPECT_EQ(srv.tls_failures(), 0);
+        EXPECT_FALSE(srv.saw_sni());
+        EXPECT_EQ(srv.accepted(), 2);
+        EXPECT_EQ(conn_.ssl_ctx, nullptr); // freed at the end of the call
+    }
+    SSL_CTX_free(tls);
+}
+
+TEST_F(HttpCln, TlsAgainstAPlainServerFailsTheHandshake)
+{
+    Server srv([&](Conn &c, int) {
+        c.read_some((char *)alloca(512), 512, 1000);
+        c.send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    });
+    target(srv.port());
+    conn_.req_flags = HTTP_CLN_TLS;
+    std::string got;
+    EXPECT_EQ(download(&got), 0);
+    EXPECT_TRUE(log_.contains("http_onvif_download, SSL_connect failed!"));
+}
+
+TEST_F(HttpCln, SilentTlsServerDoesNotHoldTheHandshake)
+{
+    Server srv([&](Conn &c, int) { c.wait_close(5000); });
+    target(srv.port());
+    conn_.req_flags = HTTP_CLN_TLS;
+    auto t0 = testsrv::Clock::now();
+    std::string got;
+    EXPECT_EQ(download(&got, 300), 0);
+    EXPECT_GE(testsrv::ms_since(t0), 250);
+    EXPECT_TRUE(log_.contains("SSL_connect failed!"));
+}
+
+TEST_F(HttpCln, TlsUploadToAPeerThatClosesDoesNotRaiseSigpipe)
+{
+    SSL_CTX *tls = testsrv::make_tls_server_ctx();
+    ASSERT_NE(tls, nullptr);
+    {
+        Server srv([&](Conn &c, int) { shutdown(c.fd(), SHUT_RDWR); }, tls);
+        target(srv.port(), "/up");
+        conn_.req_flags = HTTP_CLN_TLS;
+        std::string f = temp_file(pattern(4 << 20));
+        EXPECT_EQ(http_onvif_file_upload(&conn_, 2000, f.c_str(), dev_.get()), 0);
+    }
+    SSL_CTX_free(tls);
+}
+
+// ---- time limits ----
+
+TEST_F(HttpCln, SilentServerIsGivenUpAfterTheIdleSlices)
+{
+    Server srv([&](Conn &c, int) {
+        c.read_request();
+        c.wait_close(5000);
+    });
+    target(srv.port());
+    auto t0 = testsrv::Clock::now();
+    std::string got;
+    EXPECT_EQ(download(&got, 300), 0);
+    EXPECT_GE(testsrv::ms_since(t0), 280);
+    EXPECT_TRUE(log_.contains("http_cln_rx_timeout, timeout!!!"));
+}
+
+TEST_F(HttpCln, TricklingServerIsCutByTheOverallLimit)
+{
+    Server srv([&](Conn &c, int) {
+        c.read_request();
+        c.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+        auto t0 = testsrv::Clock::now();
+        while (testsrv::ms_since(t0) < 5000 && c.send("x"))
+            std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    });
+    target(srv.port());
+    conn_.rx_limit_ms = 700;
+    auto t0 = testsrv::Clock::now();
+    std::string got;
+    EXPECT_EQ(download(&got, 300), 0); // data every 40 ms: no idle slice ever counts
+    EXPECT_GE(testsrv::ms_since(t0), 650);
+    EXPECT_TRUE(log_.contains("http_cln_rx_timeout, overall time limit!!!"));
+}
+
+// ---- connecting ----
+
+TEST_F(HttpCln, FallsBackToTheDiscoveredAddress)
+{
+    Server srv([&](Conn &c, int) {
+        c.read_request();
+        c.send(ok_reply("from-fallback"));
+    });
+    // 127.0.0.2 is loopback too, but nothing listens on this port there.
+    target(srv.port(), "/snapshot/1", "127.0.0.2");
+    snprintf(dev_->binfo.xaddr.host, sizeof(dev_->binfo.xaddr.host), "127.0.0.1");
+    dev_->binfo.xaddr.port = srv.port();
+    std::string got;
+    ASSERT_EQ(download(&got), 1);
+    EXPECT_EQ(got, "from-fallback");
+    srv.stop();
+    ASSERT_EQ(srv.requests().size(), 1u);
+    EXPECT_EQ(srv.requests()[0].rfind("GET /snapshot/1 HTTP/1.1\r\nHost: 127.0.0.1:" +
+                                          std::to_string(srv.port()) + "\r\n",
+                                      0),
+              0u);
+}
+
+TEST_F(HttpCln, NoFallbackWhenTheHostIsAlreadyTheDiscoveredOne)
+{
+    Server srv([&](Conn &c, int) { c.read_request(); });
+    int port = srv.port();
+    srv.stop(); // nothing listens any more
+    target(port, "/x", "LOCALHOST");
+    snprintf(dev_->binfo.xaddr.host, sizeof(dev_->binfo.xaddr.host), "localhost");
+    dev_->binfo.xaddr.port = port;
+    std::string got;
+    EXPECT_EQ(download(&got, 500), 0);
+    EXPECT_STREQ(conn_.host, "LOCALHOST"); // untouched: compared ignoring case
+    EXPECT_TRUE(log_.contains("http_onvif_download, connect LOCALHOST:"));
+    EXPECT_FALSE(log_.contains("trying"));
+}
+
+TEST_F(HttpCln, TcpConnectNeverReturnsDescriptorZero)
+{
+    Server srv([&](Conn &c, int) { c.wait_close(2000); });
+    int saved = dup(0);
+    ASSERT_GE(saved, 0);
+    close(0); // the next socket would be fd 0
+    int s = tcp_connect_timeout(htonl(INADDR_LOOPBACK), srv.port(), 1000);
+    dup2(saved, 0);
+    close(saved);
+    EXPECT_GT(s, 0);
+    if (s > 0) close(s);
+
+    EXPECT_EQ(tcp_connect_timeout(0, srv.port(), 100), 0);
+    EXPECT_EQ(tcp_connect_timeout(htonl(INADDR_LOOPBACK), 0, 100), 0);
+    EXPECT_EQ(tcp_connect_timeout(htonl(INADDR_LOOPBACK), 70000, 100), 0);
+    int t = tcp_connect("127.0.0.1", srv.port(), 1000);
+    EXPECT_GT(t, 0);
+    if (t > 0) close(t);
+    srv.stop();
+    EXPECT_EQ(tcp_connect_timeout(htonl(INADDR_LOOPBACK), srv.port(), 500), 0); // refused
+    EXPECT_EQ(tcp_connect("127.0.0.1", srv.port(), 500), -1);
+    EXPECT_EQ(tcp_connect(nullptr, 80, 500), -1);
+}
+
+// ---- uploads ----
+
+TEST_F(HttpCln, UploadOfAnEmptyFileSendsNothing)
+{
+    Server srv([&](Conn &c, int) { c.read_request(); });
+    target(srv.port(), "/upgrade");
+    std::string f = temp_file("");
+    EXPECT_EQ(http_onvif_file_upload(&conn_, 1000, f.c_str(), dev_.get()), 0);
+    EXPECT_EQ(http_onvif_file_upload(&conn_, 1000, "/nonexistent/dir/file.bin", dev_.get()), 0);
+    EXPECT_EQ(http_onvif_file_upload(&conn_, 1000, "/tmp", dev_.get()), 0); // a directory
+    EXPECT_EQ(http_onvif_file_upload(&conn_, 1000, nullptr, dev_.get()), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    srv.stop();
+    EXPECT_EQ(srv.accepted(), 0);
+}
+
+TEST_F(HttpCln, UploadSendsTheFileBytesAfterTheHead)
+{
+    std::string content = pattern(300000);
+    Server srv([&](Conn &c, int i) {
+        c.read_request();
+        c.send(i == 0
+                   ? k401Digest
+                   : "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nContent-Type: text/plain\r\n\r\nok");
+    });
+    target(srv.port(), "/cgi/upgrade");
+    snprintf(conn_.user, sizeof(conn_.user), "admin");
+    snprintf(conn_.pass, sizeof(conn_.pass), "pw");
+    std::string f = temp_file(content);
+    EXPECT_EQ(http_onvif_file_upload(&conn_, 3000, f.c_str(), dev_.get()), 1);
+    srv.stop();
+    auto reqs = srv.requests();
+    ASSERT_EQ(reqs.size(), 2u);
+    for (auto &r : reqs) {
+        EXPECT_EQ(body_of(r), content);
+        EXPECT_EQ(header_of(r, "User-Agent"), "Vazaredade onvif client V10.0");
+        EXPECT_EQ(header_of(r, "Content-Type"), "application/octet-stream");
+        EXPECT_EQ(header_of(r, "Content-Length"), std::to_string(content.size()));
+    }
+    EXPECT_EQ(reqs[0].rfind("POST /cgi/upgrade HTTP/1.1\r\n", 0), 0u);
+    std::string line = header_of(reqs[1], "Authorization");
+    std::string cnonce = param_of(line, "cnonce");
+    EXPECT_EQ(param_of(line, "response"), md5_hex(md5_hex("admin:r:pw") + ":n:00000001:" + cnonce +
+                                                  ":auth:" + md5_hex("POST:/cgi/upgrade")));
+    // In an upload the Authorization line comes before Content-Type.
+    EXPECT_LT(reqs[1].find("Authorization:"), reqs[1].find("Content-Type:"));
+}
+
+TEST_F(HttpCln, UploadIsOnlyASuccessWithA200)
+{
+    Server srv([&](Conn &c, int) {
+        c.read_request();
+        c.send("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n");
+    });
+    target(srv.port(), "/up");
+    std::string f = temp_file("abc");
+    EXPECT_EQ(http_onvif_file_upload(&conn_, 2000, f.c_str(), dev_.get()), 0);
+}
+
+TEST_F(HttpCln, PlainUploadToAPeerThatClosesDoesNotRaiseSigpipe)
+{
+    Server srv([&](Conn &c, int) { shutdown(c.fd(), SHUT_RDWR); });
+    target(srv.port(), "/up");
+    std::string f = temp_file(pattern(8 << 20));
+    EXPECT_EQ(http_onvif_file_upload(&conn_, 2000, f.c_str(), dev_.get()), 0);
+}
+
+// ---- hostile replies ----
+
+TEST_F(HttpCln, HostileRepliesFailCleanly)
+{
+    const std::vector<std::string> replies = {
+        "XYZZY-NOT-HTTP garbage garbage garbage\r\n\r\n",
+        "HTTP/1.1 OK\r\nContent-Length: 0\r\n\r\n",
+        "HTTP/1.1 200 OK\r\nContent-Length: 99999999999\r\n\r\nabc",
+        "HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nabc",
+        "HTTP/1.1 200 OK\r\nContent-Length: 67108865\r\n\r\nabc",
+        "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly-ten!!", // then close
+        "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n",                // head never ends
+        "HTTP/1.1 2",                                               // early close
+    };
+    for (size_t i = 0; i < replies.size(); i++) {
+        Server srv([&](Conn &c, int) {
+            c.read_request();
+            c.send(replies[i]);
+        });
+        target(srv.port());
+        std::string got;
+        EXPECT_EQ(download(&got, 1000), 0) << "reply " << i;
+        EXPECT_EQ(conn_.sock, 0);
+    }
+    // Endless header lines: the head must fit 2047 bytes.
+    Server srv([&](Conn &c, int) {
+        c.read_request();
+        c.send("HTTP/1.1 200 OK\r\n");
+        for (int i = 0; i < 500; i++)
+            if (!c.send("X-Filler-" + std::to_string(i) + ": aaaaaaaaaaaaaaaaaaaa\r\n")) break;
+    });
+    target(srv.port());
+    std::string got;
+    EXPECT_EQ(download(&got, 1000), 0);
+}
+
+} // namespace
