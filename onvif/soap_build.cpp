@@ -520,8 +520,9 @@ int build_SetNetworkInterfaces_xml(char *p_buf, int mlen, const ONVIF_NETWORK_IN
         soap_w_close(&w, "tt:IPv4");
     }
     if (p_req->flags & ONVIF_NETIF_FLAG_EXTENSION) {
+        /* The set form of the extension has no InterfaceType (that is read-only
+         * information of GetNetworkInterfaces): only the Dot11 entries. */
         soap_w_open(&w, "tt:Extension");
-        soap_w_int(&w, "tt:InterfaceType", p_req->interface_type);
         int count = p_req->dot11_count;
         if (count > ONVIF_NETIF_MAX_DOT11) count = ONVIF_NETIF_MAX_DOT11;
         for (int i = 0; i < count; i++) {
