@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QJsonDocument>
-#include <QNetworkInterface>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QSaveFile>
@@ -136,7 +135,7 @@ Camera::Camera(const CameraConfig &c, SimContext *context, QObject *parent)
 {
     addr = cfg.address;
     fw = cfg.firmware;
-    clockOffset = cfg.clockOffsetS;
+    clockOffset = cfg.clockOffsetS * 1000;
     tz = cfg.timezone;
     prefixLen = cfg.prefixLength;
     gateway = cfg.gateway;
@@ -428,7 +427,7 @@ QString Camera::checkWsse(const XNode &env)
     QDateTime c = QDateTime::fromString(created, Qt::ISODateWithMs);
     if (!c.isValid()) c = QDateTime::fromString(created, Qt::ISODate);
     if (!c.isValid()) return QStringLiteral("invalid");
-    QDateTime now = QDateTime::currentDateTimeUtc().addSecs(clockOffset);
+    QDateTime now = QDateTime::currentDateTimeUtc().addMSecs(clockOffset);
     if (qAbs(c.secsTo(now)) > cfg.wsseWindowS) return QStringLiteral("invalid");
     if (cfg.wsseReplayCheck) {
         QByteArray key = nonceB64.toLatin1() + '|' + created.toLatin1();
@@ -542,6 +541,22 @@ QString Camera::serviceUrl(const QString &service) const
 
 // ---- the SOAP handler ------------------------------------------------------
 
+HttpResponse Camera::httpChallenge() const
+{
+    HttpResponse r = faultReply(401, true, {QStringLiteral("ter:NotAuthorized")},
+                                QStringLiteral("Sender not Authorized"));
+    if (cfg.auth == "digest") {
+        QByteArray ch = "Digest realm=\"camsim\", ";
+        if (cfg.digestQop) ch += "qop=\"auth\", ";
+        ch += "nonce=\"" + digestNonce() + "\", opaque=\"" + md5hex(ctx->secret).left(16) +
+              "\", algorithm=MD5";
+        r.setHeader("WWW-Authenticate", ch);
+    } else {
+        r.setHeader("WWW-Authenticate", "Basic realm=\"camsim\"");
+    }
+    return r;
+}
+
 HttpResponse Camera::handleSoap(const HttpRequest &req, QJsonObject &log)
 {
     // action parameter of the Content-Type
@@ -559,12 +574,16 @@ HttpResponse Camera::handleSoap(const HttpRequest &req, QJsonObject &log)
     log.insert(QStringLiteral("soap_action"), action);
     log.insert(QStringLiteral("operation"), QString());
     log.insert(QStringLiteral("wsse"), QStringLiteral("none"));
-    log.insert(QStringLiteral("http_auth"), QStringLiteral("none"));
 
+    // HTTP authentication comes first: a client may probe it with an empty body
+    QString httpAuth = checkHttpAuth(req);
+    log.insert(QStringLiteral("http_auth"), httpAuth);
+    bool httpScheme = cfg.auth == "digest" || cfg.auth == "basic";
     XNode env;
     QString perr;
     if (!parseXml(req.body, env, perr)) {
         log.insert(QStringLiteral("error"), QStringLiteral("not XML: ") + perr);
+        if (httpScheme && httpAuth != "valid") return httpChallenge();
         return faultReply(400, true, {QStringLiteral("ter:WellFormed")},
                           QStringLiteral("request is not well-formed XML: ") + perr);
     }
@@ -584,9 +603,7 @@ HttpResponse Camera::handleSoap(const HttpRequest &req, QJsonObject &log)
     log.insert(QStringLiteral("operation"), op);
 
     QString wsse = checkWsse(env);
-    QString httpAuth = checkHttpAuth(req);
     log.insert(QStringLiteral("wsse"), wsse);
-    log.insert(QStringLiteral("http_auth"), httpAuth);
     bool needAuth = cfg.auth != "none" && !cfg.authExempt.contains(op);
     bool authOk = true;
     if (needAuth) {
@@ -598,20 +615,7 @@ HttpResponse Camera::handleSoap(const HttpRequest &req, QJsonObject &log)
     log.insert(QStringLiteral("auth_ok"), authOk);
     if (!authOk) {
         log.insert(QStringLiteral("answer"), QStringLiteral("refused"));
-        if (cfg.auth == "digest" || cfg.auth == "basic") {
-            HttpResponse r = faultReply(401, true, {QStringLiteral("ter:NotAuthorized")},
-                                        QStringLiteral("Sender not Authorized"));
-            if (cfg.auth == "digest") {
-                QByteArray ch = "Digest realm=\"camsim\", ";
-                if (cfg.digestQop) ch += "qop=\"auth\", ";
-                ch += "nonce=\"" + digestNonce() + "\", opaque=\"" + md5hex(ctx->secret).left(16) +
-                      "\", algorithm=MD5";
-                r.setHeader("WWW-Authenticate", ch);
-            } else {
-                r.setHeader("WWW-Authenticate", "Basic realm=\"camsim\"");
-            }
-            return r;
-        }
+        if (cfg.auth == "digest" || cfg.auth == "basic") return httpChallenge();
         return faultReply(cfg.refusal, true, {QStringLiteral("ter:NotAuthorized")},
                           QStringLiteral("Sender not Authorized"));
     }
@@ -763,7 +767,7 @@ HttpResponse Camera::handleSoap(const HttpRequest &req, QJsonObject &log)
 
 bool Camera::opGetSystemDateAndTime(const XNode &, El &out)
 {
-    QDateTime utc = QDateTime::currentDateTimeUtc().addSecs(clockOffset);
+    QDateTime utc = QDateTime::currentDateTimeUtc().addMSecs(clockOffset);
     QDateTime local = utc.addSecs(cfg.localOffsetS);
     out = El(NS_TDS, QStringLiteral("GetSystemDateAndTimeResponse"));
     El &s = out.add(NS_TDS, QStringLiteral("SystemDateAndTime"));
@@ -819,7 +823,7 @@ bool Camera::opSetSystemDateAndTime(const XNode &in, El &out, HttpResponse &err)
                  d->childText(QStringLiteral("Day")).toInt());
         if (!tm.isValid() || !dt.isValid()) return bad(QStringLiteral("invalid date or time"));
         QDateTime target(dt, tm, Qt::UTC);
-        newOffset = QDateTime::currentDateTimeUtc().secsTo(target);
+        newOffset = QDateTime::currentDateTimeUtc().msecsTo(target);
     } else if (type == "Manual") {
         return bad(QStringLiteral("Manual needs UTCDateTime"));
     }
@@ -1142,14 +1146,8 @@ void Camera::moveTo(const QString &newAddr)
 {
     QString old = addr;
     QString reason;
-    bool local = false;
-    const QHostAddress want(newAddr);
-    for (const QHostAddress &a : QNetworkInterface::allAddresses())
-        if (a.isEqual(want, QHostAddress::ConvertV4MappedToIPv4)) local = true;
     bool ok = false;
-    if (!local) {
-        reason = QStringLiteral("address is not on a local interface");
-    } else {
+    {
         HttpServer *old_server = server;
         // a fresh server on the new address, same port; the old one stops listening
         QString err;

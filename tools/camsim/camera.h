@@ -63,6 +63,7 @@ class Camera : public QObject
     QString checkHttpAuth(const HttpRequest &req); // none, valid, invalid
     QString checkWsse(const XNode &env);           // none, valid, invalid
     QByteArray digestNonce() const;
+    HttpResponse httpChallenge() const; // 401 with the WWW-Authenticate line
     bool digestNonceFresh(const QByteArray &n) const;
 
     // SOAP replies
@@ -95,7 +96,7 @@ class Camera : public QObject
     QString addr;
     int boundPort = 0;
     QString fw;
-    qint64 clockOffset = 0;
+    qint64 clockOffset = 0; // camera clock minus system clock, ms
     QString dateTimeType = QStringLiteral("Manual");
     bool daylight = false;
     QString tz;
