@@ -1,0 +1,330 @@
+// The ONVIF request engine: the SOAP transaction with its authentication
+// retries and result codes, and the device-level calls.
+
+#include "onvif/onvif_trans.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <strings.h>
+#include <time.h>
+
+#include "onvif/onvif_act.h"
+#include "onvif/onvif_tds.h"
+#include "onvif/soap_build.h"
+#include "onvif/soap_parse.h"
+#include "platform/sys_log.h"
+#include "platform/sys_os.h"
+#include "xml/xml_node.h"
+
+namespace
+{
+
+const char *const kTrans = "http_onvif_trans";
+
+// WS-Security retries after the first one wait this long.
+const uint32_t kRetryPauseMs = 500;
+
+// Safety bound on attempts: one plain, one with HTTP authentication, and the
+// WS-Security retries end by auth_retry long before this.
+const int kMaxAttempts = 16;
+
+bool is_auth_subcode(const char *subcode)
+{
+    static const char *const kCodes[] = {"NotAuthorized", "Unauthorized", "InvalidSecurity",
+                                         "FailedAuthentication"};
+    for (const char *c : kCodes)
+        if (soap_strcmp(subcode, c) == 0) return true;
+    return false;
+}
+
+// Checks the reply body: the envelope root and its Body. Returns the Body,
+// or null (last_error -7 is the caller's) with the warning logged.
+XML_NODE *soap_body(XML_NODE *root)
+{
+    if (!root) {
+        log_print(LOG_WARN, "%s, xxx_hxml_parse ret null!!!\r\n", kTrans);
+        return nullptr;
+    }
+    if (soap_strcmp(root->name, "s:Envelope") != 0) {
+        log_print(LOG_WARN, "%s, node name[%s] != [s:Envelope]!!!\r\n", kTrans,
+                  root->name ? root->name : "");
+        return nullptr;
+    }
+    XML_NODE *body = xml_node_soap_get(root, "s:Body");
+    if (!body) log_print(LOG_WARN, "%s, xml_node_soap_get[s:Body] ret null!!!\r\n", kTrans);
+    return body;
+}
+
+// What one attempt's reply asks the transaction to do next.
+enum Step { DONE, RETRY_HTTP_AUTH, RETRY_WS_SECURITY };
+
+// Handles a complete reply; sets last_error/auth_failed/fault as due.
+// `*ok` is set to 1 when the operation succeeded.
+Step handle_reply(HTTP_CLIENT_CONN *p_conn, int type, ONVIF_DEVICE *p_dev, void *p_res,
+                  bool http_auth_used, int *ok)
+{
+    HTTP_MSG *msg = p_conn->rx_msg;
+    uint32_t status = msg->code;
+
+    if (status == 401 && !http_auth_used) return RETRY_HTTP_AUTH;
+    if (status == 200) {
+        p_dev->auth_failed = 0;
+        p_dev->last_error = 0;
+    } else if (status == 401) {
+        p_dev->auth_failed = 1;
+        p_dev->last_error = -9;
+    }
+
+    char *body = http_get_ctt(msg);
+    if (!body || msg->content_len <= 0) {
+        p_dev->last_error = -6;
+        return DONE;
+    }
+    XML_NODE *root = xxx_hxml_parse(body, msg->content_len);
+    XML_NODE *p_body = soap_body(root);
+    if (!p_body) {
+        xml_node_del(root);
+        p_dev->last_error = -7;
+        return DONE;
+    }
+
+    if (status == 200) {
+        p_dev->auth_retry = 0;
+        if (onvif_parse_response(p_body, type, p_dev, p_res)) {
+            *ok = 1;
+        } else {
+            p_dev->last_error = -8;
+        }
+        xml_node_del(root);
+        return DONE;
+    }
+
+    memset(&p_dev->fault, 0, sizeof(p_dev->fault));
+    bool refusal = status == 401;
+    if (!refusal) {
+        int has_fault = onvif_parse_fault(p_body, &p_dev->fault);
+        refusal = has_fault && soap_strcmp(p_dev->fault.code, "Sender") == 0 &&
+                  is_auth_subcode(p_dev->fault.subcode);
+    }
+    xml_node_del(root);
+    if (!refusal) {
+        p_dev->last_error = -9;
+        return DONE;
+    }
+    if (p_dev->need_auth) {
+        int before = p_dev->auth_retry++;
+        if (before > 3) {
+            p_dev->auth_failed = 1;
+            p_dev->last_error = -9;
+            return DONE;
+        }
+    }
+    return RETRY_WS_SECURITY;
+}
+
+// One attempt: build, connect, send, receive. 0 with a reply in
+// p_conn->rx_msg, or the negative result code.
+int run_attempt(HTTP_CLIENT_CONN *p_conn, int timeout, int type, const char *action,
+                ONVIF_DEVICE *p_dev, void *p_req, char *buf)
+{
+    // A nested transaction (the clock refresh of the Created time) may run
+    // inside the build; the outcome fields stay this transaction's.
+    int32_t auth_failed = p_dev->auth_failed;
+    int32_t last_error = p_dev->last_error;
+    int len = onvif_build_request(buf, ONVIF_REQ_BUF_SIZE, type, p_dev, p_req);
+    p_dev->auth_failed = auth_failed;
+    p_dev->last_error = last_error;
+    if (len < 0 || len >= ONVIF_REQ_BUF_SIZE) return -2;
+
+    int r = http_cln_connect(p_conn, timeout, &p_dev->binfo.xaddr, kTrans);
+    if (r != 0) return r == -2 ? -2 : -1;
+    p_dev->local_ip = http_cln_local_ip(p_conn);
+    if (http_cln_soap_tx(p_conn, action, buf, len) != 0) return -2;
+    if (http_cln_rx_timeout(p_conn, timeout) != 0) return -4;
+    return 0;
+}
+
+// Digest state for the next request: a new challenge of this reply (a new
+// nonce starts its count at 1), else the same nonce with the count moved on.
+void next_digest(HTTP_CLIENT_CONN *p_conn)
+{
+    DIGEST_INFO *a = &p_conn->auth_info;
+    char old_nonce[sizeof(a->nonce)];
+    memcpy(old_nonce, a->nonce, sizeof(old_nonce));
+    if (p_conn->rx_msg && p_conn->rx_msg->code == 401 &&
+        http_cln_parse_challenge(p_conn, p_conn->rx_msg)) {
+        if (strcmp(old_nonce, a->nonce) != 0) a->nc_count = 1;
+    } else {
+        a->nc_count++;
+    }
+    snprintf(a->nc_text, sizeof(a->nc_text), "%08X", a->nc_count);
+}
+
+void copy_text(char *dst, size_t size, const char *src)
+{
+    if (size == 0) return;
+    size_t n = src ? strnlen(src, size - 1) : 0;
+    if (n) memcpy(dst, src, n);
+    dst[n] = '\0';
+}
+
+} // namespace
+
+extern "C" {
+
+int onvif_init_xaddr_context(HTTP_CLIENT_CONN *p_conn, const ONVIF_XADDR *p_xaddr)
+{
+    if (!p_conn) return -1;
+    memset(p_conn, 0, sizeof(*p_conn));
+    if (!p_xaddr) return -1;
+    if (p_xaddr->https) p_conn->req_flags |= HTTP_CLN_TLS;
+    p_conn->port = p_xaddr->port;
+    copy_text(p_conn->host, sizeof(p_conn->host), p_xaddr->host);
+    copy_text(p_conn->url, sizeof(p_conn->url),
+              p_xaddr->path[0] ? p_xaddr->path : "/onvif/device_service");
+    return 0;
+}
+
+int http_onvif_trans(HTTP_CLIENT_CONN *p_conn, int timeout, int type, ONVIF_DEVICE *p_dev,
+                     void *p_req, void *p_res)
+{
+    if (!p_conn || !p_dev) return 0;
+    p_dev->auth_failed = 0;
+    p_dev->last_error = 0;
+
+    const ONVIF_ACTION *act = type > 0 ? onvif_find_action_by_type((uint32_t)type) : nullptr;
+    if (!act) return 0; // nothing is sent for an unknown type
+
+    if ((p_conn->req_flags & HTTP_CLN_TLS) && http_cln_tls_init(p_conn, kTrans) < 0) {
+        p_dev->last_error = -2;
+        return 0;
+    }
+    char *buf = (char *)malloc(ONVIF_REQ_BUF_SIZE);
+    if (!buf) {
+        log_print(LOG_ERROR, "%s, memory alloc fail!!!\r\n", kTrans);
+        p_dev->last_error = -2;
+        http_cln_free(p_conn);
+        return 0;
+    }
+
+    int ok = 0;
+    bool http_auth_used = false;
+    int http_auth_mode = HTTP_AUTH_BASIC;
+    for (int attempt = 0; attempt < kMaxAttempts; attempt++) {
+        int r = run_attempt(p_conn, timeout, type, act->action, p_dev, p_req, buf);
+        if (r != 0) {
+            p_dev->last_error = r;
+            break;
+        }
+        Step next = handle_reply(p_conn, type, p_dev, p_res, http_auth_used, &ok);
+        if (next == DONE) break;
+
+        if (next == RETRY_HTTP_AUTH) {
+            int digest = http_cln_parse_challenge(p_conn, p_conn->rx_msg);
+            http_cln_close(p_conn);
+            http_cln_set_auth(p_conn, digest, p_dev->username, p_dev->password);
+            http_auth_used = true;
+            http_auth_mode = p_conn->auth_mode;
+            continue; // at once
+        }
+
+        // WS-Security retry: the next envelope carries the UsernameToken.
+        if (http_auth_used && http_auth_mode == HTTP_AUTH_DIGEST) next_digest(p_conn);
+        http_cln_close(p_conn);
+        p_dev->need_auth = 1;
+        if (http_auth_used) { // HTTP authentication stays on for this transaction
+            p_conn->req_flags |= HTTP_CLN_AUTH;
+            p_conn->auth_mode = http_auth_mode;
+        }
+        if (p_dev->auth_retry > 0) sys_os_sleep_ms(kRetryPauseMs);
+    }
+
+    free(buf);
+    http_cln_free(p_conn);
+    return ok;
+}
+
+int GetSystemDateAndTime(ONVIF_DEVICE *p_dev)
+{
+    if (!p_dev) return 0;
+    ONVIF_SYSTEM_DATETIME dt;
+    memset(&dt, 0, sizeof(dt));
+    if (!onvif_tds_GetSystemDateAndTime(p_dev, nullptr, &dt)) return 0;
+    if (dt.flags & ONVIF_SYSDT_FLAG_UTC) {
+        p_dev->time_stamp = (int64_t)time(nullptr);
+        p_dev->device_time = dt.utc;
+        p_dev->time_type = ONVIF_TIME_UTC;
+    } else if (dt.flags & ONVIF_SYSDT_FLAG_LOCAL) {
+        p_dev->time_stamp = (int64_t)time(nullptr);
+        p_dev->device_time = dt.local;
+        p_dev->time_type = ONVIF_TIME_LOCAL;
+    } else {
+        p_dev->time_type = ONVIF_TIME_UNKNOWN;
+    }
+    return 1;
+}
+
+int GetDeviceInformation(ONVIF_DEVICE *p_dev)
+{
+    if (!p_dev) return 0;
+    ONVIF_DEVICE_INFORMATION info;
+    memset(&info, 0, sizeof(info));
+    if (!onvif_tds_GetDeviceInformation(p_dev, nullptr, &info)) return 0;
+    p_dev->device_information = info;
+    return 1;
+}
+
+int GetCapabilities(ONVIF_DEVICE *p_dev)
+{
+    if (!p_dev) return 0;
+    ONVIF_CAPABILITIES *caps = (ONVIF_CAPABILITIES *)malloc(sizeof(ONVIF_CAPABILITIES));
+    if (!caps) {
+        log_print(LOG_ERROR, "%s, memory alloc fail!!!\r\n", "GetCapabilities");
+        p_dev->last_error = -2;
+        return 0;
+    }
+    memcpy(caps, &p_dev->capabilities, sizeof(*caps));
+    int ok = onvif_tds_GetCapabilities(p_dev, nullptr, caps);
+    if (ok) memcpy(&p_dev->capabilities, caps, sizeof(*caps));
+    free(caps);
+    return ok;
+}
+
+int GetServices(ONVIF_DEVICE *p_dev)
+{
+    if (!p_dev) return 0;
+    ONVIF_CAPABILITIES *caps = (ONVIF_CAPABILITIES *)malloc(sizeof(ONVIF_CAPABILITIES));
+    if (!caps) {
+        log_print(LOG_ERROR, "%s, memory alloc fail!!!\r\n", "GetServices");
+        p_dev->last_error = -2;
+        return 0;
+    }
+    memcpy(caps, &p_dev->capabilities, sizeof(*caps));
+    ONVIF_GET_SERVICES_REQ req;
+    memset(&req, 0, sizeof(req));
+    req.include_capability = 1;
+    int ok = onvif_tds_GetServices(p_dev, &req, caps);
+    if (ok) memcpy(&p_dev->capabilities, caps, sizeof(*caps));
+    free(caps);
+    return ok;
+}
+
+int SetSystemDateAndTime(ONVIF_DEVICE *p_dev)
+{
+    if (!p_dev) return 0;
+    ONVIF_SET_SYSTEM_DATETIME_REQ req;
+    memset(&req, 0, sizeof(req));
+    req.flags = ONVIF_SETDT_FLAG_UTC;
+    req.date_time_type = 0; // Manual
+    req.daylight_savings = 0;
+    onvif_time_t_to_datetime((int64_t)time(nullptr), &req.utc);
+    return onvif_tds_SetSystemDateAndTime(p_dev, &req, nullptr) > 0 ? 1 : 0;
+}
+
+void FreeBuff(uint8_t *buf)
+{
+    if (buf) free(buf);
+}
+
+} // extern "C"

@@ -1,0 +1,994 @@
+// The request engine over real loopback connections: first against scripted
+// servers written here (exact control of every reply: authentication
+// refusals, faults, broken bodies, silence), then against the camera
+// simulator when it is built.
+
+#include "onvif/onvif_trans.h"
+
+#include "onvif/onvif_act.h"
+#include "onvif/onvif_tds.h"
+#include "platform/encoding.h"
+#include "platform/md5.h"
+#include "platform/sha1.h"
+#include "tests/http/http_msg_fixture.h"
+#include "tests/support/http_test_server.h"
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char **environ;
+
+using testsrv::Conn;
+using testsrv::Server;
+
+namespace
+{
+
+const char *const kEnvOpen = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+                             "<env:Envelope xmlns:env=\"http://www.w3.org/2003/05/soap-envelope\" "
+                             "xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\" "
+                             "xmlns:tt=\"http://www.onvif.org/ver10/schema\" "
+                             "xmlns:ter=\"http://www.onvif.org/ver10/error\">";
+
+std::string http_reply(int status, const std::string &body,
+                       const std::string &extra_headers = std::string())
+{
+    std::string reason = status == 200 ? "OK" : status == 401 ? "Unauthorized" : "Error";
+    return "HTTP/1.1 " + std::to_string(status) + " " + reason +
+           "\r\nContent-Type: application/soap+xml; charset=utf-8\r\n" + extra_headers +
+           "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
+           body;
+}
+
+std::string envelope(const std::string &body_content)
+{
+    return std::string(kEnvOpen) + "<env:Body>" + body_content + "</env:Body></env:Envelope>";
+}
+
+std::string soap_ok(const std::string &body_content)
+{
+    return http_reply(200, envelope(body_content));
+}
+
+std::string fault_body(const std::string &code, const std::string &subcode,
+                       const std::string &reason = "refused")
+{
+    return envelope("<env:Fault><env:Code><env:Value>" + code +
+                    "</env:Value><env:Subcode><env:Value>" + subcode +
+                    "</env:Value></env:Subcode></env:Code><env:Reason><env:Text "
+                    "xml:lang=\"en\">" +
+                    reason + "</env:Text></env:Reason></env:Fault>");
+}
+
+const std::string kDeviceInfo =
+    "<tds:GetDeviceInformationResponse><tds:Manufacturer>Acme &amp; Co</tds:Manufacturer>"
+    "<tds:Model>M1</tds:Model><tds:FirmwareVersion>1.2.3</tds:FirmwareVersion>"
+    "<tds:SerialNumber>SN42</tds:SerialNumber><tds:HardwareId>HW9</tds:HardwareId>"
+    "</tds:GetDeviceInformationResponse>";
+
+std::string date_time_reply(bool utc, bool local, int y, int mo, int d, int h, int mi, int s)
+{
+    auto dt = [&](const char *tag) {
+        char b[512];
+        snprintf(b, sizeof(b),
+                 "<tt:%s><tt:Time><tt:Hour>%d</tt:Hour><tt:Minute>%d</tt:Minute><tt:Second>%d"
+                 "</tt:Second></tt:Time><tt:Date><tt:Year>%d</tt:Year><tt:Month>%d</tt:Month>"
+                 "<tt:Day>%d</tt:Day></tt:Date></tt:%s>",
+                 tag, h, mi, s, y, mo, d, tag);
+        return std::string(b);
+    };
+    return soap_ok("<tds:GetSystemDateAndTimeResponse><tds:SystemDateAndTime>"
+                   "<tt:DateTimeType>Manual</tt:DateTimeType>"
+                   "<tt:DaylightSavings>false</tt:DaylightSavings>"
+                   "<tt:TimeZone><tt:TZ>GMT0</tt:TZ></tt:TimeZone>" +
+                   (utc ? dt("UTCDateTime") : std::string()) +
+                   (local ? dt("LocalDateTime") : std::string()) +
+                   "</tds:SystemDateAndTime></tds:GetSystemDateAndTimeResponse>");
+}
+
+// The operation of a request: the local name of the Body's first element.
+std::string op_of(const std::string &req)
+{
+    std::smatch m;
+    if (std::regex_search(req, m, std::regex("<s:Body><[a-zA-Z0-9]+:([A-Za-z0-9]+)"))) return m[1];
+    return "";
+}
+
+std::string header_of(const std::string &req, const std::string &name)
+{
+    std::string key = "\r\n" + name + ": ";
+    size_t p = req.find(key);
+    if (p == std::string::npos) return "";
+    p += key.size();
+    return req.substr(p, req.find("\r\n", p) - p);
+}
+
+std::string element_text(const std::string &req, const std::string &tag)
+{
+    std::smatch m;
+    if (std::regex_search(req, m, std::regex("<" + tag + "[^>]*>([^<]*)</" + tag + ">")))
+        return m[1];
+    return "";
+}
+
+size_t npos()
+{
+    return std::string::npos;
+}
+bool has_token(const std::string &req)
+{
+    return req.find("<wsse:UsernameToken>") != npos();
+}
+
+// Checks a UsernameToken the way a device does: Password = Base64(SHA-1(nonce
+// bytes + Created + password)).
+bool token_valid(const std::string &req, const std::string &password)
+{
+    std::string nonce64 = element_text(req, "wsse:Nonce");
+    std::string created = element_text(req, "wsu:Created");
+    std::string digest64 = element_text(req, "wsse:Password");
+    uint8_t nonce[100];
+    int n = base64_decode(nonce64.c_str(), (int)nonce64.size(), nonce, sizeof(nonce));
+    if (n <= 0) return false;
+    sha1_context ctx;
+    sha1_starts(&ctx);
+    sha1_update(&ctx, nonce, (uint32_t)n);
+    sha1_update(&ctx, (const uint8_t *)created.data(), (uint32_t)created.size());
+    sha1_update(&ctx, (const uint8_t *)password.data(), (uint32_t)password.size());
+    uint8_t out[20];
+    sha1_finish(&ctx, out);
+    char b64[64];
+    base64_encode(out, 20, b64, sizeof(b64));
+    return digest64 == b64;
+}
+
+// A scripted device: a reply function of (connection index, request), the
+// requests and the times at which they arrived.
+class ScriptedDevice
+{
+  public:
+    using Reply = std::function<std::string(int index, const std::string &req)>;
+
+    explicit ScriptedDevice(Reply reply, SSL_CTX *tls = nullptr)
+        : reply_(std::move(reply)), server_(
+                                        [this](Conn &c, int i) {
+                                            std::string req = c.read_request();
+                                            {
+                                                std::lock_guard<std::mutex> lk(mu_);
+                                                times_.push_back(testsrv::Clock::now());
+                                            }
+                                            std::string r = reply_(i, req);
+                                            if (r == "<silent>")
+                                                c.wait_close(5000);
+                                            else
+                                                c.send(r);
+                                        },
+                                        tls, 32)
+    {
+    }
+    int port() const { return server_.port(); }
+    void stop() { server_.stop(); }
+    std::vector<std::string> requests() { return server_.requests(); }
+    int accepted() const { return server_.accepted(); }
+    long gap_ms(size_t a, size_t b)
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        if (a >= times_.size() || b >= times_.size()) return -1;
+        return (long)std::chrono::duration_cast<std::chrono::milliseconds>(times_[b] - times_[a])
+            .count();
+    }
+
+  private:
+    Reply reply_;
+    std::mutex mu_;
+    std::vector<testsrv::Clock::time_point> times_;
+    Server server_;
+};
+
+class Engine : public HttpPoolTest
+{
+  protected:
+    void SetUp() override
+    {
+        HttpPoolTest::SetUp();
+        dev_ = std::make_unique<ONVIF_DEVICE>();
+        memset(dev_.get(), 0, sizeof(ONVIF_DEVICE));
+    }
+
+    void point_at(int port, const char *host = "127.0.0.1", int https = 0)
+    {
+        ONVIF_XADDR &x = dev_->binfo.xaddr;
+        snprintf(x.host, sizeof(x.host), "%s", host);
+        snprintf(x.path, sizeof(x.path), "/onvif/device_service");
+        x.port = port;
+        x.https = https;
+    }
+
+    int get_info() { return GetDeviceInformation(dev_.get()); }
+
+    std::unique_ptr<ONVIF_DEVICE> dev_;
+};
+
+// ---- the context ----
+
+TEST_F(Engine, ContextFromAServiceAddress)
+{
+    HTTP_CLIENT_CONN conn;
+    memset(&conn, 0x5A, sizeof(conn));
+    ONVIF_XADDR x;
+    memset(&x, 0, sizeof(x));
+    x.https = 1;
+    x.port = 8443;
+    snprintf(x.host, sizeof(x.host), "cam.local");
+    ASSERT_EQ(onvif_init_xaddr_context(&conn, &x), 0);
+    EXPECT_EQ(conn.req_flags, (uint32_t)HTTP_CLN_TLS);
+    EXPECT_EQ(conn.port, 8443);
+    EXPECT_STREQ(conn.host, "cam.local");
+    EXPECT_STREQ(conn.url, "/onvif/device_service");
+    EXPECT_EQ(conn.sock, 0);
+    EXPECT_EQ(conn.ssl, nullptr);
+    EXPECT_EQ(conn.rx_msg, nullptr);
+
+    // Longest host and path fit; the context is cleared again.
+    memset(x.host, 'h', sizeof(x.host) - 1);
+    memset(x.path, 'p', sizeof(x.path) - 1);
+    x.https = 0;
+    ASSERT_EQ(onvif_init_xaddr_context(&conn, &x), 0);
+    EXPECT_EQ(strlen(conn.host), sizeof(x.host) - 1);
+    EXPECT_EQ(strlen(conn.url), sizeof(x.path) - 1);
+    EXPECT_EQ(conn.req_flags, 0u);
+    EXPECT_EQ(onvif_init_xaddr_context(&conn, nullptr), -1);
+    EXPECT_EQ(onvif_init_xaddr_context(nullptr, &x), -1);
+}
+
+// ---- outcomes ----
+
+TEST_F(Engine, UnknownOperationTypesSendNothing)
+{
+    ScriptedDevice d([](int, const std::string &) { return soap_ok(kDeviceInfo); });
+    point_at(d.port());
+    for (int type : {0, 388, -1, 100000}) {
+        HTTP_CLIENT_CONN conn;
+        onvif_init_xaddr_context(&conn, &dev_->binfo.xaddr);
+        dev_->last_error = 77;
+        EXPECT_EQ(http_onvif_trans(&conn, 1000, type, dev_.get(), nullptr, nullptr), 0);
+        EXPECT_EQ(dev_->last_error, 0) << type;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    d.stop();
+    EXPECT_EQ(d.accepted(), 0);
+}
+
+TEST_F(Engine, DeviceWithoutAuthenticationTakesOneAttempt)
+{
+    ScriptedDevice d([](int, const std::string &) { return soap_ok(kDeviceInfo); });
+    point_at(d.port());
+    snprintf(dev_->username, sizeof(dev_->username), "admin"); // never needed
+    ASSERT_EQ(get_info(), 1);
+    EXPECT_EQ(dev_->last_error, 0);
+    EXPECT_EQ(dev_->need_auth, 0);
+    EXPECT_EQ(dev_->auth_failed, 0);
+    EXPECT_EQ(dev_->local_ip, htonl(INADDR_LOOPBACK));
+    EXPECT_STREQ(dev_->device_information.manufacturer, "Acme & Co");
+    EXPECT_STREQ(dev_->device_information.serial_number, "SN42");
+    d.stop();
+    auto reqs = d.requests();
+    ASSERT_EQ(reqs.size(), 1u);
+    EXPECT_EQ(reqs[0].rfind("POST /onvif/device_service HTTP/1.1\r\n", 0), 0u);
+    EXPECT_EQ(header_of(reqs[0], "Content-Type"),
+              "application/soap+xml; charset=utf-8; "
+              "action=\"http://www.onvif.org/ver10/device/wsdl/GetDeviceInformation\"");
+    EXPECT_EQ(reqs[0].find("<s:Header>"), npos());
+    EXPECT_EQ(header_of(reqs[0], "Authorization"), "");
+    EXPECT_EQ(op_of(reqs[0]), "GetDeviceInformation");
+}
+
+TEST_F(Engine, HttpDigestIsAnsweredAtOnce)
+{
+    const std::string challenge =
+        "WWW-Authenticate: Digest realm=\"cam\", qop=\"auth\", nonce=\"n0\", opaque=\"o\"\r\n";
+    ScriptedDevice d([&](int i, const std::string &) {
+        return i == 0 ? http_reply(401, "", challenge) : soap_ok(kDeviceInfo);
+    });
+    point_at(d.port());
+    onvif_SetAuthInfo(dev_.get(), "admin", "secret");
+    ASSERT_EQ(get_info(), 1);
+    EXPECT_EQ(dev_->need_auth, 0);
+    d.stop();
+    auto reqs = d.requests();
+    ASSERT_EQ(reqs.size(), 2u);
+    EXPECT_LT(d.gap_ms(0, 1), 450); // no pause before the HTTP-authenticated attempt
+    std::string line = header_of(reqs[1], "Authorization");
+    EXPECT_NE(line.find("Digest username=\"admin\", realm=\"cam\", nonce=\"n0\", "
+                        "uri=\"/onvif/device_service\""),
+              npos())
+        << line;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(line, m, std::regex("cnonce=\"([0-9A-F]{16})\"")));
+    std::string cnonce = m[1];
+    uint8_t dg[16];
+    char hex[33];
+    auto md5 = [&](const std::string &s) {
+        MD5String(s.data(), (int)s.size(), dg);
+        BinToHexStr(dg, hex);
+        return std::string(hex);
+    };
+    std::string expect = md5(md5("admin:cam:secret") + ":n0:00000001:" + cnonce +
+                             ":auth:" + md5("POST:/onvif/device_service"));
+    EXPECT_NE(line.find("response=\"" + expect + "\""), npos()) << line;
+    EXPECT_FALSE(has_token(reqs[1]));
+}
+
+TEST_F(Engine, HttpBasicWhenTheChallengeIsNotDigest)
+{
+    ScriptedDevice d([&](int i, const std::string &) {
+        return i == 0 ? http_reply(401, "", "WWW-Authenticate: Basic realm=\"x\"\r\n")
+                      : soap_ok(kDeviceInfo);
+    });
+    point_at(d.port());
+    onvif_SetAuthInfo(dev_.get(), "admin", "pw");
+    ASSERT_EQ(get_info(), 1);
+    d.stop();
+    auto reqs = d.requests();
+    ASSERT_EQ(reqs.size(), 2u);
+    char b64[64];
+    base64_encode((const uint8_t *)"admin:pw", 8, b64, sizeof(b64));
+    EXPECT_EQ(header_of(reqs[1], "Authorization"), std::string("Basic ") + b64);
+}
+
+TEST_F(Engine, WsSecurityRetryBudgetWithPauses)
+{
+    ScriptedDevice d([](int, const std::string &) {
+        return http_reply(400, fault_body("env:Sender", "ter:NotAuthorized"));
+    });
+    point_at(d.port());
+    onvif_SetAuthInfo(dev_.get(), "admin", "secret");
+    EXPECT_EQ(get_info(), 0);
+    EXPECT_EQ(dev_->last_error, -9);
+    EXPECT_EQ(dev_->auth_failed, 1);
+    EXPECT_EQ(dev_->need_auth, 1);
+    EXPECT_STREQ(dev_->fault.subcode, "ter:NotAuthorized");
+    d.stop();
+    auto reqs = d.requests();
+    // One plain attempt, then WS-Security until the refusal that finds auth_retry at 4.
+    ASSERT_EQ(reqs.size(), 6u);
+    EXPECT_FALSE(has_token(reqs[0]));
+    for (size_t i = 1; i < reqs.size(); i++) {
+        EXPECT_TRUE(has_token(reqs[i])) << i;
+        EXPECT_TRUE(token_valid(reqs[i], "secret")) << i;
+        EXPECT_EQ(element_text(reqs[i], "wsse:Username"), "admin");
+        EXPECT_NE(element_text(reqs[i], "wsse:Nonce"), element_text(reqs[i - 1], "wsse:Nonce"));
+    }
+    for (size_t i = 2; i < reqs.size(); i++)
+        EXPECT_GE(d.gap_ms(i - 1, i), 450) << "pause before attempt " << i + 1;
+
+    // auth_retry is spent until an HTTP 200: the next transaction stops at its
+    // first refusal.
+    ScriptedDevice d2([](int, const std::string &) {
+        return http_reply(400, fault_body("env:Sender", "ter:NotAuthorized"));
+    });
+    point_at(d2.port());
+    EXPECT_EQ(get_info(), 0);
+    EXPECT_EQ(dev_->last_error, -9);
+    EXPECT_EQ(dev_->auth_failed, 1);
+    d2.stop();
+    ASSERT_EQ(d2.requests().size(), 1u);
+    EXPECT_TRUE(has_token(d2.requests()[0]));
+}
+
+TEST_F(Engine, WsSecurityAcceptedAfterARefusalResetsTheBudget)
+{
+    ScriptedDevice d([](int, const std::string &req) {
+        if (!has_token(req) || !token_valid(req, "secret"))
+            return http_reply(500, fault_body("SOAP-ENV:Sender", "ter:FailedAuthentication"));
+        return soap_ok(kDeviceInfo);
+    });
+    point_at(d.port());
+    onvif_SetAuthInfo(dev_.get(), "admin", "secret");
+    dev_->auth_retry = 3;
+    ASSERT_EQ(get_info(), 1);
+    EXPECT_EQ(dev_->auth_retry, 0);
+    EXPECT_EQ(dev_->need_auth, 1); // stays on for later transactions
+    ASSERT_EQ(get_info(), 1);
+    d.stop();
+    EXPECT_EQ(d.requests().size(), 3u); // plain, WS-Security, then WS-Security at once
+}
+
+TEST_F(Engine, EmptyUserNameSendsNoTokenAndEndsAfterTheBudget)
+{
+    ScriptedDevice d([](int, const std::string &) {
+        return http_reply(400, fault_body("env:Sender", "ter:NotAuthorized"));
+    });
+    point_at(d.port());
+    EXPECT_EQ(get_info(), 0);
+    EXPECT_EQ(dev_->last_error, -9);
+    EXPECT_EQ(dev_->auth_failed, 1);
+    d.stop();
+    auto reqs = d.requests();
+    ASSERT_EQ(reqs.size(), 6u);
+    for (auto &r : reqs)
+        EXPECT_EQ(r.find("<s:Header>"), npos());
+}
+
+TEST_F(Engine, Second401WithAFaultLeadsToWsSecurityWithHttpAuthentication)
+{
+    const std::string challenge = "WWW-Authenticate: Digest realm=\"cam\", nonce=\"n1\"\r\n";
+    ScriptedDevice d([&](int, const std::string &) {
+        return http_reply(401, fault_body("env:Sender", "ter:NotAuthorized"), challenge);
+    });
+    point_at(d.port());
+    onvif_SetAuthInfo(dev_.get(), "admin", "wrong");
+    EXPECT_EQ(get_info(), 0);
+    EXPECT_EQ(dev_->last_error, -9);
+    EXPECT_EQ(dev_->auth_failed, 1);
+    d.stop();
+    auto reqs = d.requests();
+    // plain, HTTP Digest, then WS-Security (with Digest kept) until the budget ends
+    ASSERT_EQ(reqs.size(), 7u);
+    EXPECT_EQ(header_of(reqs[0], "Authorization"), "");
+    EXPECT_FALSE(has_token(reqs[1]));
+    for (size_t i = 1; i < reqs.size(); i++)
+        EXPECT_EQ(header_of(reqs[i], "Authorization").rfind("Digest ", 0), 0u) << i;
+    for (size_t i = 2; i < reqs.size(); i++)
+        EXPECT_TRUE(has_token(reqs[i])) << i;
+}
+
+TEST_F(Engine, Http401WithoutBodyAfterHttpAuthentication)
+{
+    ScriptedDevice d([](int, const std::string &) {
+        return http_reply(401, "", "WWW-Authenticate: Basic realm=\"x\"\r\n");
+    });
+    point_at(d.port());
+    onvif_SetAuthInfo(dev_.get(), "admin", "wrong");
+    EXPECT_EQ(get_info(), 0);
+    EXPECT_EQ(dev_->last_error, -6);
+    EXPECT_EQ(dev_->auth_failed, 1);
+    d.stop();
+    EXPECT_EQ(d.accepted(), 2); // HTTP authentication is switched on once only
+}
+
+TEST_F(Engine, ReceiverFaultIsNotRetried)
+{
+    ScriptedDevice d([](int, const std::string &) {
+        return http_reply(
+            500, fault_body("env:Receiver", "ter:ActionNotSupported", "Not &lt;supported&gt;"));
+    });
+    point_at(d.port());
+    onvif_SetAuthInfo(dev_.get(), "admin", "pw");
+    EXPECT_EQ(get_info(), 0);
+    EXPECT_EQ(dev_->last_error, -9);
+    EXPECT_EQ(dev_->auth_failed, 0);
+    EXPECT_EQ(dev_->need_auth, 0);
+    EXPECT_STREQ(dev_->fault.code, "env:Receiver");
+    EXPECT_STREQ(dev_->fault.subcode, "ter:ActionNotSupported");
+    EXPECT_STREQ(dev_->fault.reason, "Not <supported>");
+    d.stop();
+    EXPECT_EQ(d.accepted(), 1);
+
+    // A Sender fault that is not about credentials is not retried either, and a
+    // status without any fault clears the old one.
+    ScriptedDevice d2([](int i, const std::string &) {
+        return i == 0 ? http_reply(400, fault_body("env:Sender", "ter:InvalidArgVal"))
+                      : http_reply(503, envelope("<tds:Nothing/>"));
+    });
+    point_at(d2.port());
+    EXPECT_EQ(get_info(), 0);
+    EXPECT_EQ(dev_->last_error, -9);
+    EXPECT_STREQ(dev_->fault.subcode, "ter:InvalidArgVal");
+    EXPECT_EQ(get_info(), 0);
+    EXPECT_EQ(dev_->last_error, -9);
+    EXPECT_STREQ(dev_->fault.code, "");
+    d2.stop();
+    EXPECT_EQ(d2.accepted(), 2);
+}
+
+TEST_F(Engine, MalformedRepliesGiveTheirCodesWithoutRetry)
+{
+    struct Case {
+        std::string reply;
+        int code;
+        const char *log;
+    };
+    const std::vector<Case> cases = {
+        {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", -6, nullptr},
+        {http_reply(200, "this is not xml at all"), -7, "xxx_hxml_parse ret null"},
+        {http_reply(200, "<?xml version=\"1.0\"?><root><Body/></root>"), -7,
+         "node name[root] != [s:Envelope]"},
+        {http_reply(200, std::string(kEnvOpen) + "<env:Header/></env:Envelope>"), -7,
+         "xml_node_soap_get[s:Body] ret null"},
+        {soap_ok("<tds:SomethingElseResponse/>"), -8, nullptr},
+        {http_reply(500, "<html>oops</html>"), -7, nullptr},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n<short/>", -4, nullptr},
+    };
+    for (size_t i = 0; i < cases.size(); i++) {
+        LogCapture log;
+        ScriptedDevice d([&](int, const std::string &) { return cases[i].reply; });
+        point_at(d.port());
+        onvif_SetAuthInfo(dev_.get(), "admin", "pw");
+        EXPECT_EQ(get_info(), 0) << i;
+        EXPECT_EQ(dev_->last_error, cases[i].code) << i;
+        if (cases[i].log) {
+            EXPECT_TRUE(log.contains(cases[i].log)) << i << log.text();
+        }
+        d.stop();
+        EXPECT_EQ(d.accepted(), 1) << i;
+    }
+}
+
+TEST_F(Engine, SilentDeviceTimesOut)
+{
+    ScriptedDevice d([](int, const std::string &) { return std::string("<silent>"); });
+    point_at(d.port());
+    HTTP_CLIENT_CONN conn;
+    onvif_init_xaddr_context(&conn, &dev_->binfo.xaddr);
+    auto t0 = testsrv::Clock::now();
+    EXPECT_EQ(
+        http_onvif_trans(&conn, 300, ACT_tds_GetDeviceInformation, dev_.get(), nullptr, nullptr),
+        0);
+    EXPECT_GE(testsrv::ms_since(t0), 280);
+    EXPECT_EQ(dev_->last_error, -4);
+    EXPECT_EQ(conn.sock, 0);
+}
+
+// ---- addresses ----
+
+TEST_F(Engine, NoConnectionGivesMinusOne)
+{
+    int port;
+    {
+        ScriptedDevice d([](int, const std::string &) { return soap_ok(kDeviceInfo); });
+        port = d.port();
+    }
+    point_at(port);
+    EXPECT_EQ(get_info(), 0);
+    EXPECT_EQ(dev_->last_error, -1);
+}
+
+TEST_F(Engine, ServiceAddressThatDoesNotAnswerFallsBackToTheDiscoveredHost)
+{
+    ScriptedDevice d([](int, const std::string &) { return soap_ok(kDeviceInfo); });
+    point_at(d.port());
+    // A media-service address as GetCapabilities could report it, on a host
+    // that does not answer.
+    ONVIF_XADDR media;
+    memset(&media, 0, sizeof(media));
+    snprintf(media.host, sizeof(media.host), "127.0.0.2");
+    snprintf(media.path, sizeof(media.path), "/onvif/media_service");
+    media.port = d.port();
+    HTTP_CLIENT_CONN conn;
+    onvif_init_xaddr_context(&conn, &media);
+    ONVIF_DEVICE_INFORMATION info;
+    memset(&info, 0, sizeof(info));
+    EXPECT_EQ(
+        http_onvif_trans(&conn, 2000, ACT_tds_GetDeviceInformation, dev_.get(), nullptr, &info), 1);
+    EXPECT_STREQ(info.model, "M1");
+    d.stop();
+    ASSERT_EQ(d.requests().size(), 1u);
+    std::string req = d.requests()[0];
+    EXPECT_EQ(req.rfind("POST /onvif/media_service HTTP/1.1\r\n", 0), 0u);
+    EXPECT_EQ(header_of(req, "Host"), "127.0.0.1:" + std::to_string(d.port()));
+}
+
+TEST_F(Engine, TlsDeviceAndTlsAgainstAPlainPort)
+{
+    SSL_CTX *tls = testsrv::make_tls_server_ctx();
+    ASSERT_NE(tls, nullptr);
+    {
+        ScriptedDevice d([](int, const std::string &) { return soap_ok(kDeviceInfo); }, tls);
+        point_at(d.port(), "127.0.0.1", 1);
+        EXPECT_EQ(get_info(), 1);
+        EXPECT_STREQ(dev_->device_information.firmware_version, "1.2.3");
+    }
+    SSL_CTX_free(tls);
+
+    LogCapture log;
+    ScriptedDevice plain([](int, const std::string &) { return soap_ok(kDeviceInfo); });
+    point_at(plain.port(), "127.0.0.1", 1);
+    EXPECT_EQ(get_info(), 0);
+    EXPECT_EQ(dev_->last_error, -1);
+    EXPECT_TRUE(log.contains("http_onvif_trans, SSL_connect failed!"));
+}
+
+// ---- requests ----
+
+TEST_F(Engine, RequestTooLargeIsNeverSent)
+{
+    LogCapture log;
+    ScriptedDevice d([](int, const std::string &) { return soap_ok(""); });
+    point_at(d.port());
+    ONVIF_NETWORK_INTERFACE req;
+    memset(&req, 0, sizeof(req));
+    req.flags = ONVIF_NETIF_FLAG_EXTENSION;
+    memset(req.token, '&', sizeof(req.token) - 1);
+    req.dot11_count = 4;
+    for (auto &w : req.dot11) {
+        memset(w.ssid, '<', sizeof(w.ssid) - 1);
+        memset(w.alias, '>', sizeof(w.alias) - 1);
+        w.security_flags = ONVIF_DOT11_SEC_PSK | ONVIF_DOT11_SEC_DOT1X;
+        w.psk_flags = ONVIF_DOT11_PSK_KEY | ONVIF_DOT11_PSK_PASSPHRASE;
+        memset(w.psk_key, '"', sizeof(w.psk_key) - 1);
+        memset(w.psk_passphrase, '\'', sizeof(w.psk_passphrase) - 1);
+        memset(w.dot1x, '&', sizeof(w.dot1x) - 1);
+    }
+    EXPECT_EQ(onvif_tds_SetNetworkInterfaces(dev_.get(), &req, nullptr), 0);
+    EXPECT_EQ(dev_->last_error, -2);
+    EXPECT_TRUE(log.contains("onvif_build_request, request too large"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    d.stop();
+    EXPECT_EQ(d.accepted(), 0);
+}
+
+TEST_F(Engine, CreatedComesFromTheDeviceClock)
+{
+    ScriptedDevice d([](int, const std::string &req) {
+        if (op_of(req) == "GetSystemDateAndTime")
+            return date_time_reply(true, true, 2031, 5, 6, 7, 8, 9);
+        return soap_ok(kDeviceInfo);
+    });
+    point_at(d.port());
+    onvif_SetAuthInfo(dev_.get(), "admin", "secret");
+    ASSERT_EQ(GetSystemDateAndTime(dev_.get()), 1);
+    EXPECT_EQ(dev_->time_type, 2);
+    EXPECT_EQ(dev_->device_time.year, 2031);
+    EXPECT_EQ(dev_->device_time.hour, 7);
+    EXPECT_LE(std::llabs((long long)dev_->time_stamp - (long long)time(nullptr)), 5);
+    dev_->need_auth = 1;
+    ASSERT_EQ(get_info(), 1);
+    d.stop();
+    auto reqs = d.requests();
+    ASSERT_EQ(reqs.size(), 2u);
+    EXPECT_FALSE(has_token(reqs[0]));
+    std::string created = element_text(reqs[1], "wsu:Created");
+    EXPECT_TRUE(std::regex_match(created, std::regex("2031-05-06T07:(08|09):[0-5][0-9]Z")))
+        << created;
+    EXPECT_TRUE(token_valid(reqs[1], "secret"));
+}
+
+TEST_F(Engine, OnlyLocalTimeUsesTheLocalClockForCreated)
+{
+    ScriptedDevice d([](int, const std::string &req) {
+        if (op_of(req) == "GetSystemDateAndTime")
+            return date_time_reply(false, true, 2031, 5, 6, 7, 8, 9);
+        return soap_ok(kDeviceInfo);
+    });
+    point_at(d.port());
+    onvif_SetAuthInfo(dev_.get(), "admin", "secret");
+    ASSERT_EQ(GetSystemDateAndTime(dev_.get()), 1);
+    EXPECT_EQ(dev_->time_type, 1);
+    dev_->need_auth = 1;
+    ASSERT_EQ(get_info(), 1);
+    d.stop();
+    std::string created = element_text(d.requests()[1], "wsu:Created");
+    char year[16];
+    time_t now = time(nullptr);
+    struct tm tmv;
+    gmtime_r(&now, &tmv);
+    snprintf(year, sizeof(year), "%04d", tmv.tm_year + 1900);
+    EXPECT_EQ(created.substr(0, 4), year) << created;
+}
+
+TEST_F(Engine, ClockRefreshInsideTheBuildKeepsTheOuterOutcome)
+{
+    // The device time would pass midnight: the builder reads the clock again
+    // (a nested transaction) before the request goes out.
+    ScriptedDevice d([](int, const std::string &req) {
+        if (op_of(req) == "GetSystemDateAndTime")
+            return date_time_reply(true, false, 2032, 1, 2, 10, 20, 30);
+        return soap_ok(kDeviceInfo);
+    });
+    point_at(d.port());
+    onvif_SetAuthInfo(dev_.get(), "admin", "secret");
+    dev_->time_type = 2;
+    dev_->device_time = ONVIF_DATETIME{23, 59, 50, 2032, 1, 1};
+    dev_->time_stamp = (int64_t)time(nullptr) - 15;
+    dev_->need_auth = 1;
+    ASSERT_EQ(get_info(), 1);
+    EXPECT_EQ(dev_->last_error, 0);
+    EXPECT_EQ(dev_->auth_failed, 0);
+    d.stop();
+    auto reqs = d.requests();
+    ASSERT_EQ(reqs.size(), 2u);
+    EXPECT_EQ(op_of(reqs[0]), "GetSystemDateAndTime");
+    EXPECT_EQ(op_of(reqs[1]), "GetDeviceInformation");
+    EXPECT_EQ(element_text(reqs[1], "wsu:Created").rfind("2032-01-02T10:20:", 0), 0u);
+}
+
+TEST_F(Engine, GetCapabilitiesLeavesTheBlockAloneOnFailure)
+{
+    ScriptedDevice d([](int i, const std::string &) {
+        if (i == 0) return soap_ok("<tds:SomethingElseResponse/>");
+        return soap_ok("<tds:GetCapabilitiesResponse><tds:Capabilities>"
+                       "<tt:Device><tt:XAddr>http://127.0.0.1:1/onvif/device_service</tt:XAddr>"
+                       "</tt:Device><tt:Media><tt:XAddr>http://127.0.0.1:2/onvif/media_service"
+                       "</tt:XAddr></tt:Media></tds:Capabilities>"
+                       "</tds:GetCapabilitiesResponse>");
+    });
+    point_at(d.port());
+    memset(&dev_->capabilities, 0x11, sizeof(dev_->capabilities));
+    std::vector<unsigned char> before((unsigned char *)&dev_->capabilities,
+                                      (unsigned char *)&dev_->capabilities +
+                                          sizeof(dev_->capabilities));
+    EXPECT_EQ(GetCapabilities(dev_.get()), 0);
+    EXPECT_EQ(dev_->last_error, -8);
+    EXPECT_EQ(memcmp(before.data(), &dev_->capabilities, before.size()), 0);
+
+    memset(&dev_->capabilities, 0, sizeof(dev_->capabilities));
+    ASSERT_EQ(GetCapabilities(dev_.get()), 1);
+    EXPECT_EQ(dev_->capabilities.media.xaddr.port, 2);
+    EXPECT_STREQ(dev_->capabilities.media.xaddr.path, "/onvif/media_service");
+    d.stop();
+    auto reqs = d.requests();
+    ASSERT_EQ(reqs.size(), 2u);
+    EXPECT_EQ(element_text(reqs[0], "tds:Category"), "All");
+}
+
+TEST_F(Engine, SetSystemDateAndTimeSendsTheLocalUtcClock)
+{
+    ScriptedDevice d([](int, const std::string &req) {
+        if (op_of(req) == "SetSystemDateAndTime")
+            return soap_ok("<tds:SetSystemDateAndTimeResponse/>");
+        return http_reply(500, fault_body("env:Receiver", "ter:ActionNotSupported"));
+    });
+    point_at(d.port());
+    ASSERT_EQ(SetSystemDateAndTime(dev_.get()), 1);
+    d.stop();
+    auto reqs = d.requests();
+    ASSERT_EQ(reqs.size(), 1u);
+    EXPECT_EQ(element_text(reqs[0], "tds:DateTimeType"), "Manual");
+    EXPECT_EQ(element_text(reqs[0], "tds:DaylightSavings"), "false");
+    EXPECT_EQ(reqs[0].find("TimeZone"), npos());
+    time_t now = time(nullptr);
+    struct tm tmv;
+    gmtime_r(&now, &tmv);
+    EXPECT_EQ(element_text(reqs[0], "tt:Year"), std::to_string(tmv.tm_year + 1900));
+}
+
+TEST_F(Engine, FreeBuffTakesNull)
+{
+    FreeBuff(nullptr);
+    FreeBuff((uint8_t *)malloc(16));
+}
+
+// ---- against the camera simulator ----
+
+#ifdef CAMSIM_PATH
+
+// One camsim process on loopback with an ephemeral port, its request log and
+// ready file in a temporary folder; killed and reaped at the end.
+class Camsim
+{
+  public:
+    explicit Camsim(const std::string &config_json)
+    {
+        char tmpl[] = "/tmp/camsim_test_XXXXXX";
+        if (!mkdtemp(tmpl)) return;
+        dir_ = tmpl;
+        std::ofstream(dir_ + "/cfg.json") << config_json;
+        std::string ready = dir_ + "/ready";
+        std::vector<std::string> args = {
+            CAMSIM_PATH,     "--config",    dir_ + "/cfg.json", "--http-port",  "0",
+            "--address",     "127.0.0.1",   "--no-discovery",   "--ready-file", ready,
+            "--request-log", dir_ + "/log", "--upload-dir",     dir_,           "--quiet"};
+        std::vector<char *> argv;
+        for (auto &a : args)
+            argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, CAMSIM_PATH, nullptr, nullptr, argv.data(), environ) != 0) {
+            pid_ = 0;
+            return;
+        }
+        // Wait (at most 15 s) for the ready file.
+        for (int i = 0; i < 300; i++) {
+            std::ifstream in(ready);
+            std::string serial, addr;
+            int port = 0;
+            if (in >> serial >> addr >> port && port > 0) {
+                port_ = port;
+                break;
+            }
+            int st;
+            if (waitpid(pid_, &st, WNOHANG) == pid_) {
+                pid_ = 0;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    ~Camsim()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            int st;
+            bool done = false;
+            for (int i = 0; i < 100 && !done; i++) {
+                done = waitpid(pid_, &st, WNOHANG) == pid_;
+                if (!done) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            if (!done) {
+                kill(pid_, SIGKILL);
+                waitpid(pid_, &st, 0);
+            }
+        }
+        if (!dir_.empty()) {
+            std::string cmd = "rm -rf '" + dir_ + "'";
+            if (std::system(cmd.c_str()) != 0) {
+            }
+        }
+    }
+    Camsim(const Camsim &) = delete;
+    Camsim &operator=(const Camsim &) = delete;
+
+    int port() const { return port_; }
+    // Request log lines (JSON objects), in order.
+    std::vector<std::string> log_lines() const
+    {
+        std::vector<std::string> v;
+        std::ifstream in(dir_ + "/log");
+        std::string line;
+        while (std::getline(in, line) && v.size() < 10000)
+            if (line.find("\"method\"") != npos()) v.push_back(line);
+        return v;
+    }
+
+  private:
+    pid_t pid_ = 0;
+    int port_ = 0;
+    std::string dir_;
+};
+
+std::string json_field(const std::string &line, const std::string &key)
+{
+    std::smatch m;
+    if (std::regex_search(line, m, std::regex("\"" + key + "\":(\"([^\"]*)\"|[^,}]*)")))
+        return m[2].matched ? std::string(m[2]) : std::string(m[1]);
+    return "";
+}
+
+class EngineCamsim : public Engine
+{
+  protected:
+    std::unique_ptr<Camsim> start(const std::string &cfg)
+    {
+        auto c = std::make_unique<Camsim>(cfg);
+        if (c->port() <= 0) ADD_FAILURE() << "camsim did not start with " << cfg;
+        return c;
+    }
+};
+
+TEST_F(EngineCamsim, NoAuthenticationBringsTheDeviceUp)
+{
+    auto cam = start("[{}]");
+    ASSERT_GT(cam->port(), 0);
+    point_at(cam->port());
+    ASSERT_EQ(GetSystemDateAndTime(dev_.get()), 1);
+    EXPECT_EQ(dev_->time_type, 2);
+    ASSERT_EQ(GetDeviceInformation(dev_.get()), 1);
+    EXPECT_STREQ(dev_->device_information.serial_number, "CAMSIM0001");
+    EXPECT_STREQ(dev_->device_information.model, "CS-B100");
+    ASSERT_EQ(GetCapabilities(dev_.get()), 1);
+    EXPECT_EQ(dev_->capabilities.media.xaddr.port, cam->port());
+    ASSERT_EQ(GetServices(dev_.get()), 1);
+    EXPECT_EQ(dev_->need_auth, 0);
+    auto lines = cam->log_lines();
+    ASSERT_EQ(lines.size(), 4u);
+    for (auto &l : lines) {
+        EXPECT_EQ(json_field(l, "wsse"), "none") << l;
+        EXPECT_EQ(json_field(l, "authorization"), "") << l;
+    }
+}
+
+TEST_F(EngineCamsim, HttpDigestAndBasic)
+{
+    for (const char *mode : {"digest", "basic"}) {
+        auto cam = start(std::string("[{\"auth\":\"") + mode +
+                         "\",\"user\":\"admin\",\"password\":\"s3cret\",\"accept_wsse\":false}]");
+        ASSERT_GT(cam->port(), 0);
+        point_at(cam->port());
+        onvif_SetAuthInfo(dev_.get(), "admin", "s3cret");
+        EXPECT_EQ(GetDeviceInformation(dev_.get()), 1) << mode;
+        auto lines = cam->log_lines();
+        ASSERT_EQ(lines.size(), 2u) << mode;
+        EXPECT_EQ(json_field(lines[0], "status"), "401");
+        EXPECT_EQ(json_field(lines[1], "http_auth"), "valid") << lines[1];
+        EXPECT_EQ(dev_->need_auth, 0);
+    }
+}
+
+TEST_F(EngineCamsim, WsSecurityWithTheRightAndTheWrongPassword)
+{
+    auto cam = start("[{\"auth\":\"wsse\",\"user\":\"admin\",\"password\":\"pw\","
+                     "\"clock_offset_s\":-7200}]");
+    ASSERT_GT(cam->port(), 0);
+    point_at(cam->port());
+    onvif_SetAuthInfo(dev_.get(), "admin", "pw");
+    // The device clock is two hours behind: Created must follow it.
+    ASSERT_EQ(GetSystemDateAndTime(dev_.get()), 1);
+    EXPECT_EQ(GetDeviceInformation(dev_.get()), 1);
+    EXPECT_EQ(dev_->need_auth, 1);
+    auto lines = cam->log_lines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(json_field(lines[2], "wsse"), "valid");
+
+    onvif_SetAuthInfo(dev_.get(), "admin", "bad");
+    dev_->auth_retry = 0;
+    EXPECT_EQ(GetDeviceInformation(dev_.get()), 0);
+    EXPECT_EQ(dev_->last_error, -9);
+    EXPECT_EQ(dev_->auth_failed, 1);
+    EXPECT_EQ(soap_strcmp(dev_->fault.subcode, "NotAuthorized"), 0);
+    EXPECT_EQ(cam->log_lines().size(), 3u + 5u); // need_auth already on: five refusals
+}
+
+TEST_F(EngineCamsim, TlsCamera)
+{
+    auto cam = start("[{\"tls\":true}]");
+    ASSERT_GT(cam->port(), 0);
+    point_at(cam->port(), "127.0.0.1", 1);
+    EXPECT_EQ(GetDeviceInformation(dev_.get()), 1);
+    EXPECT_STREQ(dev_->device_information.manufacturer, "Camsim");
+}
+
+TEST_F(EngineCamsim, CapabilitiesAddressThatDoesNotAnswer)
+{
+    auto cam = start("[{\"capabilities_xaddr_host\":\"127.0.0.2\"}]");
+    ASSERT_GT(cam->port(), 0);
+    point_at(cam->port());
+    ASSERT_EQ(GetCapabilities(dev_.get()), 1);
+    EXPECT_STREQ(dev_->capabilities.media.xaddr.host, "127.0.0.2");
+    HTTP_CLIENT_CONN conn;
+    onvif_init_xaddr_context(&conn, &dev_->capabilities.media.xaddr);
+    EXPECT_EQ(
+        http_onvif_trans(&conn, 2000, ACT_tds_GetDeviceInformation, dev_.get(), nullptr, nullptr),
+        1);
+    auto lines = cam->log_lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(json_field(lines[1], "path"), dev_->capabilities.media.xaddr.path);
+}
+
+TEST_F(EngineCamsim, BrokenAnswers)
+{
+    struct Case {
+        const char *answer;
+        int code;
+    };
+    for (const Case &c : {Case{"no-body", -6}, Case{"malformed", -7}, Case{"no-envelope", -7},
+                          Case{"no-soap-body", -7}, Case{"no-response-element", -8},
+                          Case{"fault", -9}, Case{"wrong-length", -4}, Case{"close", -4}}) {
+        auto cam = start(std::string("[{\"answer\":\"") + c.answer + "\"}]");
+        ASSERT_GT(cam->port(), 0);
+        point_at(cam->port());
+        EXPECT_EQ(GetDeviceInformation(dev_.get()), 0) << c.answer;
+        EXPECT_EQ(dev_->last_error, c.code) << c.answer;
+        EXPECT_EQ(cam->log_lines().size(), 1u) << c.answer;
+    }
+    auto cam = start("[{\"answer\":\"never\"}]");
+    ASSERT_GT(cam->port(), 0);
+    point_at(cam->port());
+    HTTP_CLIENT_CONN conn;
+    onvif_init_xaddr_context(&conn, &dev_->binfo.xaddr);
+    EXPECT_EQ(
+        http_onvif_trans(&conn, 300, ACT_tds_GetDeviceInformation, dev_.get(), nullptr, nullptr),
+        0);
+    EXPECT_EQ(dev_->last_error, -4);
+}
+
+#else
+
+TEST(EngineCamsim, Skipped)
+{
+    GTEST_SKIP() << "the camera simulator is not built (no Qt 5)";
+}
+
+#endif
+
+} // namespace
