@@ -487,7 +487,8 @@ typedef struct {
  * Capabilities child, else 1. */
 int parse_GetCapabilities_rly(XML_NODE *p_node, ONVIF_CAPABILITIES *p_res);
 
-/* p_node: the Capabilities/Device element; fills the device sub-record. */
+/* p_node: the Capabilities/Device element; fills the device sub-record.
+ * 1, or 0 when it has no usable XAddr (then nothing is read). */
 int parse_Device_capabilities(XML_NODE *p_node, ONVIF_CAPABILITIES *p_res);
 
 /* ---- GetServices reply -------------------------------------------------- */
