@@ -125,8 +125,9 @@ int main(int argc, char **argv)
 
     SimContext ctx;
     ctx.quiet = p.isSet(oQuiet);
-    ctx.uploadDir = p.isSet(oUpload) ? p.value(oUpload)
-                                     : QDir::temp().filePath(QStringLiteral("camsim-uploads"));
+    ctx.uploadDir = QDir(p.isSet(oUpload) ? p.value(oUpload)
+                                          : QDir::temp().filePath(QStringLiteral("camsim-uploads")))
+                        .absolutePath();
     ctx.secret = QByteArray::number(QRandomGenerator::system()->generate64(), 16);
     RequestLog reqLog;
     if (p.isSet(oLog)) {

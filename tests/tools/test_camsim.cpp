@@ -1,0 +1,417 @@
+// Smoke tests of the camera simulator: started as a real process on
+// loopback with ephemeral ports, spoken to over raw TCP sockets.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char **environ;
+
+namespace
+{
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+void writeFile(const std::string &path, const std::string &data)
+{
+    std::ofstream f(path, std::ios::binary);
+    f << data;
+}
+
+struct Cam {
+    std::string serial, address;
+    int port = 0;
+};
+
+// One simulator process for one test, stopped with SIGTERM at the end.
+class Sim
+{
+  public:
+    explicit Sim(const std::string &configJson, int count = 0)
+    {
+        char tmpl[] = "/tmp/camsim_test_XXXXXX";
+        const char *d = mkdtemp(tmpl);
+        if (!d) return;
+        dir = d;
+        std::vector<std::string> args = {
+            CAMSIM_PATH,    "--http-port",   "0",          "--quiet",      "--ready-file",
+            dir + "/ready", "--request-log", dir + "/log", "--upload-dir", dir + "/up"};
+        if (!configJson.empty()) {
+            writeFile(dir + "/cfg.json", configJson);
+            args.push_back("--config");
+            args.push_back(dir + "/cfg.json");
+        }
+        if (count > 0) {
+            args.push_back("--count");
+            args.push_back(std::to_string(count));
+        }
+        std::vector<char *> argv;
+        for (auto &a : args)
+            argv.push_back(&a[0]);
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid, CAMSIM_PATH, nullptr, nullptr, argv.data(), environ) != 0) pid = -1;
+        if (pid > 0) waitReady();
+    }
+    ~Sim()
+    {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            int st = 0;
+            for (int i = 0; i < 500 && waitpid(pid, &st, WNOHANG) == 0; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (waitpid(pid, &st, WNOHANG) == 0) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &st, 0);
+            }
+        }
+        if (!dir.empty()) {
+            std::string cmd = "rm -rf '" + dir + "'";
+            int rc = std::system(cmd.c_str());
+            (void)rc;
+        }
+    }
+    bool exitedWith(int &code)
+    {
+        int st = 0;
+        for (int i = 0; i < 500; ++i) {
+            pid_t r = waitpid(pid, &st, WNOHANG);
+            if (r == pid) {
+                pid = -1;
+                code = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    std::vector<Cam> cams;
+    std::string dir;
+    pid_t pid = -1;
+    int exitCode = -1; // set when the process ended before it was ready
+
+    std::vector<Cam> readReady()
+    {
+        std::vector<Cam> out;
+        std::istringstream in(readFile(dir + "/ready"));
+        Cam c;
+        while (in >> c.serial >> c.address >> c.port)
+            out.push_back(c);
+        return out;
+    }
+
+  private:
+    void waitReady()
+    {
+        for (int i = 0; i < 1000; ++i) { // at most 10 s
+            struct stat sb;
+            if (stat((dir + "/ready").c_str(), &sb) == 0) {
+                cams = readReady();
+                return;
+            }
+            int st = 0;
+            if (waitpid(pid, &st, WNOHANG) == pid) {
+                pid = -1;
+                exitCode = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+};
+
+// Sends raw bytes and reads the whole answer until the server closes
+// (bounded by a 5 s time-out). Returns "" when the connect fails.
+std::string exchange(const std::string &host, int port, const std::string &request)
+{
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return std::string();
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(uint16_t(port));
+    inet_pton(AF_INET, host.c_str(), &sa.sin_addr);
+    if (connect(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0) {
+        close(fd);
+        return std::string();
+    }
+    size_t off = 0;
+    while (off < request.size()) {
+        ssize_t n = send(fd, request.data() + off, request.size() - off, MSG_NOSIGNAL);
+        if (n <= 0) break;
+        off += size_t(n);
+    }
+    std::string out;
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    char buf[65536];
+    while (std::chrono::steady_clock::now() < end) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 100) <= 0) continue;
+        ssize_t n = recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) break;
+        out.append(buf, size_t(n));
+    }
+    close(fd);
+    return out;
+}
+
+std::string post(const Cam &c, const std::string &path, const std::string &body,
+                 const std::string &contentType = "application/soap+xml; charset=utf-8",
+                 const std::string &extra = "")
+{
+    std::string req = "POST " + path + " HTTP/1.1\r\nHost: " + c.address + ":" +
+                      std::to_string(c.port) + "\r\nContent-Type: " + contentType +
+                      "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extra +
+                      "Connection: close\r\n\r\n" + body;
+    return exchange(c.address, c.port, req);
+}
+
+std::string soap(const std::string &inner)
+{
+    return "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\" "
+           "xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\" "
+           "xmlns:tt=\"http://www.onvif.org/ver10/schema\"><s:Body>" +
+           inner + "</s:Body></s:Envelope>";
+}
+
+int statusOf(const std::string &resp)
+{
+    if (resp.compare(0, 9, "HTTP/1.1 ") != 0) return -1;
+    return std::atoi(resp.c_str() + 9);
+}
+
+std::string bodyOf(const std::string &resp)
+{
+    size_t p = resp.find("\r\n\r\n");
+    return p == std::string::npos ? std::string() : resp.substr(p + 4);
+}
+
+std::string textOf(const std::string &xml, const std::string &qname)
+{
+    size_t a = xml.find("<" + qname + ">");
+    if (a == std::string::npos) return "<absent>";
+    a += qname.size() + 2;
+    size_t b = xml.find("</" + qname + ">", a);
+    return b == std::string::npos ? "<absent>" : xml.substr(a, b - a);
+}
+
+bool haveValidator()
+{
+    return std::system(
+               "command -v python3 >/dev/null 2>&1 && command -v xmllint >/dev/null 2>&1") == 0;
+}
+
+} // namespace
+
+TEST(Camsim, AnswersDeviceCallsWithSchemaValidReplies)
+{
+    Sim sim("", 2);
+    ASSERT_EQ(sim.cams.size(), 2u) << "simulator did not become ready";
+    EXPECT_EQ(sim.cams[0].serial, "CAMSIM0001");
+    EXPECT_EQ(sim.cams[1].serial, "CAMSIM0002");
+    EXPECT_NE(sim.cams[0].port, sim.cams[1].port);
+
+    std::string r = post(sim.cams[1], "/onvif/device_service", soap("<tds:GetDeviceInformation/>"));
+    ASSERT_EQ(statusOf(r), 200) << r;
+    EXPECT_EQ(textOf(bodyOf(r), "tds:SerialNumber"), "CAMSIM0002");
+    EXPECT_EQ(textOf(bodyOf(r), "tds:FirmwareVersion"), "V1.0.0");
+
+    if (!haveValidator()) GTEST_SKIP() << "python3 or xmllint missing: replies not schema-checked";
+    const char *ops[] = {
+        "<tds:GetSystemDateAndTime/>",
+        "<tds:GetDeviceInformation/>",
+        "<tds:GetCapabilities><tds:Category>All</tds:Category></tds:GetCapabilities>",
+        "<tds:GetServices><tds:IncludeCapability>true</tds:IncludeCapability></tds:GetServices>",
+        "<tds:GetNetworkInterfaces/>",
+        "<tds:GetDNS/>",
+        "<tds:GetScopes/>",
+        "<tds:GetNetworkDefaultGateway/>",
+        "<tds:GetHostname/>"};
+    for (const char *op : ops) {
+        std::string resp = post(sim.cams[0], "/onvif/device_service", soap(op));
+        ASSERT_EQ(statusOf(resp), 200) << op;
+        std::string f = sim.dir + "/reply.xml";
+        writeFile(f, bodyOf(resp));
+        std::string cmd = std::string(ONVIF_SCHEMA_DIR) + "/tools/validate-body -q '" + f + "'";
+        EXPECT_EQ(std::system(cmd.c_str()), 0) << op << " reply does not validate:\n"
+                                               << bodyOf(resp);
+    }
+}
+
+TEST(Camsim, BadRequestsGetErrorsAndTheSimulatorKeepsAnswering)
+{
+    Sim sim("", 1);
+    ASSERT_EQ(sim.cams.size(), 1u);
+    const Cam &c = sim.cams[0];
+    EXPECT_EQ(statusOf(post(c, "/onvif/device_service", "this is <not xml")), 400);
+    EXPECT_EQ(statusOf(post(c, "/onvif/device_service", "<a><b></a>")), 400);
+    EXPECT_EQ(
+        statusOf(post(c, "/onvif/device_service", "<!DOCTYPE x [<!ENTITY a \"aaaa\">]><x>&a;</x>")),
+        400);
+    EXPECT_EQ(statusOf(post(c, "/onvif/device_service", soap(""))), 400);
+    // unknown operation: Receiver fault ActionNotSupported
+    std::string r = post(c, "/onvif/device_service", soap("<tds:NoSuchThing/>"));
+    EXPECT_EQ(statusOf(r), 500);
+    EXPECT_NE(r.find("ActionNotSupported"), std::string::npos);
+    // broken HTTP
+    EXPECT_EQ(statusOf(exchange(c.address, c.port, "garbage\r\n\r\n")), 400);
+    EXPECT_EQ(
+        statusOf(exchange(c.address, c.port,
+                          "POST /onvif/device_service HTTP/1.1\r\nContent-Length: x1\r\n\r\n")),
+        400);
+    EXPECT_EQ(statusOf(exchange(c.address, c.port,
+                                "POST /onvif/device_service HTTP/1.1\r\nContent-Length: "
+                                "99999999999\r\n\r\n")),
+              413);
+    // a head that never ends is refused once it passes the limit
+    std::string longHead =
+        "POST /onvif/device_service HTTP/1.1\r\nX-Pad: " + std::string(70 * 1024, 'a') + "\r\n\r\n";
+    EXPECT_EQ(statusOf(exchange(c.address, c.port, longHead)), 431);
+    // and it still works
+    r = post(c, "/onvif/device_service", soap("<tds:GetDeviceInformation/>"));
+    EXPECT_EQ(statusOf(r), 200);
+    EXPECT_EQ(textOf(bodyOf(r), "tds:SerialNumber"), "CAMSIM0001");
+}
+
+TEST(Camsim, NetworkSettingsChangeAndAreReadBack)
+{
+    Sim sim("", 1);
+    ASSERT_EQ(sim.cams.size(), 1u);
+    const Cam &c = sim.cams[0];
+    std::string r =
+        post(c, "/onvif/device_service",
+             soap("<tds:SetNetworkDefaultGateway><tds:IPv4Address>10.1.2.254</tds:IPv4Address>"
+                  "</tds:SetNetworkDefaultGateway>"));
+    ASSERT_EQ(statusOf(r), 200) << r;
+    EXPECT_NE(r.find("SetNetworkDefaultGatewayResponse"), std::string::npos);
+    r = post(c, "/onvif/device_service", soap("<tds:GetNetworkDefaultGateway/>"));
+    EXPECT_EQ(textOf(bodyOf(r), "tt:IPv4Address"), "10.1.2.254");
+    // an invalid address is refused and changes nothing
+    r = post(c, "/onvif/device_service",
+             soap("<tds:SetNetworkDefaultGateway><tds:IPv4Address>10.1.2.256</tds:IPv4Address>"
+                  "</tds:SetNetworkDefaultGateway>"));
+    EXPECT_EQ(statusOf(r), 400);
+    r = post(c, "/onvif/device_service", soap("<tds:GetNetworkDefaultGateway/>"));
+    EXPECT_EQ(textOf(bodyOf(r), "tt:IPv4Address"), "10.1.2.254");
+
+    r = post(
+        c, "/onvif/device_service",
+        soap("<tds:SetDNS><tds:FromDHCP>false</tds:FromDHCP><tds:DNSManual><tt:Type>IPv4</tt:Type>"
+             "<tt:IPv4Address>10.1.2.53</tt:IPv4Address></tds:DNSManual></tds:SetDNS>"));
+    ASSERT_EQ(statusOf(r), 200) << r;
+    r = post(c, "/onvif/device_service", soap("<tds:GetDNS/>"));
+    EXPECT_EQ(textOf(bodyOf(r), "tt:IPv4Address"), "10.1.2.53");
+}
+
+TEST(Camsim, SetNetworkInterfacesMovesTheCamera)
+{
+    Sim sim("", 1);
+    ASSERT_EQ(sim.cams.size(), 1u);
+    Cam c = sim.cams[0];
+    std::string set = soap(
+        "<tds:SetNetworkInterfaces><tds:InterfaceToken>eth0</"
+        "tds:InterfaceToken><tds:NetworkInterface>"
+        "<tt:Enabled>true</tt:Enabled><tt:IPv4><tt:Enabled>true</tt:Enabled><tt:Manual>"
+        "<tt:Address>127.0.0.2</tt:Address><tt:PrefixLength>8</tt:PrefixLength></tt:Manual>"
+        "<tt:DHCP>false</tt:DHCP></tt:IPv4></tds:NetworkInterface></tds:SetNetworkInterfaces>");
+    std::string r = post(c, "/onvif/device_service", set);
+    ASSERT_EQ(statusOf(r), 200) << r;
+    EXPECT_EQ(textOf(bodyOf(r), "tds:RebootNeeded"), "false");
+    std::vector<Cam> now;
+    for (int i = 0; i < 500; ++i) { // the ready file is rewritten after the move (5 s at most)
+        now = sim.readReady();
+        if (!now.empty() && now[0].address == "127.0.0.2") break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(now.size(), 1u);
+    ASSERT_EQ(now[0].address, "127.0.0.2");
+    EXPECT_EQ(now[0].port, c.port);
+    EXPECT_EQ(exchange("127.0.0.1", c.port, "GET / HTTP/1.1\r\n\r\n"), "")
+        << "old address still listens";
+    r = post(now[0], "/onvif/device_service", soap("<tds:GetNetworkInterfaces/>"));
+    EXPECT_EQ(textOf(bodyOf(r), "tt:Address"), "127.0.0.2");
+    EXPECT_EQ(textOf(bodyOf(r), "tt:PrefixLength"), "8");
+
+    // a move to an address that is not local fails and the camera stays
+    std::string away = set;
+    away.replace(away.find("127.0.0.2"), 9, "192.0.2.1");
+    r = post(now[0], "/onvif/device_service", away);
+    EXPECT_EQ(statusOf(r), 200);
+    bool logged = false;
+    for (int i = 0; i < 500 && !logged; ++i) {
+        logged = readFile(sim.dir + "/log").find("\"ok\":false") != std::string::npos;
+        if (!logged) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(logged);
+    EXPECT_EQ(statusOf(post(now[0], "/onvif/device_service", soap("<tds:GetHostname/>"))), 200);
+}
+
+TEST(Camsim, LoginAndFirmwareUpload)
+{
+    Sim sim("[{\"upload_requires_cookie\": true}]");
+    ASSERT_EQ(sim.cams.size(), 1u);
+    const Cam &c = sim.cams[0];
+    std::string r =
+        post(c, "/account/login", "uname2=&passwd2=", "application/x-www-form-urlencoded");
+    ASSERT_EQ(statusOf(r), 200);
+    size_t k = r.find("Set-Cookie: session=");
+    ASSERT_NE(k, std::string::npos) << r;
+    std::string cookie = r.substr(k + 12, r.find(';', k) - k - 12);
+
+    std::string image;
+    for (int i = 0; i < 300000; ++i)
+        image += char(i * 7 + (i >> 8)); // binary, with CR LF and NUL
+    image += "\r\n--notTheBoundary\r\n";
+    const std::string b = "xYzBoundary42";
+    std::string mp =
+        "--" + b +
+        "\r\nContent-Disposition: form-data; name=\"file\"; filename=\"V3.1.4.bin\"\r\n"
+        "Content-Type: application/octet-stream\r\n\r\n" +
+        image + "\r\n--" + b + "--\r\n";
+    // without the cookie: refused, nothing stored
+    r = post(c, "/api/sysConfig/uploadSystem", mp, "multipart/form-data; boundary=" + b);
+    EXPECT_EQ(statusOf(r), 401);
+    r = post(c, "/api/sysConfig/uploadSystem", mp, "multipart/form-data; boundary=" + b,
+             "Cookie: " + cookie + "\r\nExpect: 100-continue\r\n");
+    // the interim 100 Continue comes first
+    size_t fin = r.find("HTTP/1.1 200");
+    ASSERT_NE(fin, std::string::npos) << r.substr(0, 300);
+    EXPECT_EQ(readFile(sim.dir + "/up/CAMSIM0001.bin"), image);
+    r = post(c, "/onvif/device_service", soap("<tds:GetDeviceInformation/>"));
+    EXPECT_EQ(textOf(bodyOf(r), "tds:FirmwareVersion"), "V3.1.4");
+    std::string log = readFile(sim.dir + "/log");
+    EXPECT_NE(log.find("\"cookie_valid\":true"), std::string::npos);
+}
+
+TEST(Camsim, BadConfigurationIsRefused)
+{
+    Sim sim("[{\"answr\": \"normal\"}]");
+    EXPECT_TRUE(sim.cams.empty());
+    int code = sim.exitCode;
+    if (sim.pid > 0) {
+        ASSERT_TRUE(sim.exitedWith(code));
+    }
+    EXPECT_EQ(code, 2);
+}
