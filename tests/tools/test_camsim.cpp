@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <sched.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -414,4 +415,147 @@ TEST(Camsim, BadConfigurationIsRefused)
         ASSERT_TRUE(sim.exitedWith(code));
     }
     EXPECT_EQ(code, 2);
+}
+
+namespace
+{
+
+// Receives datagrams on fd for up to ms milliseconds and returns the first
+// one that contains every needle, or "".
+std::string receiveMatching(int fd, int ms, const std::vector<std::string> &needles)
+{
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    char buf[65536];
+    for (int guard = 0; guard < 1000 && std::chrono::steady_clock::now() < end; ++guard) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 50) <= 0) continue;
+        ssize_t n = recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) continue;
+        std::string d(buf, size_t(n));
+        bool all = true;
+        for (const auto &s : needles)
+            all = all && d.find(s) != std::string::npos;
+        if (all) return d;
+    }
+    return std::string();
+}
+
+// Runs in a child process inside a fresh network namespace with a veth pair
+// 10.203.9.1 (camera side) / 10.203.9.2 (client side). Exit codes: 0 all seen,
+// 77 no namespace, 78 no veth, 1.. the step that failed.
+int discoveryInNamespace()
+{
+    if (unshare(CLONE_NEWNET) != 0) return 77;
+    if (std::system("ip link set lo up && ip link add va type veth peer name vb && "
+                    "ip addr add 10.203.9.1/24 dev va && ip addr add 10.203.9.2/24 dev vb && "
+                    "ip link set va up && ip link set vb up && ip route add 224.0.0.0/4 dev va") !=
+        0)
+        return 78;
+    int mc = socket(AF_INET, SOCK_DGRAM, 0);
+    int one = 1;
+    setsockopt(mc, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_port = htons(3702);
+    if (bind(mc, reinterpret_cast<sockaddr *>(&any), sizeof any) != 0) return 2;
+    ip_mreq mr{};
+    inet_pton(AF_INET, "239.255.255.250", &mr.imr_multiaddr);
+    inet_pton(AF_INET, "10.203.9.2", &mr.imr_interface);
+    if (setsockopt(mc, IPPROTO_IP, IP_ADD_MEMBERSHIP, &mr, sizeof mr) != 0) return 3;
+
+    char tmpl[] = "/tmp/camsim_disc_XXXXXX";
+    if (!mkdtemp(tmpl)) return 4;
+    std::string ready = std::string(tmpl) + "/ready";
+    std::vector<std::string> args = {
+        CAMSIM_PATH,        "--quiet", "--address",           "10.203.9.1",
+        "--http-port",      "0",       "--discovery-address", "10.203.9.1",
+        "--probe-delay-ms", "50",      "--ready-file",        ready};
+    std::vector<char *> argv;
+    for (auto &a : args)
+        argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, CAMSIM_PATH, nullptr, nullptr, argv.data(), environ) != 0) return 5;
+    struct stat sb;
+    for (int i = 0; i < 1000 && stat(ready.c_str(), &sb) != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::istringstream in(readFile(ready));
+    std::string serial, addr;
+    int port = 0;
+    in >> serial >> addr >> port;
+    std::string xaddr = "http://10.203.9.1:" + std::to_string(port) + "/onvif/device_service";
+    int rc = 0;
+    if (port == 0) rc = 6;
+    if (rc == 0 && receiveMatching(mc, 3000, {"discovery/Hello", xaddr}).empty()) rc = 7;
+
+    int pr = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    inet_pton(AF_INET, "10.203.9.2", &local.sin_addr);
+    bind(pr, reinterpret_cast<sockaddr *>(&local), sizeof local);
+    in_addr ifa{};
+    inet_pton(AF_INET, "10.203.9.2", &ifa);
+    setsockopt(pr, IPPROTO_IP, IP_MULTICAST_IF, &ifa, sizeof ifa);
+    sockaddr_in grp{};
+    grp.sin_family = AF_INET;
+    grp.sin_port = htons(3702);
+    grp.sin_addr = mr.imr_multiaddr;
+    const std::string probe =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?><Envelope "
+        "xmlns:dn=\"http://www.onvif.org/ver10/network/wsdl\" "
+        "xmlns=\"http://www.w3.org/2003/05/soap-envelope\"><Header><wsa:MessageID "
+        "xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">uuid:1234-probe</"
+        "wsa:MessageID><wsa:To "
+        "xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">urn:schemas-xmlsoap-org:ws:"
+        "2005:04:discovery</wsa:To><wsa:Action "
+        "xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">http://"
+        "schemas.xmlsoap.org/ws/2005/04/discovery/Probe</wsa:Action></Header><Body><Probe "
+        "xmlns=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\"><Types>dn:"
+        "NetworkVideoTransmitter</Types><Scopes /></Probe></Body></Envelope>";
+    if (rc == 0) {
+        sendto(pr, probe.data(), probe.size(), 0, reinterpret_cast<sockaddr *>(&grp), sizeof grp);
+        if (receiveMatching(pr, 3000, {"ProbeMatch", "uuid:1234-probe", xaddr, "urn:uuid:"})
+                .empty())
+            rc = 8;
+    }
+    kill(pid, SIGTERM);
+    if (rc == 0 && receiveMatching(mc, 3000, {"discovery/Bye", "urn:uuid:"}).empty()) rc = 9;
+    int st = 0;
+    for (int i = 0; i < 300 && waitpid(pid, &st, WNOHANG) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (waitpid(pid, &st, WNOHANG) == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &st, 0);
+    } else if (rc == 0 && !(WIFEXITED(st) && WEXITSTATUS(st) == 0)) {
+        rc = 10;
+    }
+    std::string cmd = std::string("rm -rf '") + tmpl + "'";
+    if (std::system(cmd.c_str()) != 0) rc = rc ? rc : 11;
+    return rc;
+}
+
+} // namespace
+
+TEST(Camsim, DiscoveryHelloProbeMatchAndByeInANetworkNamespace)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to create a network namespace";
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(discoveryInNamespace());
+    int st = 0;
+    int code = -1;
+    for (int i = 0; i < 3000; ++i) { // 30 s at most
+        if (waitpid(child, &st, WNOHANG) == child) {
+            code = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (code == -1) {
+        kill(child, SIGKILL);
+        waitpid(child, &st, 0);
+    }
+    if (code == 77) GTEST_SKIP() << "cannot create a network namespace here";
+    if (code == 78) GTEST_SKIP() << "cannot create a veth pair in the test namespace";
+    EXPECT_EQ(code, 0) << "1-6 set-up, 7 no Hello, 8 no ProbeMatch, 9 no Bye, 10 bad exit";
 }
