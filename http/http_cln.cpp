@@ -220,10 +220,53 @@ bool tls_handshake(HTTP_CLIENT_CONN *p_conn, int timeout)
         }
         uint32_t wait = limit - spent;
         if (timeout > 0 && wait > (uint32_t)timeout) wait = (uint32_t)timeout;
-        if (wait_socket(p_conn->sock, ev, (int)wait) != 1) break;
+        // A wait cut short by the overall limit goes round once more to report it.
+        int w = wait_socket(p_conn->sock, ev, (int)wait);
+        if (w < 0 || (w == 0 && wait == (uint32_t)timeout)) break;
     }
     if (!set_nonblocking(p_conn->sock, false)) ok = false;
     return ok;
+}
+
+// SSL_write of the whole buffer on the non-blocking socket: each wait is
+// bounded by the time-out and all of them by the overall limit, so a peer
+// that reads slowly cannot hold an upload. The bytes written, or -1.
+int tls_write(HTTP_CLIENT_CONN *p_conn, const char *data, int len)
+{
+    SigpipeGuard guard;
+    if (!set_nonblocking(p_conn->sock, true)) return -1;
+    int timeout = p_conn->io_timeout > 0 ? p_conn->io_timeout : 10000;
+    uint32_t limit = overall_limit(p_conn, timeout);
+    uint32_t start = sys_os_get_ms();
+    int slen = -1;
+    for (int i = 0; i < 10000000; i++) {
+        ERR_clear_error();
+        int r = SSL_write(p_conn->ssl, data, len);
+        if (r > 0) {
+            slen = r;
+            break;
+        }
+        int err = SSL_get_error(p_conn->ssl, r);
+        short ev;
+        if (err == SSL_ERROR_WANT_WRITE)
+            ev = POLLOUT;
+        else if (err == SSL_ERROR_WANT_READ)
+            ev = POLLIN;
+        else
+            break;
+        uint32_t spent = sys_os_get_ms() - start;
+        if (spent >= limit) {
+            log_print(LOG_WARN, "%s, overall time limit!!!\r\n", "http_cln_tx");
+            break;
+        }
+        uint32_t wait = limit - spent;
+        if (wait > (uint32_t)timeout) wait = (uint32_t)timeout;
+        // A wait cut short by the overall limit goes round once more to report it.
+        int w = wait_socket(p_conn->sock, ev, (int)wait);
+        if (w < 0 || (w == 0 && wait == (uint32_t)timeout)) break;
+    }
+    if (!set_nonblocking(p_conn->sock, false)) return -1;
+    return slen;
 }
 
 // One try at host:port.
@@ -248,12 +291,18 @@ int http_cln_rx(HTTP_CLIENT_CONN *p_conn)
     int n;
     if (p_conn->req_flags & HTTP_CLN_TLS) {
         if (!p_conn->ssl) return -1;
+        // Non-blocking for the read: a record that arrives byte by byte gives
+        // WANT_READ here and goes back to the sliced wait with its limits,
+        // instead of holding SSL_read until the record is complete.
+        if (!set_nonblocking(p_conn->sock, true)) return -1;
+        SigpipeGuard guard; // a read may write (post-handshake messages)
         ERR_clear_error();
         n = SSL_read(p_conn->ssl, p, room);
+        int read_err = n <= 0 ? SSL_get_error(p_conn->ssl, n) : SSL_ERROR_NONE;
+        if (!set_nonblocking(p_conn->sock, false)) return -1;
         if (n <= 0) {
-            int err = SSL_get_error(p_conn->ssl, n);
-            if (err == SSL_ERROR_WANT_READ || err == SSL_ERROR_WANT_WRITE) return 0;
-            n = err == SSL_ERROR_ZERO_RETURN ? 0 : -1;
+            if (read_err == SSL_ERROR_WANT_READ || read_err == SSL_ERROR_WANT_WRITE) return 0;
+            n = read_err == SSL_ERROR_ZERO_RETURN ? 0 : -1;
         }
     } else {
         n = (int)recv(p_conn->sock, p, (size_t)room, 0);
@@ -454,6 +503,7 @@ int http_cln_connect(HTTP_CLIENT_CONN *p_conn, int timeout, const ONVIF_XADDR *f
     }
 
     p_conn->sock = sock;
+    p_conn->io_timeout = timeout;
     set_io_timeouts(sock, timeout);
     http_rx_reset(&p_conn->rx);
     http_rx_init(&p_conn->rx, HTTP_RX_CLIENT, p_conn->host);
@@ -497,9 +547,7 @@ int http_cln_tx(HTTP_CLIENT_CONN *p_conn, const char *data, int len)
     int slen;
     if (p_conn->req_flags & HTTP_CLN_TLS) {
         if (!p_conn->ssl) return -1;
-        SigpipeGuard guard;
-        ERR_clear_error();
-        slen = SSL_write(p_conn->ssl, data, len);
+        slen = tls_write(p_conn, data, len);
     } else {
         slen = (int)send(p_conn->sock, data, (size_t)len, MSG_NOSIGNAL);
     }

@@ -11,11 +11,12 @@
  *
  * Time limits. The receive waits in 100 ms slices; timeout / 100 slices
  * without data end it ("timeout!!!"). Slices with data don't count, so on top
- * of that every receive, and every TLS handshake, has an overall limit:
- * rx_limit_ms when the creator set it, else 3 x max(timeout, 10000) ms
- * ("overall time limit!!!"). A peer that trickles bytes cannot hold a call
- * longer. Sends are bounded by the time-out (SO_SNDTIMEO) and never raise
- * SIGPIPE, also over TLS.
+ * of that every receive, every TLS handshake and every TLS send has an
+ * overall limit: rx_limit_ms when the creator set it, else
+ * 3 x max(timeout, 10000) ms ("overall time limit!!!"). A peer that trickles
+ * bytes (or reads them slowly) cannot hold a call longer. A plain send is one
+ * call bounded by the time-out (SO_SNDTIMEO). Sends never raise SIGPIPE, also
+ * over TLS.
  *
  * TLS: OpenSSL with the generic client method; the server certificate is not
  * verified and no server name is sent.
@@ -78,7 +79,9 @@ typedef struct {
     DIGEST_INFO auth_info;      /* Digest state */
     struct ssl_st *ssl;         /* TLS session while connected with HTTP_CLN_TLS */
     struct ssl_ctx_st *ssl_ctx; /* TLS context of the call */
-    uint32_t rx_limit_ms; /* overall limit per receive / handshake; 0: 3 x max(timeout, 10 s) */
+    uint32_t
+        rx_limit_ms; /* overall limit per receive, handshake, TLS send; 0: 3 x max(timeout, 10 s) */
+    int32_t io_timeout; /* time-out of the exchange in ms (set by http_cln_connect) */
 } HTTP_CLIENT_CONN;
 
 /* TCP connect. tcp_connect_timeout: IPv4 address in network byte order;

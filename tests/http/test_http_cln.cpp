@@ -545,6 +545,68 @@ TEST_F(HttpCln, TricklingServerIsCutByTheOverallLimit)
     EXPECT_TRUE(log_.contains("http_cln_rx_timeout, overall time limit!!!"));
 }
 
+TEST_F(HttpCln, TlsRecordTrickledByteByByteIsCutByTheOverallLimit)
+{
+    SSL_CTX *tls = testsrv::make_tls_server_ctx();
+    ASSERT_NE(tls, nullptr);
+    {
+        Server srv(
+            [&](Conn &c, int) {
+                c.read_request();
+                // The whole reply as TLS records in memory, then its bytes one by one:
+                // the client never has a complete record to decrypt.
+                BIO *mem = BIO_new(BIO_s_mem());
+                SSL_set0_wbio(c.ssl(), mem);
+                std::string reply = ok_reply(pattern(8000));
+                SSL_write(c.ssl(), reply.data(), (int)reply.size());
+                char *bytes = nullptr;
+                long len = BIO_get_mem_data(mem, &bytes);
+                auto t0 = testsrv::Clock::now();
+                for (long i = 0; i < len && testsrv::ms_since(t0) < 5000; i++) {
+                    if (::send(c.fd(), bytes + i, 1, MSG_NOSIGNAL) != 1) break;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                }
+            },
+            tls);
+        target(srv.port());
+        conn_.req_flags = HTTP_CLN_TLS;
+        conn_.rx_limit_ms = 700;
+        auto t0 = testsrv::Clock::now();
+        std::string got;
+        EXPECT_EQ(download(&got, 300), 0);
+        EXPECT_GE(testsrv::ms_since(t0), 650);
+        // Held inside SSL_read, the call would end only when the server stops.
+        EXPECT_TRUE(log_.contains("http_cln_rx_timeout, overall time limit!!!"));
+    }
+    SSL_CTX_free(tls);
+}
+
+TEST_F(HttpCln, TlsUploadToASlowReaderIsCutByTheOverallLimit)
+{
+    SSL_CTX *tls = testsrv::make_tls_server_ctx();
+    ASSERT_NE(tls, nullptr);
+    {
+        Server srv(
+            [&](Conn &c, int) {
+                // Reads, but slowly: the client always has something to wait for.
+                std::vector<char> buf(65536);
+                auto t0 = testsrv::Clock::now();
+                while (testsrv::ms_since(t0) < 5000 &&
+                       c.read_some(buf.data(), (int)buf.size(), 200) > 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            },
+            tls);
+        target(srv.port(), "/up");
+        conn_.req_flags = HTTP_CLN_TLS;
+        conn_.rx_limit_ms = 700;
+        std::string f = temp_file(pattern(16 << 20));
+        // 16 MiB at most 6.4 MB/s: the transfer would outlast the limit.
+        EXPECT_EQ(http_onvif_file_upload(&conn_, 1000, f.c_str(), dev_.get()), 0);
+        EXPECT_TRUE(log_.contains("http_cln_tx, overall time limit!!!"));
+    }
+    SSL_CTX_free(tls);
+}
+
 // ---- connecting ----
 
 TEST_F(HttpCln, FallsBackToTheDiscoveredAddress)
