@@ -754,6 +754,74 @@ TEST_F(Engine, SetSystemDateAndTimeSendsTheLocalUtcClock)
     EXPECT_EQ(element_text(reqs[0], "tt:Year"), std::to_string(tmv.tm_year + 1900));
 }
 
+// The schema checker of the shared ONVIF schema set, next to the repository.
+std::string validator_path()
+{
+    std::string src = __FILE__;
+    size_t p = src.rfind("tests/onvif/");
+    if (p == std::string::npos) return "";
+    return src.substr(0, p) + "../shared/onvif-schema/tools/validate-body";
+}
+
+TEST_F(Engine, RequestsOnTheWireValidateAgainstTheSchema)
+{
+    std::string tool = validator_path();
+    struct stat st;
+    if (tool.empty() || stat(tool.c_str(), &st) != 0)
+        GTEST_SKIP() << "the ONVIF schema checker is not there: " << tool;
+    if (std::system("command -v python3 >/dev/null 2>&1 && command -v xmllint >/dev/null 2>&1") !=
+        0)
+        GTEST_SKIP() << "python3 or xmllint is missing";
+
+    ScriptedDevice d(
+        [](int, const std::string &req) { return soap_ok("<tds:" + op_of(req) + "Response/>"); });
+    point_at(d.port());
+    onvif_SetAuthInfo(dev_.get(), "admin", "p&<>\"'w");
+    dev_->need_auth = 1; // every request with the UsernameToken header
+    GetCapabilities(dev_.get());
+    GetServices(dev_.get());
+    GetDeviceInformation(dev_.get());
+    GetSystemDateAndTime(dev_.get());
+    SetSystemDateAndTime(dev_.get());
+    NetworkInterfaceList *list = nullptr;
+    onvif_tds_GetNetworkInterfaces(dev_.get(), nullptr, &list);
+    onvif_free_NetworkInterfaces(&list);
+    ONVIF_NETWORK_INTERFACE nif;
+    memset(&nif, 0, sizeof(nif));
+    nif.flags = ONVIF_NETIF_FLAG_IPV4;
+    snprintf(nif.token, sizeof(nif.token), "eth0");
+    nif.enabled = 1;
+    nif.ipv4_enabled = 1;
+    snprintf(nif.ipv4_address, sizeof(nif.ipv4_address), "192.168.1.10");
+    nif.prefix_length = 24;
+    onvif_tds_SetNetworkInterfaces(dev_.get(), &nif, nullptr);
+    ONVIF_NETWORK_GATEWAY gw;
+    memset(&gw, 0, sizeof(gw));
+    snprintf(gw.ipv4_address[0], sizeof(gw.ipv4_address[0]), "192.168.1.1");
+    onvif_tds_SetNetworkDefaultGateway(dev_.get(), &gw, nullptr);
+    ONVIF_DNS dns;
+    memset(&dns, 0, sizeof(dns));
+    snprintf(dns.dns_manual[0], sizeof(dns.dns_manual[0]), "192.168.1.2");
+    onvif_tds_SetDNS(dev_.get(), &dns, nullptr);
+    d.stop();
+
+    auto reqs = d.requests();
+    ASSERT_EQ(reqs.size(), 9u);
+    char dir[] = "/tmp/engine_wire_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    for (size_t i = 0; i < reqs.size(); i++) {
+        std::string path = std::string(dir) + "/req" + std::to_string(i) + ".xml";
+        {
+            std::ofstream out(path);
+            out << reqs[i].substr(reqs[i].find("\r\n\r\n") + 4);
+        }
+        std::string cmd = "'" + tool + "' -q '" + path + "' >/dev/null 2>&1";
+        EXPECT_EQ(std::system(cmd.c_str()), 0) << op_of(reqs[i]) << "\n" << reqs[i];
+        unlink(path.c_str());
+    }
+    rmdir(dir);
+}
+
 TEST_F(Engine, FreeBuffTakesNull)
 {
     FreeBuff(nullptr);
