@@ -1,0 +1,2 @@
+// Placeholder: the batch IP dialog is being written.
+#include "app/batch_edit_ip_dialog.h"

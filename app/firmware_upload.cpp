@@ -1,0 +1,2 @@
+// Placeholder: the firmware upload is being written.
+#include "app/firmware_upload.h"

@@ -1,0 +1,115 @@
+// Shared support of the GUI tests.
+//
+// - enterTestNetwork: moves the whole test process into a new network
+//   namespace with a veth pair: va 10.203.5.1/24 (the tool's side) and
+//   vb 10.203.5.2/24 (the cameras' side), lo up, 224.0.0.0/4 routed on va.
+//   Root only; REQUIRE_TEST_NETWORK() skips the test with the reason otherwise.
+//   addCameraAddress gives vb one more /24 address (for cameras that move).
+// - CamSim: one camsim process (JSON config, ready file, request log, upload
+//   directory in a temporary folder); stopped with SIGTERM in its destructor.
+// - MessageBoxCloser: closes every message box that shows up, by its default
+//   button, and records its title and text.
+#ifndef TESTS_APP_APP_TEST_SUPPORT_H
+#define TESTS_APP_APP_TEST_SUPPORT_H
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace apptest
+{
+
+extern const char TOOL_IP[];   // 10.203.5.1 on va
+extern const char CAMERA_IP[]; // 10.203.5.2 on vb
+
+// Once per process; later calls return the first outcome. On failure *reason
+// says why (not root, no unshare, an ip command failed).
+bool enterTestNetwork(QString *reason);
+
+// "ip addr add <ip>/24 dev vb"; true when the address is there afterwards.
+bool addCameraAddress(const QString &ip);
+
+// Skips the calling test function unless the test network is there.
+#define REQUIRE_TEST_NETWORK()                                                                     \
+    do {                                                                                           \
+        QString why_;                                                                              \
+        if (!apptest::enterTestNetwork(&why_)) QSKIP(qPrintable(why_));                            \
+    } while (0)
+
+// One line of the ready file.
+struct CamEntry {
+    QString serial;
+    QString address;
+    int port = 0;
+};
+
+class CamSim
+{
+  public:
+    // cameras: the "cameras" array of the config; defaults: its "defaults".
+    explicit CamSim(const QJsonArray &cameras, const QJsonObject &defaults = QJsonObject());
+    ~CamSim(); // SIGTERM, at most 5 s, then SIGKILL
+    CamSim(const CamSim &) = delete;
+    CamSim &operator=(const CamSim &) = delete;
+
+    // Starts camsim with --address/--discovery-address CAMERA_IP (unless
+    // overridden by extraArgs), --http-port 0, and waits at most timeoutMs
+    // for the ready file. false (with errorText()) when it did not come up.
+    bool start(const QStringList &extraArgs = QStringList(), int timeoutMs = 15000);
+    void stop();
+
+    QString dir() const;
+    QString uploadDir() const;
+    QString requestLogPath() const;
+    QString errorText() const; // camsim's standard error and what went wrong
+
+    // Ready-file lines (re-read on every call).
+    QList<CamEntry> cameras() const;
+    // Request-log lines as JSON objects (re-read on every call).
+    QList<QJsonObject> requests() const;
+    // Requests whose "operation" is op, optionally for one camera serial.
+    QList<QJsonObject> requestsFor(const QString &op, const QString &serial = QString()) const;
+
+  private:
+    QJsonArray cameraList;
+    QJsonObject defaultValues;
+    QTemporaryDir tempDir;
+    std::unique_ptr<QProcess> process;
+    QString lastError;
+};
+
+// Polls QApplication::activeModalWidget() every 50 ms; a QMessageBox found
+// there is closed by its default button (or its escape button), and
+// "title|text" is recorded. Other modal dialogs are left to the test.
+class MessageBoxCloser : public QObject
+{
+    Q_OBJECT
+  public:
+    explicit MessageBoxCloser(QObject *parent = nullptr);
+    QStringList texts() const { return seen; } // "title|text", in order
+    QStringList boxTexts() const;              // just the texts
+    void clear() { seen.clear(); }
+
+  private slots:
+    void poll();
+
+  private:
+    QTimer timer;
+    QStringList seen;
+};
+
+// Runs the event loop until pred() is true, at most timeoutMs; pred's last value.
+bool waitFor(const std::function<bool()> &pred, int timeoutMs);
+
+} // namespace apptest
+
+#endif
