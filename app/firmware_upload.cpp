@@ -1,2 +1,161 @@
-// Placeholder: the firmware upload is being written.
+// Firmware upload: login POST with libcurl's cookie engine, then a multipart
+// upload of the firmware file carrying the login's first cookie.
 #include "app/firmware_upload.h"
+
+#include <curl/curl.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+namespace
+{
+
+const char *const kLoginData = "uname2=&passwd2=";
+
+// Standard-output line, flushed at once so that it shows while the transfer runs.
+void out(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+void out(const char *fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    vprintf(fmt, ap);
+    va_end(ap);
+    fflush(stdout);
+}
+
+// The camera's answers are not judged (only the transfer counts) and are not
+// echoed: the standard output carries the progress lines alone.
+size_t discard_body(char *, size_t size, size_t nmemb, void *)
+{
+    return size * nmemb;
+}
+
+// Options both requests share.
+void set_common(CURL *curl, long timeout_s)
+{
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, (long)FIRMWARE_CONNECT_TIMEOUT_S);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, timeout_s);
+    // Several upload threads run at once: no signals for time-outs.
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discard_body);
+}
+
+// Login POST. Returns the first cookie line of the handle's cookie list (one
+// cookie in the Netscape cookie-file form), empty when there is none or the
+// login failed. The line is kept whole, whatever its length.
+std::string login(const std::string &url)
+{
+    std::string cookie;
+    CURL *curl = curl_easy_init();
+    if (!curl) {
+        out("curl_http_post curl init failed\n");
+        return cookie;
+    }
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, kLoginData);
+    // An empty cookie file name switches the cookie engine on for this handle
+    // (received cookies can be listed) without reading or writing any file.
+    curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");
+    set_common(curl, (long)FIRMWARE_LOGIN_TIMEOUT_S);
+    CURLcode rc = curl_easy_perform(curl);
+    if (rc != CURLE_OK) {
+        out("curl_http_post error : %d\n", (int)rc);
+    } else {
+        out("curl_http_post over\n");
+        struct curl_slist *cookies = nullptr;
+        if (curl_easy_getinfo(curl, CURLINFO_COOKIELIST, &cookies) == CURLE_OK && cookies) {
+            if (cookies->data) cookie = cookies->data;
+            curl_slist_free_all(cookies);
+        }
+    }
+    curl_easy_cleanup(curl);
+    return cookie;
+}
+
+// The multipart body: one part named "file" with the file's content; libcurl
+// puts the file's base name into the part's filename and picks its content
+// type. Null when the part cannot be built; *rc tells a file that cannot be
+// read (CURLE_READ_ERROR) from other failures.
+curl_mime *build_form(CURL *curl, const char *file, CURLcode *rc)
+{
+    *rc = CURLE_OUT_OF_MEMORY;
+    curl_mime *mime = curl_mime_init(curl);
+    if (!mime) return nullptr;
+    curl_mimepart *part = curl_mime_addpart(mime);
+    if (!part || curl_mime_name(part, "file") != CURLE_OK) {
+        curl_mime_free(mime);
+        return nullptr;
+    }
+    *rc = curl_mime_filedata(part, file);
+    if (*rc != CURLE_OK) {
+        curl_mime_free(mime);
+        return nullptr;
+    }
+    return mime;
+}
+
+int upload(const std::string &url, const char *file, const std::string &cookie)
+{
+    CURL *curl = curl_easy_init();
+    if (!curl) {
+        out("curl_http_upload curl init failed\n");
+        return -1;
+    }
+    CURLcode rc = CURLE_OK;
+    curl_mime *mime = build_form(curl, file, &rc);
+    if (!mime) {
+        curl_easy_cleanup(curl);
+        if (rc == CURLE_READ_ERROR) {
+            // A missing or unreadable file fails the upload transfer before
+            // anything is sent.
+            out("curl_http_upload error : %d\n", (int)rc);
+        } else {
+            out("curl_formadd error.\n");
+        }
+        return -1;
+    }
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_MIMEPOST, mime);
+    // Hands the login's cookie to this handle (its cookie engine starts with it).
+    if (!cookie.empty()) curl_easy_setopt(curl, CURLOPT_COOKIELIST, cookie.c_str());
+    set_common(curl, (long)FIRMWARE_UPLOAD_TIMEOUT_S);
+    rc = curl_easy_perform(curl);
+    int result = -1;
+    if (rc == CURLE_OK) {
+        result = 0;
+        out("curl_http_upload over\n");
+    } else {
+        out("curl_http_upload error : %d\n", (int)rc);
+    }
+    curl_easy_cleanup(curl);
+    curl_mime_free(mime);
+    return result;
+}
+
+} // namespace
+
+extern "C" int firmware_upload_global_init(void)
+{
+    static std::once_flag once;
+    static CURLcode result = CURLE_FAILED_INIT;
+    std::call_once(once, [] { result = curl_global_init(CURL_GLOBAL_ALL); });
+    return result == CURLE_OK ? 0 : -1;
+}
+
+extern "C" int tiv_ipc_do_update(const char *host, const char *file)
+{
+    if (!host || !file) return -1;
+
+    std::string url = std::string("http://") + host + "/account/login";
+    out("URL: {%s}\n", url.c_str());
+    out("data: {%s}\n", kLoginData);
+    std::string cookie = login(url);
+    out("tiv_ipc_do_update cookie = %s\n", cookie.c_str());
+
+    url = std::string("http://") + host + "/api/sysConfig/uploadSystem";
+    out("URL: {%s}\n", url.c_str());
+    out("filename: {%s}\n", file);
+    return upload(url, file, cookie);
+}

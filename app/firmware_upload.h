@@ -1,4 +1,40 @@
-// Placeholder: the firmware upload is being written.
+/*
+ * Firmware upload through the camera's own web interface (not ONVIF).
+ *
+ * tiv_ipc_do_update logs in to "http://<host>/account/login" with an empty
+ * user name and password, keeps the first cookie the camera sets, and posts
+ * the firmware file as the multipart part "file" to
+ * "http://<host>/api/sysConfig/uploadSystem" with that cookie. A failed login
+ * does not stop the upload. Progress lines go to the standard output.
+ *
+ * firmware_upload_global_init must have run before the first upload
+ * (curl_global_init is not safe to run on several threads at once).
+ */
 #ifndef APP_FIRMWARE_UPLOAD_H
 #define APP_FIRMWARE_UPLOAD_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Time-outs of the two requests, in seconds. */
+#define FIRMWARE_CONNECT_TIMEOUT_S 5
+#define FIRMWARE_LOGIN_TIMEOUT_S 30
+#define FIRMWARE_UPLOAD_TIMEOUT_S 600
+
+/* libcurl's global initialisation, run once per process whoever calls first
+ * (later calls wait for it and return its outcome): 0, or -1 on failure. */
+int firmware_upload_global_init(void);
+
+/* Login and upload: host is the camera's host ("10.0.0.5", or "host:port"),
+ * file the firmware path in the platform's file-name encoding. 0 when the
+ * upload transfer completed (the HTTP status is not judged), -1 otherwise
+ * (null argument, no libcurl handle, unreadable file, transfer error or
+ * time-out). The login cookie line is handed on whole, whatever its length. */
+int tiv_ipc_do_update(const char *host, const char *file);
+
+#ifdef __cplusplus
+}
+#endif
+
 #endif

@@ -1,12 +1,704 @@
-// Placeholder: these tests are being written.
+// Firmware upgrade tests.
+//
+// tiv_ipc_do_update alone runs against camsim on 127.0.0.1 (no discovery) and
+// against scripted loopback servers; the whole flow through the main window
+// (file dialog, queue, scheduler, parallel upload threads, status column,
+// new probe) runs against camsim cameras discovered in a network namespace
+// that the test process creates (root only; skipped with the reason
+// otherwise).
 #include <QtTest>
 
-class PlaceholderTest : public QObject
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QStandardItemModel>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTextCodec>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "app/firmware_upload.h"
+#include "app/upgrade_device_widget.h"
+#include "app_test_support.h"
+#include "tests/support/http_test_server.h"
+
+using apptest::CamSim;
+
+namespace
+{
+
+const char kWaiting[] = "等待升级";
+const char kRunning[] = "正在升级";
+const char kDone[] = "升级成功";
+const char kFailed[] = "升级失败";
+
+QString u(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+// Random bytes of the given size written to path; the bytes, or empty on failure.
+QByteArray writeFirmware(const QString &path, int size)
+{
+    QByteArray data(size, '\0');
+    for (int i = 0; i < size; i++)
+        data[i] = (char)QRandomGenerator::global()->bounded(256);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(data) != size) return QByteArray();
+    return data;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Standard output of the calls made while it lives, read back by finish().
+class StdoutCapture
+{
+  public:
+    StdoutCapture()
+    {
+        fflush(stdout);
+        char name[] = "/tmp/upgrade-stdout-XXXXXX";
+        fd = mkstemp(name);
+        if (fd >= 0) {
+            unlink(name);
+            saved = dup(1);
+            dup2(fd, 1);
+        }
+    }
+    ~StdoutCapture() { finish(); }
+
+    QStringList finish()
+    {
+        if (fd < 0) return lines;
+        fflush(stdout);
+        dup2(saved, 1);
+        close(saved);
+        QByteArray all;
+        lseek(fd, 0, SEEK_SET);
+        char buf[4096];
+        for (int i = 0; i < 4096; i++) {
+            ssize_t n = read(fd, buf, sizeof(buf));
+            if (n <= 0) break;
+            all.append(buf, (int)n);
+        }
+        close(fd);
+        fd = -1;
+        lines = QString::fromUtf8(all).split('\n');
+        if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+        return lines;
+    }
+
+  private:
+    int fd = -1;
+    int saved = -1;
+    QStringList lines;
+};
+
+// A listening socket whose accept queue is full: further connects get no
+// answer (their SYNs are dropped), so a client runs into its connect time-out.
+class StuckListener
+{
+  public:
+    explicit StuckListener(const char *ip, int port = 0)
+    {
+        ls = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        int one = 1;
+        setsockopt(ls, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
+        struct sockaddr_in sa;
+        memset(&sa, 0, sizeof(sa));
+        sa.sin_family = AF_INET;
+        sa.sin_port = htons((uint16_t)port);
+        inet_pton(AF_INET, ip, &sa.sin_addr);
+        if (bind(ls, (struct sockaddr *)&sa, sizeof(sa)) != 0 || listen(ls, 0) != 0) return;
+        socklen_t len = sizeof(sa);
+        getsockname(ls, (struct sockaddr *)&sa, &len);
+        boundPort = ntohs(sa.sin_port);
+        // One connection that is never accepted fills the queue.
+        filler = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ok = ::connect(filler, (struct sockaddr *)&sa, sizeof(sa)) == 0;
+    }
+    ~StuckListener()
+    {
+        if (filler >= 0) close(filler);
+        if (ls >= 0) close(ls);
+    }
+    int port() const { return boundPort; }
+    bool ok = false;
+
+  private:
+    int ls = -1;
+    int filler = -1;
+    int boundPort = 0;
+};
+
+// A loopback port on which nothing listens (bound, never listening).
+class ClosedPort
+{
+  public:
+    ClosedPort()
+    {
+        fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        struct sockaddr_in sa;
+        memset(&sa, 0, sizeof(sa));
+        sa.sin_family = AF_INET;
+        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (bind(fd, (struct sockaddr *)&sa, sizeof(sa)) != 0) return;
+        socklen_t len = sizeof(sa);
+        getsockname(fd, (struct sockaddr *)&sa, &len);
+        boundPort = ntohs(sa.sin_port);
+    }
+    ~ClosedPort() { close(fd); }
+    int port() const { return boundPort; }
+
+  private:
+    int fd = -1;
+    int boundPort = 0;
+};
+
+QJsonObject lastUpload(const CamSim &sim, const QString &serial)
+{
+    QJsonObject found;
+    const QList<QJsonObject> all = sim.requests();
+    for (const QJsonObject &r : all)
+        if (r.value("path").toString() == "/api/sysConfig/uploadSystem" &&
+            r.value("camera").toString() == serial)
+            found = r;
+    return found;
+}
+
+int countPath(const CamSim &sim, const QString &serial, const QString &path)
+{
+    int n = 0;
+    const QList<QJsonObject> all = sim.requests();
+    for (const QJsonObject &r : all)
+        if (r.value("path").toString() == path && r.value("camera").toString() == serial) n++;
+    return n;
+}
+
+// Every status text that column 7 showed, per serial number, in order, with
+// the time it was first seen (milliseconds since the recorder started). Fed
+// by the model's change signals, so no intermediate text is missed.
+class StatusRecorder : public QObject
+{
+  public:
+    explicit StatusRecorder(QStandardItemModel *m) : model(m)
+    {
+        clock.start();
+        connect(model, &QStandardItemModel::dataChanged, this, [this] { scan(); });
+        connect(model, &QStandardItemModel::rowsInserted, this, [this] { scan(); });
+        connect(model, &QStandardItemModel::itemChanged, this, [this] { scan(); });
+        scan();
+    }
+
+    struct Step {
+        QString text;
+        qint64 ms;
+    };
+
+    void scan()
+    {
+        for (int row = 0; row < model->rowCount(); row++) {
+            QStandardItem *key = model->item(row, 2);
+            QStandardItem *status = model->item(row, 7);
+            if (!key || !status) continue;
+            std::vector<Step> &seq = steps[key->text()];
+            const QString text = status->text();
+            if (text.isEmpty()) continue;
+            if (seq.empty() || seq.back().text != text) seq.push_back({text, clock.elapsed()});
+        }
+    }
+
+    QStringList texts(const QString &serial)
+    {
+        QStringList out;
+        for (const Step &s : steps[serial])
+            out << s.text;
+        return out;
+    }
+    qint64 when(const QString &serial, const char *text)
+    {
+        for (const Step &s : steps[serial])
+            if (s.text == u(text)) return s.ms;
+        return -1;
+    }
+
+  private:
+    QStandardItemModel *model;
+    QElapsedTimer clock;
+    std::map<QString, std::vector<Step>> steps;
+};
+
+QString cell(QStandardItemModel *model, int row, int column)
+{
+    QStandardItem *item = model->item(row, column);
+    return item ? item->text() : QString();
+}
+
+int rowOf(QStandardItemModel *model, const QString &serial)
+{
+    for (int row = 0; row < model->rowCount(); row++)
+        if (cell(model, row, 2) == serial) return row;
+    return -1;
+}
+
+// Answers the next open-file dialog that shows up: with `path`, or cancels it
+// when path is empty. Gives up (rejecting whatever modal dialog is open) after
+// a bounded number of polls, so a click never blocks the test for good.
+class FileDialogAnswerer : public QObject
+{
+  public:
+    explicit FileDialogAnswerer(const QString &answer) : path(answer)
+    {
+        connect(&timer, &QTimer::timeout, this, [this] { poll(); });
+        timer.start(50);
+    }
+    bool answered = false;
+    QString caption;
+    QStringList filters;
+    QString directory;
+
+  private:
+    void poll()
+    {
+        polls++;
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible()) {
+            if (polls > 400) timer.stop();
+            return;
+        }
+        caption = dialog->windowTitle();
+        filters = dialog->nameFilters();
+        directory = dialog->directory().absolutePath();
+        answered = true;
+        timer.stop();
+        if (path.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        dialog->selectFile(path);
+        dialog->accept();
+        if (dialog->isVisible()) dialog->reject(); // not accepted: never hang
+    }
+
+    QString path;
+    QTimer timer;
+    int polls = 0;
+};
+
+QPushButton *button(QWidget *window, const char *name)
+{
+    return window->findChild<QPushButton *>(name);
+}
+
+} // namespace
+
+class UpgradeTest : public QObject
 {
     Q_OBJECT
   private slots:
-    void placeholder() { QSKIP("not written yet"); }
+    void initTestCase();
+
+    // tiv_ipc_do_update against cameras on loopback.
+    void uploadCarriesLoginCookieAndWholeFile();
+    void refusedLoginAndErrorStatusStillCountAsUploaded();
+    void longCookieLineIsKeptWhole();
+    void missingFileAndNullArgumentsFail();
+    void chinesePathIsHandedOverInFileNameEncoding();
+    void unreachableCameraFailsAfterConnectTimeouts();
+
+    // The whole flow through the main window, in a private network.
+    void windowUpgradesSelectedCamerasInParallel();
+    void windowMayCloseWhileUploadsRun();
 };
 
-QTEST_MAIN(PlaceholderTest)
+void UpgradeTest::initTestCase()
+{
+    QCOMPARE(firmware_upload_global_init(), 0);
+}
+
+void UpgradeTest::uploadCarriesLoginCookieAndWholeFile()
+{
+    CamSim sim(QJsonArray{QJsonObject{}});
+    QVERIFY2(sim.start({"--address", "127.0.0.1", "--no-discovery"}), qPrintable(sim.errorText()));
+    const apptest::CamEntry cam = sim.cameras().value(0);
+
+    QTemporaryDir dir;
+    // Above a megabyte, so the upload also goes through "Expect: 100-continue".
+    const QString path = dir.filePath("V2.0.1.bin");
+    const QByteArray firmware = writeFirmware(path, 1536 * 1024 + 7);
+    QVERIFY(!firmware.isEmpty());
+
+    const QByteArray host = QString("127.0.0.1:%1").arg(cam.port).toUtf8();
+    StdoutCapture capture;
+    const int r = tiv_ipc_do_update(host.constData(), QFile::encodeName(path).constData());
+    const QStringList out = capture.finish();
+    QCOMPARE(r, 0);
+
+    // The progress lines, exactly.
+    QCOMPARE(out.size(), 8);
+    QCOMPARE(out[0], "URL: {http://" + host + "/account/login}");
+    QCOMPARE(out[1], QString("data: {uname2=&passwd2=}"));
+    QCOMPARE(out[2], QString("curl_http_post over"));
+    QRegularExpression cookieLine(
+        "^tiv_ipc_do_update cookie = "
+        "127\\.0\\.0\\.1\\tFALSE\\t/\\tFALSE\\t0\\tsession\\t([0-9a-f]{32})$");
+    QRegularExpressionMatch m = cookieLine.match(out[3]);
+    QVERIFY2(m.hasMatch(), qPrintable(out[3]));
+    QCOMPARE(out[4], "URL: {http://" + host + "/api/sysConfig/uploadSystem}");
+    QCOMPARE(out[5], "filename: {" + path + "}");
+    QCOMPARE(out[6], QString("curl_http_upload over"));
+
+    // The camera got the empty login as a form body, then the file with the
+    // login's cookie, as the part named "file" with the file's base name.
+    const QList<QJsonObject> reqs = sim.requests();
+    QJsonObject login, upload;
+    for (const QJsonObject &q : reqs) {
+        if (q.value("path").toString() == "/account/login") login = q;
+        if (q.value("path").toString() == "/api/sysConfig/uploadSystem") upload = q;
+    }
+    QCOMPARE(login.value("login").toString(), QString("accepted"));
+    QCOMPARE(login.value("content_type").toString(), QString("application/x-www-form-urlencoded"));
+    QCOMPARE(login.value("body_size").toInt(), 16);
+    QCOMPARE(upload.value("cookie").toString(), "session=" + m.captured(1));
+    QVERIFY(upload.value("cookie_valid").toBool());
+    QVERIFY(upload.value("content_type").toString().startsWith("multipart/form-data"));
+    QCOMPARE(upload.value("filename").toString(), QString("V2.0.1.bin"));
+    QCOMPARE(upload.value("status").toInt(), 200);
+    QCOMPARE(readAll(sim.uploadDir() + "/" + cam.serial + ".bin"), firmware);
+}
+
+void UpgradeTest::refusedLoginAndErrorStatusStillCountAsUploaded()
+{
+    // Camera 0 refuses the login (401, no cookie); camera 1 answers the upload
+    // with HTTP 500 after reading it whole. Only the transfer counts.
+    CamSim sim(QJsonArray{QJsonObject{{"login", "refuse"}}, QJsonObject{{"upload", "error"}}});
+    QVERIFY2(sim.start({"--address", "127.0.0.1", "--no-discovery"}), qPrintable(sim.errorText()));
+    const QList<apptest::CamEntry> cams = sim.cameras();
+    QCOMPARE(cams.size(), 2);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("fw.bin");
+    const QByteArray firmware = writeFirmware(path, 40000);
+    QVERIFY(!firmware.isEmpty());
+
+    for (int i = 0; i < 2; i++) {
+        const QByteArray host = QString("127.0.0.1:%1").arg(cams[i].port).toUtf8();
+        StdoutCapture capture;
+        const int r = tiv_ipc_do_update(host.constData(), QFile::encodeName(path).constData());
+        const QStringList out = capture.finish();
+        QCOMPARE(r, 0);
+        QVERIFY(out.contains("curl_http_upload over"));
+        if (i == 0) QVERIFY(out.contains("tiv_ipc_do_update cookie = "));
+        QCOMPARE(readAll(sim.uploadDir() + "/" + cams[i].serial + ".bin"), firmware);
+    }
+    const QJsonObject refused = lastUpload(sim, cams[0].serial);
+    QCOMPARE(refused.value("cookie_present").toBool(), false);
+    QCOMPARE(refused.value("status").toInt(), 200);
+    QCOMPARE(lastUpload(sim, cams[1].serial).value("status").toInt(), 500);
+}
+
+void UpgradeTest::longCookieLineIsKeptWhole()
+{
+    // A login cookie far longer than 255 bytes must reach the upload whole.
+    const QByteArray value = QByteArray(1000, 'c') + "END";
+    std::string uploadHead;
+    testsrv::Server server([&](testsrv::Conn &c, int index) {
+        const std::string req = c.read_request();
+        if (index == 0) {
+            c.send("HTTP/1.1 200 OK\r\nSet-Cookie: token=" + value.toStdString() +
+                   "; Path=/\r\nContent-Length: 2\r\nConnection: close\r\n\r\n{}");
+        } else {
+            uploadHead = req.substr(0, req.find("\r\n\r\n"));
+            c.send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\n{}");
+        }
+    });
+    QVERIFY(server.ok());
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("fw.bin");
+    QVERIFY(!writeFirmware(path, 3000).isEmpty());
+    const QByteArray host = QString("127.0.0.1:%1").arg(server.port()).toUtf8();
+    StdoutCapture capture;
+    const int r = tiv_ipc_do_update(host.constData(), QFile::encodeName(path).constData());
+    const QStringList out = capture.finish();
+    server.stop();
+    QCOMPARE(r, 0);
+    QCOMPARE(server.accepted(), 2);
+    const QString head = QString::fromStdString(uploadHead);
+    QVERIFY2(head.contains("\r\nCookie: token=" + value + "\r\n", Qt::CaseInsensitive),
+             qPrintable(head.left(300)));
+    QVERIFY(out.value(3).endsWith("\ttoken\t" + value));
+}
+
+void UpgradeTest::missingFileAndNullArgumentsFail()
+{
+    StdoutCapture capture;
+    QCOMPARE(tiv_ipc_do_update(nullptr, "/tmp/x.bin"), -1);
+    QCOMPARE(tiv_ipc_do_update("127.0.0.1", nullptr), -1);
+    QVERIFY(capture.finish().isEmpty());
+
+    // A file that is not there (or an empty path, as after a cancelled
+    // dialog): the login still goes out, the upload fails before sending.
+    CamSim sim(QJsonArray{QJsonObject{}});
+    QVERIFY2(sim.start({"--address", "127.0.0.1", "--no-discovery"}), qPrintable(sim.errorText()));
+    const apptest::CamEntry cam = sim.cameras().value(0);
+    const QByteArray host = QString("127.0.0.1:%1").arg(cam.port).toUtf8();
+    QTemporaryDir dir;
+    const QByteArray missing = QFile::encodeName(dir.filePath("none.bin"));
+    for (const QByteArray &file : {missing, QByteArray("")}) {
+        StdoutCapture c2;
+        QCOMPARE(tiv_ipc_do_update(host.constData(), file.constData()), -1);
+        const QStringList out = c2.finish();
+        QVERIFY(out.contains("curl_http_post over"));
+        QVERIFY2(out.contains("curl_http_upload error : 26"), qPrintable(out.join('|')));
+    }
+    QCOMPARE(countPath(sim, cam.serial, "/account/login"), 2);
+    QCOMPARE(countPath(sim, cam.serial, "/api/sysConfig/uploadSystem"), 0);
+}
+
+void UpgradeTest::chinesePathIsHandedOverInFileNameEncoding()
+{
+    CamSim sim(QJsonArray{QJsonObject{}});
+    QVERIFY2(sim.start({"--address", "127.0.0.1", "--no-discovery"}), qPrintable(sim.errorText()));
+    const apptest::CamEntry cam = sim.cameras().value(0);
+
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(u("固件")));
+    const QString path = dir.path() + u("/固件/升级包.bin");
+    const QByteArray firmware = writeFirmware(path, 20000);
+    QVERIFY(!firmware.isEmpty());
+
+    const QByteArray host = QString("127.0.0.1:%1").arg(cam.port).toUtf8();
+    StdoutCapture capture;
+    QCOMPARE(tiv_ipc_do_update(host.constData(), QFile::encodeName(path).constData()), 0);
+    capture.finish();
+    QCOMPARE(readAll(sim.uploadDir() + "/" + cam.serial + ".bin"), firmware);
+    QCOMPARE(lastUpload(sim, cam.serial).value("filename").toString(), u("升级包.bin"));
+}
+
+void UpgradeTest::unreachableCameraFailsAfterConnectTimeouts()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("fw.bin");
+    QVERIFY(!writeFirmware(path, 1000).isEmpty());
+    const QByteArray file = QFile::encodeName(path);
+
+    // Refused at once: both requests fail with "couldn't connect".
+    {
+        ClosedPort closed;
+        QVERIFY(closed.port() > 0);
+        const QByteArray host = QString("127.0.0.1:%1").arg(closed.port()).toUtf8();
+        StdoutCapture capture;
+        QCOMPARE(tiv_ipc_do_update(host.constData(), file.constData()), -1);
+        const QStringList out = capture.finish();
+        QVERIFY2(out.contains("curl_http_post error : 7"), qPrintable(out.join('|')));
+        QVERIFY(out.contains("tiv_ipc_do_update cookie = "));
+        QVERIFY(out.contains("curl_http_upload error : 7"));
+    }
+    // No answer at all: each request runs into its 5-second connect time-out.
+    {
+        StuckListener stuck("127.0.0.1");
+        QVERIFY(stuck.ok);
+        const QByteArray host = QString("127.0.0.1:%1").arg(stuck.port()).toUtf8();
+        QElapsedTimer t;
+        t.start();
+        StdoutCapture capture;
+        QCOMPARE(tiv_ipc_do_update(host.constData(), file.constData()), -1);
+        const QStringList out = capture.finish();
+        const qint64 elapsed = t.elapsed();
+        QVERIFY2(out.contains("curl_http_post error : 28"), qPrintable(out.join('|')));
+        QVERIFY(out.contains("curl_http_upload error : 28"));
+        QVERIFY2(elapsed >= 2 * FIRMWARE_CONNECT_TIMEOUT_S * 1000 - 500,
+                 qPrintable(QString::number(elapsed)));
+    }
+}
+
+void UpgradeTest::windowUpgradesSelectedCamerasInParallel()
+{
+    REQUIRE_TEST_NETWORK();
+    // Cameras on port 80 of their own addresses (the web interface is reached
+    // by the device-service host alone), one that refuses the login, one that
+    // wants the login cookie with the upload, and one whose ONVIF service is
+    // on 8080 while its port 80 never answers.
+    for (const char *ip : {"10.203.5.3", "10.203.5.4", "10.203.5.6"})
+        QVERIFY2(apptest::addCameraAddress(ip), ip);
+    StuckListener stuck("10.203.5.6", 80);
+    QVERIFY(stuck.ok);
+    const QJsonArray cameras{
+        QJsonObject{{"serial", "UPG-A"}, {"address", "10.203.5.2"}, {"port", 80}},
+        QJsonObject{
+            {"serial", "UPG-B"}, {"address", "10.203.5.3"}, {"port", 80}, {"login", "refuse"}},
+        QJsonObject{{"serial", "UPG-C"},
+                    {"address", "10.203.5.4"},
+                    {"port", 80},
+                    {"upload_requires_cookie", true}},
+        QJsonObject{{"serial", "UPG-D"}, {"address", "10.203.5.6"}, {"port", 8080}},
+    };
+    CamSim sim(cameras);
+    QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(u("固件")));
+    const QString path = dir.path() + u("/固件/升级包.bin");
+    const QByteArray firmware = writeFirmware(path, 300000);
+    QVERIFY(!firmware.isEmpty());
+
+    UpgradeDeviceWidget window;
+    window.show();
+    QStandardItemModel *model = window.deviceModel();
+    QVERIFY2(apptest::waitFor([&] { return model->rowCount() == 4; }, 20000),
+             qPrintable(QString::number(model->rowCount())));
+    StatusRecorder recorder(model);
+
+    // A cancelled dialog queues nothing and clears the path.
+    window.onSelectAllDevice(true);
+    QVERIFY(button(&window, "buttonUpgrade")->isEnabled());
+    {
+        FileDialogAnswerer cancel{QString()};
+        button(&window, "buttonUpgrade")->click();
+        QVERIFY(cancel.answered);
+        QCOMPARE(cancel.caption, u("选择升级文件"));
+        QCOMPARE(cancel.filters, QStringList({"File(*.bin)", "All files(*.*)"}));
+        const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+        if (QDir(desktop).exists()) QCOMPARE(cancel.directory, QDir(desktop).absolutePath());
+    }
+    QVERIFY(window.currentFirmwarePath().isEmpty());
+    QTest::qWait(300);
+    for (int row = 0; row < 4; row++)
+        QVERIFY(cell(model, row, 7).isEmpty());
+
+    // The real choice. When the click returns, every row says "waiting": the
+    // threads' status texts can only arrive through the event loop.
+    {
+        FileDialogAnswerer choose(path);
+        button(&window, "buttonUpgrade")->click();
+        QVERIFY(choose.answered);
+    }
+    QCOMPARE(window.currentFirmwarePath(), path);
+    for (int row = 0; row < 4; row++)
+        QCOMPARE(cell(model, row, 7), u(kWaiting));
+    recorder.scan();
+
+    const QStringList good{"UPG-A", "UPG-B", "UPG-C"};
+    QVERIFY(apptest::waitFor(
+        [&] {
+            for (const QString &s : good)
+                if (cell(model, rowOf(model, s), 7) != u(kDone)) return false;
+            return true;
+        },
+        20000));
+    // The silent camera holds nobody back: it is still running when the
+    // others are done.
+    QCOMPARE(cell(model, rowOf(model, "UPG-D"), 7), u(kRunning));
+    const QStringList success{u(kWaiting), u(kRunning), u(kDone)};
+    for (const QString &s : good)
+        QCOMPARE(recorder.texts(s), success);
+
+    // The search button keeps the row being upgraded (and its check) and
+    // drops the others; they come back as they answer the new probe.
+    button(&window, "buttonSearch")->click();
+    QCOMPARE(model->rowCount(), 1);
+    QCOMPARE(cell(model, 0, 2), QString("UPG-D"));
+
+    QVERIFY(apptest::waitFor([&] { return cell(model, rowOf(model, "UPG-D"), 7) == u(kFailed); },
+                             20000));
+    QCOMPARE(recorder.texts("UPG-D"), QStringList({u(kWaiting), u(kRunning), u(kFailed)}));
+    // Login and upload each waited for their connect time-out.
+    const qint64 failedAfter = recorder.when("UPG-D", kFailed) - recorder.when("UPG-D", kRunning);
+    QVERIFY2(failedAfter >= 2 * FIRMWARE_CONNECT_TIMEOUT_S * 1000 - 1000,
+             qPrintable(QString::number(failedAfter)));
+
+    // What the cameras received: the whole file under its Chinese name, the
+    // login cookie with the upload, an upload also after a refused login.
+    for (const QString &s : good) {
+        QCOMPARE(readAll(sim.uploadDir() + "/" + s + ".bin"), firmware);
+        const QJsonObject up = lastUpload(sim, s);
+        QCOMPARE(up.value("filename").toString(), u("升级包.bin"));
+        QCOMPARE(up.value("status").toInt(), 200);
+        QCOMPARE(up.value("cookie_valid").toBool(), s != "UPG-B");
+        QCOMPARE(up.value("cookie_present").toBool(), s != "UPG-B");
+    }
+    QVERIFY(!QFile::exists(sim.uploadDir() + "/UPG-D.bin"));
+
+    // Each upgrade asked for a new probe: the cameras are back with the new
+    // firmware version.
+    QVERIFY(apptest::waitFor(
+        [&] {
+            if (model->rowCount() != 4) return false;
+            for (const QString &s : good)
+                if (rowOf(model, s) < 0 || cell(model, rowOf(model, s), 6) != u("升级包"))
+                    return false;
+            return true;
+        },
+        30000));
+    auto *box =
+        qobject_cast<QCheckBox *>(window.findChild<QTableView *>("tableViewOnVif")
+                                      ->indexWidget(model->index(rowOf(model, "UPG-D"), 0)));
+    QVERIFY(box && box->isChecked());
+}
+
+void UpgradeTest::windowMayCloseWhileUploadsRun()
+{
+    REQUIRE_TEST_NETWORK();
+    // An upload thread is not waited for: it outlives the window and its
+    // status texts must find no window rather than a dead one.
+    QVERIFY(apptest::addCameraAddress("10.203.5.7"));
+    StuckListener stuck("10.203.5.7", 80);
+    QVERIFY(stuck.ok);
+    CamSim sim(
+        QJsonArray{QJsonObject{{"serial", "UPG-E"}, {"address", "10.203.5.7"}, {"port", 8080}}});
+    QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("fw.bin");
+    QVERIFY(!writeFirmware(path, 1000).isEmpty());
+
+    auto window = std::make_unique<UpgradeDeviceWidget>();
+    QStandardItemModel *model = window->deviceModel();
+    QVERIFY(apptest::waitFor([&] { return model->rowCount() == 1; }, 20000));
+    window->onSelectAllDevice(true);
+    {
+        FileDialogAnswerer choose(path);
+        button(window.get(), "buttonUpgrade")->click();
+        QVERIFY(choose.answered);
+    }
+    QVERIFY(apptest::waitFor([&] { return cell(model, 0, 7) == u(kRunning); }, 5000));
+    window.reset();
+
+    // The thread ends after its two connect time-outs and posts its texts.
+    QTest::qWait(2 * FIRMWARE_CONNECT_TIMEOUT_S * 1000 + 1500);
+    QCOMPARE(countPath(sim, "UPG-E", "/api/sysConfig/uploadSystem"), 0);
+}
+
+int main(int argc, char **argv)
+{
+    if (!getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("utf-8"));
+    UpgradeTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "test_upgrade.moc"
