@@ -10,6 +10,7 @@ packages=(
   qtbase5-dev qtbase5-dev-tools libqt5network5
   libxml2-utils python3 iproute2
   clang-format
+  clang libclang-rt-14-dev
   fonts-noto-cjk
 )
 
