@@ -1,7 +1,10 @@
 #include "onvif/onvif_list.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
+#include "onvif/onvif_event.h"
 #include "platform/sys_log.h"
 
 namespace
@@ -68,6 +71,112 @@ void onvif_free_Scopes(ScopeList **p_head)
     list_free(p_head);
 }
 
+SimpleItemList *onvif_add_SimpleItem(SimpleItemList **p_head)
+{
+    return list_add(p_head, "onvif_add_SimpleItem");
+}
+
+void onvif_free_SimpleItems(SimpleItemList **p_head)
+{
+    list_free(p_head);
+}
+
+ElementItemList *onvif_add_ElementItem(ElementItemList **p_head)
+{
+    return list_add(p_head, "onvif_add_ElementItem");
+}
+
+void onvif_free_ElementItems(ElementItemList **p_head)
+{
+    if (!p_head) return;
+    for (ElementItemList *n = *p_head; n; n = n->next) {
+        free(n->ElementItem.any);
+        n->ElementItem.any = nullptr;
+    }
+    list_free(p_head);
+}
+
+NotificationMessageList *onvif_add_NotificationMessage(NotificationMessageList **p_head)
+{
+    return list_add(p_head, "onvif_add_NotificationMessage");
+}
+
+void onvif_free_NotificationMessage(NotificationMessageList *p_node)
+{
+    if (!p_node) return;
+    ONVIF_MESSAGE *m = &p_node->NotificationMessage.message;
+    onvif_free_SimpleItems(&m->source_simple);
+    onvif_free_ElementItems(&m->source_element);
+    onvif_free_SimpleItems(&m->key_simple);
+    onvif_free_ElementItems(&m->key_element);
+    onvif_free_SimpleItems(&m->data_simple);
+    onvif_free_ElementItems(&m->data_element);
+    free(p_node);
+}
+
+void onvif_free_NotificationMessages(NotificationMessageList **p_head)
+{
+    if (!p_head) return;
+    NotificationMessageList *node = *p_head;
+    while (node) {
+        NotificationMessageList *next = node->next;
+        onvif_free_NotificationMessage(node);
+        node = next;
+    }
+    *p_head = nullptr;
+}
+
+void onvif_device_add_NotificationMessages(ONVIF_DEVICE *p_dev, NotificationMessageList *p_chain)
+{
+    if (!p_dev || !p_chain) return;
+    if (!p_dev->notify_messages) {
+        p_dev->notify_messages = p_chain;
+        return;
+    }
+    NotificationMessageList *tail = p_dev->notify_messages;
+    while (tail->next)
+        tail = tail->next;
+    tail->next = p_chain;
+}
+
+int onvif_device_free_NotificationMessages(ONVIF_DEVICE *p_dev, int n)
+{
+    if (!p_dev) return 0;
+    int freed = 0;
+    while (freed < n && p_dev->notify_messages) {
+        NotificationMessageList *node = p_dev->notify_messages;
+        p_dev->notify_messages = node->next;
+        onvif_free_NotificationMessage(node);
+        freed++;
+    }
+    return freed;
+}
+
+int onvif_get_NotificationMessages_nums(NotificationMessageList *p_list)
+{
+    int n = 0;
+    for (NotificationMessageList *node = p_list; node; node = node->next)
+        n++;
+    return n;
+}
+
+char *onvif_format_SimpleItem(SimpleItemList *p_list)
+{
+    static thread_local char buf[1024];
+    memset(buf, 0, sizeof(buf));
+    size_t len = 0;
+    for (SimpleItemList *n = p_list; n && len < sizeof(buf) - 1; n = n->next) {
+        const ONVIF_SIMPLE_ITEM *item = &n->SimpleItem;
+        int w = snprintf(buf + len, sizeof(buf) - len, "%.*s:%.*s\r\n",
+                         (int)strnlen(item->name, sizeof(item->name)), item->name,
+                         (int)strnlen(item->value, sizeof(item->value)), item->value);
+        if (w < 0) break;
+        len += (size_t)w;
+    }
+    buf[sizeof(buf) - 1] = '\0';
+    return buf;
+}
+
 int onvif_list_count(const void *head, int max_nodes)
 {
     int n = 0;
@@ -80,12 +189,13 @@ int onvif_list_count(const void *head, int max_nodes)
 void onvif_free_device(ONVIF_DEVICE *p_dev)
 {
     if (!p_dev) return;
-    /* The media, PTZ and notification lists (video_sources, audio_sources,
-     * profiles, media2_profiles, the four configuration lists, ptz_nodes,
-     * ptz_configs, notify_messages) get their node types and release
-     * functions together with the operations that fill them; until then
-     * nothing fills them and their heads stay null. Each new list type adds
-     * its release call here. Once the event module exists, an active
-     * subscription (subscribed) is ended before the lists are released. */
+    /* The renewal timer touches a subscribed device: take it out first. */
+    if (p_dev->subscribed) Unsubscribe(p_dev);
+    /* The media and PTZ lists (video_sources, audio_sources, profiles,
+     * media2_profiles, the four configuration lists, ptz_nodes, ptz_configs)
+     * get their node types and release functions together with the
+     * operations that fill them; until then nothing fills them and their
+     * heads stay null. Each new list type adds its release call here. */
+    onvif_free_NotificationMessages(&p_dev->notify_messages);
     p_dev->cur_profile = nullptr;
 }

@@ -17,6 +17,7 @@
 #include "discovery/xaddr.h"
 #include "onvif/onvif_device.h"
 #include "onvif/tds_types.h"
+#include "onvif/tev_types.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -36,12 +37,40 @@ void onvif_free_NetworkInterfaces(NetworkInterfaceList **p_head);
 ScopeList *onvif_add_Scope(ScopeList **p_head);
 void onvif_free_Scopes(ScopeList **p_head);
 
+/* Items of a notification message. onvif_free_ElementItems also frees each
+ * item's XML text. */
+SimpleItemList *onvif_add_SimpleItem(SimpleItemList **p_head);
+void onvif_free_SimpleItems(SimpleItemList **p_head);
+ElementItemList *onvif_add_ElementItem(ElementItemList **p_head);
+void onvif_free_ElementItems(ElementItemList **p_head);
+
+/* Notification messages (Notify, PullMessages). onvif_free_NotificationMessage
+ * frees one node that is no longer linked: its six item lists, then the node;
+ * onvif_free_NotificationMessages does that for a whole list. */
+NotificationMessageList *onvif_add_NotificationMessage(NotificationMessageList **p_head);
+void onvif_free_NotificationMessage(NotificationMessageList *p_node);
+void onvif_free_NotificationMessages(NotificationMessageList **p_head);
+
+/* The device's kept messages: append a chain at the tail of notify_messages;
+ * release up to n messages from the front (oldest first) and return how many
+ * were released; count the nodes of a message list (0 for null). */
+void onvif_device_add_NotificationMessages(ONVIF_DEVICE *p_dev, NotificationMessageList *p_chain);
+int onvif_device_free_NotificationMessages(ONVIF_DEVICE *p_dev, int n);
+int onvif_get_NotificationMessages_nums(NotificationMessageList *p_list);
+
+/* "name:value\r\n" per item, in list order, into a 1024-byte buffer of the
+ * calling thread that the next call overwrites; cut (never overrun, always
+ * terminated) when the items do not fit. Returns the buffer. */
+char *onvif_format_SimpleItem(SimpleItemList *p_list);
+
 /* Number of nodes of any such list (0 for null); the walk stops after
  * max_nodes nodes so a damaged list cannot hang it. */
 int onvif_list_count(const void *head, int max_nodes);
 
-/* The whole device record: frees every list it holds that has a release
- * function so far and sets those heads to null; null does nothing. */
+/* The whole device record: ends an active event subscription first
+ * (Unsubscribe, when subscribed is set), then frees every list it holds that
+ * has a release function so far (notify_messages included) and sets those
+ * heads to null; null does nothing. */
 void onvif_free_device(ONVIF_DEVICE *p_dev);
 
 #ifdef __cplusplus

@@ -178,7 +178,6 @@ const int kOptionalChildren[] = {
     ACT_tev_Unsubscribe,
     ACT_tev_PauseSubscription,
     ACT_tev_ResumeSubscription,
-    ACT_tev_CreatePullPointSubscription,
     ACT_tev_DestroyPullPoint,
     ACT_tev_GetMessages,
     ACT_tmd_GetRelayOutputOptions,
@@ -301,7 +300,12 @@ int w_header(SOAP_WRITER *w, int type, ONVIF_DEVICE *p_dev)
     if (!p_dev) return 0;
     const ONVIF_ACTION *row = onvif_find_action_by_type((uint32_t)type);
     const char *action = row ? row->action : "";
-    if (is_subscription_manager_op(type)) {
+    /* A pull point is served at its subscription reference: PullMessages go
+     * there, with its reference parameters, once CreatePullPointSubscription
+     * has given one. */
+    bool to_pull_point =
+        type == ACT_tev_PullMessages && p_dev->pull_point && p_dev->subscription_address[0] != '\0';
+    if (is_subscription_manager_op(type) || to_pull_point) {
         char to[sizeof(p_dev->subscription_address) + 1];
         char refs[sizeof(p_dev->reference_parameters) + 1];
         FIELD_TEXT(to, p_dev->subscription_address);
@@ -603,6 +607,104 @@ int build_SetSystemDateAndTime_xml(char *p_buf, int mlen,
     return soap_w_result(&w);
 }
 
+/* ---- events service ---- */
+
+namespace
+{
+
+const char kTopicDialect[] = "http://www.onvif.org/ver10/tev/topicExpression/ConcreteSet";
+const char kContentDialect[] = "http://www.onvif.org/ver10/tev/messageContentFilter/ItemFilter";
+const char kTopicsNs[] = "http://www.onvif.org/ver10/topics";
+
+/* A filter expression element with its Dialect attribute (the default one
+ * when the record leaves it empty); topic QNames use tns1, declared here. */
+void w_filter_expression(SOAP_WRITER *w, const char *name, const char *dialect, int dialect_size,
+                         const char *def_dialect, const char *expr, int expr_size)
+{
+    char d[257];
+    char e[257];
+    field_text(d, dialect, (size_t)dialect_size);
+    field_text(e, expr, (size_t)expr_size);
+    soap_w_printf(w, "<%s xmlns:tns1=\"%s\" Dialect=\"", name, kTopicsNs);
+    soap_w_escaped(w, d[0] ? d : def_dialect);
+    soap_w_puts(w, "\">");
+    soap_w_escaped(w, e);
+    soap_w_close(w, name);
+}
+
+/* Filter element (wsnt:Filter or tev:Filter) when the record asks for one. */
+void w_event_filter(SOAP_WRITER *w, const char *filter, const ONVIF_SUBSCRIBE_REQ *p_req)
+{
+    if (!(p_req->flags & (ONVIF_SUBSCRIBE_FLAG_TOPIC | ONVIF_SUBSCRIBE_FLAG_CONTENT))) return;
+    soap_w_open(w, filter);
+    if (p_req->flags & ONVIF_SUBSCRIBE_FLAG_TOPIC)
+        w_filter_expression(w, "wsnt:TopicExpression", p_req->topic_dialect,
+                            (int)sizeof(p_req->topic_dialect), kTopicDialect,
+                            p_req->topic_expression, (int)sizeof(p_req->topic_expression));
+    if (p_req->flags & ONVIF_SUBSCRIBE_FLAG_CONTENT)
+        w_filter_expression(w, "wsnt:MessageContent", p_req->content_dialect,
+                            (int)sizeof(p_req->content_dialect), kContentDialect,
+                            p_req->message_content, (int)sizeof(p_req->message_content));
+    soap_w_close(w, filter);
+}
+
+} // namespace
+
+int build_Subscribe_xml(char *p_buf, int mlen, const ONVIF_SUBSCRIBE_REQ *p_req)
+{
+    if (!p_req || !p_req->consumer_address[0]) return -1;
+    SOAP_WRITER w;
+    soap_w_init(&w, p_buf, mlen);
+    soap_w_open(&w, "wsnt:Subscribe");
+    soap_w_open(&w, "wsnt:ConsumerReference");
+    soap_w_field(&w, "wsa:Address", p_req->consumer_address, (int)sizeof(p_req->consumer_address));
+    soap_w_close(&w, "wsnt:ConsumerReference");
+    w_event_filter(&w, "wsnt:Filter", p_req);
+    if (p_req->flags & ONVIF_SUBSCRIBE_FLAG_TERMINATION)
+        soap_w_duration(&w, "wsnt:InitialTerminationTime", p_req->termination_time);
+    soap_w_close(&w, "wsnt:Subscribe");
+    return soap_w_result(&w);
+}
+
+int build_CreatePullPointSubscription_xml(char *p_buf, int mlen, const ONVIF_SUBSCRIBE_REQ *p_req)
+{
+    SOAP_WRITER w;
+    soap_w_init(&w, p_buf, mlen);
+    if (!p_req) {
+        soap_w_empty(&w, "tev:CreatePullPointSubscription");
+        return soap_w_result(&w);
+    }
+    soap_w_open(&w, "tev:CreatePullPointSubscription");
+    w_event_filter(&w, "tev:Filter", p_req);
+    if (p_req->flags & ONVIF_SUBSCRIBE_FLAG_TERMINATION)
+        soap_w_duration(&w, "tev:InitialTerminationTime", p_req->termination_time);
+    soap_w_close(&w, "tev:CreatePullPointSubscription");
+    return soap_w_result(&w);
+}
+
+int build_Renew_xml(char *p_buf, int mlen, const ONVIF_RENEW_REQ *p_req)
+{
+    if (!p_req) return -1;
+    SOAP_WRITER w;
+    soap_w_init(&w, p_buf, mlen);
+    soap_w_open(&w, "wsnt:Renew");
+    soap_w_duration(&w, "wsnt:TerminationTime", p_req->termination_time);
+    soap_w_close(&w, "wsnt:Renew");
+    return soap_w_result(&w);
+}
+
+int build_PullMessages_xml(char *p_buf, int mlen, const ONVIF_PULL_MESSAGES_REQ *p_req)
+{
+    if (!p_req) return -1;
+    SOAP_WRITER w;
+    soap_w_init(&w, p_buf, mlen);
+    soap_w_open(&w, "tev:PullMessages");
+    soap_w_duration(&w, "tev:Timeout", p_req->timeout);
+    soap_w_int(&w, "tev:MessageLimit", p_req->message_limit);
+    soap_w_close(&w, "tev:PullMessages");
+    return soap_w_result(&w);
+}
+
 int onvif_build_body(char *p_buf, int mlen, int type, const void *p_req)
 {
     switch (type) {
@@ -626,6 +728,19 @@ int onvif_build_body(char *p_buf, int mlen, int type, const void *p_req)
         if (!p_req) return -2;
         return build_SetSystemDateAndTime_xml(
             p_buf, mlen, static_cast<const ONVIF_SET_SYSTEM_DATETIME_REQ *>(p_req));
+    case ACT_tev_Subscribe:
+        if (!p_req) return -2;
+        return build_Subscribe_xml(p_buf, mlen, static_cast<const ONVIF_SUBSCRIBE_REQ *>(p_req));
+    case ACT_tev_CreatePullPointSubscription:
+        return build_CreatePullPointSubscription_xml(
+            p_buf, mlen, static_cast<const ONVIF_SUBSCRIBE_REQ *>(p_req));
+    case ACT_tev_Renew:
+        if (!p_req) return -2;
+        return build_Renew_xml(p_buf, mlen, static_cast<const ONVIF_RENEW_REQ *>(p_req));
+    case ACT_tev_PullMessages:
+        if (!p_req) return -2;
+        return build_PullMessages_xml(p_buf, mlen,
+                                      static_cast<const ONVIF_PULL_MESSAGES_REQ *>(p_req));
     default:
         break;
     }

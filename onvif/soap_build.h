@@ -16,6 +16,7 @@
 
 #include "onvif/onvif_device.h"
 #include "onvif/tds_types.h"
+#include "onvif/tev_types.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -69,6 +70,17 @@ int build_SetDNS_xml(char *p_buf, int mlen, const ONVIF_DNS *p_req);
 int build_SetNetworkDefaultGateway_xml(char *p_buf, int mlen, const ONVIF_NETWORK_GATEWAY *p_req);
 int build_SetSystemDateAndTime_xml(char *p_buf, int mlen,
                                    const ONVIF_SET_SYSTEM_DATETIME_REQ *p_req);
+
+/* Body builders of the events service: characters written or -1.
+ * Subscribe needs a consumer address; Renew and PullMessages need their
+ * record; CreatePullPointSubscription without a record is the empty element.
+ * Filters are written under ONVIF_SUBSCRIBE_FLAG_TOPIC / _CONTENT (default
+ * dialects when the record leaves them empty), the initial termination time
+ * under ONVIF_SUBSCRIBE_FLAG_TERMINATION. */
+int build_Subscribe_xml(char *p_buf, int mlen, const ONVIF_SUBSCRIBE_REQ *p_req);
+int build_CreatePullPointSubscription_xml(char *p_buf, int mlen, const ONVIF_SUBSCRIBE_REQ *p_req);
+int build_Renew_xml(char *p_buf, int mlen, const ONVIF_RENEW_REQ *p_req);
+int build_PullMessages_xml(char *p_buf, int mlen, const ONVIF_PULL_MESSAGES_REQ *p_req);
 
 #ifdef __cplusplus
 }

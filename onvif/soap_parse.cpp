@@ -1,6 +1,7 @@
 #include "onvif/soap_parse.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <strings.h>
 
@@ -238,6 +239,214 @@ int parse_GetHostname_rly(XML_NODE *p_node, ONVIF_HOSTNAME *p_res)
     return 1;
 }
 
+/* ---- events service ---- */
+
+namespace
+{
+
+/* Bounds on what one message may hold, so that a hostile document cannot
+ * turn a few bytes per element into a large amount of memory. */
+const int kMaxItemsPerList = 64;
+
+/* Namespace declaration of prefix (length n; 0 for the default namespace)
+ * on node itself or the nearest ancestor that has one; null when none. */
+XML_NODE *find_ns_decl(XML_NODE *node, const char *prefix, size_t n)
+{
+    for (XML_NODE *e = node; e; e = e->parent) {
+        for (XML_NODE *a = e->first_attr; a; a = a->next_sibling) {
+            if (!a->name) continue;
+            if (n == 0 && strcmp(a->name, "xmlns") == 0) return a;
+            if (n > 0 && strncmp(a->name, "xmlns:", 6) == 0 && strlen(a->name + 6) == n &&
+                strncmp(a->name + 6, prefix, n) == 0)
+                return a;
+        }
+    }
+    return nullptr;
+}
+
+/* Makes an element self-contained for copying: when its own prefix is
+ * declared only on an ancestor, the declaration is added to the element. */
+void carry_ns_decl(XML_NODE *node)
+{
+    const char *colon = strchr(node->name, ':');
+    size_t n = colon ? (size_t)(colon - node->name) : 0;
+    XML_NODE *decl = find_ns_decl(node, node->name, n);
+    if (!decl || !decl->text) return;
+    for (XML_NODE *a = node->first_attr; a; a = a->next_sibling)
+        if (a == decl) return; /* declared on the element itself */
+    xml_attr_add(node, decl->name, decl->text);
+}
+
+/* The children of ReferenceParameters as XML text into buf. 1, or 0 when they
+ * do not fit (buf then empty: a cut reference would be sent back broken). */
+int get_reference_parameters(XML_NODE *p_refs, char *buf, int size)
+{
+    buf[0] = '\0';
+    if (!p_refs) return 1;
+    int len = 0;
+    for (XML_NODE *c = p_refs->first_child; c; c = c->next_sibling) {
+        if (!c->name) continue;
+        carry_ns_decl(c);
+        int n = xml_nwrite_buf(c, buf + len, size - len);
+        if (n < 0) {
+            buf[0] = '\0';
+            log_print(LOG_ERROR, "%s, reference parameters too long!!!\r\n", "parse_Subscribe_rly");
+            return 0;
+        }
+        len += n;
+    }
+    return 1;
+}
+
+/* The SimpleItem and ElementItem children of one item list (Source, Key or
+ * Data of a message). */
+void parse_item_list(XML_NODE *p_list, SimpleItemList **p_simple, ElementItemList **p_element)
+{
+    int simple = 0;
+    int element = 0;
+    for (XML_NODE *n = p_list ? p_list->first_child : nullptr; n; n = n->next_sibling) {
+        if (soap_strcmp(n->name, "SimpleItem") == 0) {
+            if (simple >= kMaxItemsPerList) continue;
+            SimpleItemList *item = onvif_add_SimpleItem(p_simple);
+            if (!item) return;
+            simple++;
+            soap_get_attr(n, "Name", item->SimpleItem.name, sizeof(item->SimpleItem.name));
+            soap_get_attr(n, "Value", item->SimpleItem.value, sizeof(item->SimpleItem.value));
+        } else if (soap_strcmp(n->name, "ElementItem") == 0) {
+            if (element >= kMaxItemsPerList) continue;
+            ElementItemList *item = onvif_add_ElementItem(p_element);
+            if (!item) return;
+            element++;
+            soap_get_attr(n, "Name", item->ElementItem.name, sizeof(item->ElementItem.name));
+            XML_NODE *any = n->first_child;
+            int need = any ? xml_calc_buf_len(any) : 0;
+            if (need <= 0) continue;
+            char *text = static_cast<char *>(malloc((size_t)need));
+            if (!text) {
+                log_print(LOG_ERROR, "%s, memory alloc fail!!!\r\n", "parse_Message");
+                continue;
+            }
+            if (xml_nwrite_buf(any, text, need) < 0) {
+                free(text);
+                continue;
+            }
+            item->ElementItem.any = text;
+        }
+    }
+}
+
+} // namespace
+
+int parse_Message(XML_NODE *p_node, ONVIF_MESSAGE *p_res)
+{
+    if (!p_res) return 0;
+    /* wsnt:Message holds one element: the ONVIF tt:Message. */
+    XML_NODE *msg = xml_node_soap_get(p_node, "Message");
+    if (!msg) return 0;
+    if (soap_get_attr(msg, "UtcTime", p_res->utc_time, sizeof(p_res->utc_time)))
+        p_res->flags |= ONVIF_MSG_FLAG_UTC_TIME;
+    const char *op = xml_attr_get(msg, "PropertyOperation");
+    if (op) {
+        p_res->flags |= ONVIF_MSG_FLAG_PROPERTY_OPERATION;
+        p_res->property_operation = onvif_StringToPropertyOperation(op);
+    }
+    parse_item_list(xml_node_soap_get(msg, "Source"), &p_res->source_simple,
+                    &p_res->source_element);
+    parse_item_list(xml_node_soap_get(msg, "Key"), &p_res->key_simple, &p_res->key_element);
+    parse_item_list(xml_node_soap_get(msg, "Data"), &p_res->data_simple, &p_res->data_element);
+    return 1;
+}
+
+int parse_NotificationMessage(XML_NODE *p_node, ONVIF_NOTIFICATION_MESSAGE *p_res)
+{
+    if (!p_node || !p_res) return 0;
+    if (soap_get_text(xml_node_soap_get(p_node, "SubscriptionReference"), "Address",
+                      p_res->subscription_reference, sizeof(p_res->subscription_reference)))
+        p_res->flags |= ONVIF_NOTIFY_FLAG_SUBSCRIPTION;
+    XML_NODE *topic = xml_node_soap_get(p_node, "Topic");
+    if (topic && topic->text) {
+        p_res->flags |= ONVIF_NOTIFY_FLAG_TOPIC;
+        soap_get_attr(topic, "Dialect", p_res->topic_dialect, sizeof(p_res->topic_dialect));
+        soap_copy_text(p_res->topic, sizeof(p_res->topic), topic->text);
+    }
+    if (soap_get_text(xml_node_soap_get(p_node, "ProducerReference"), "Address",
+                      p_res->producer_reference, sizeof(p_res->producer_reference)))
+        p_res->flags |= ONVIF_NOTIFY_FLAG_PRODUCER;
+    if (parse_Message(xml_node_soap_get(p_node, "Message"), &p_res->message))
+        p_res->flags |= ONVIF_NOTIFY_FLAG_MESSAGE;
+    return 1;
+}
+
+int parse_NotificationMessages(XML_NODE *p_parent, NotificationMessageList **p_list, int max)
+{
+    int n = 0;
+    for (XML_NODE *m = soap_first(p_parent, "NotificationMessage"); m;
+         m = soap_next(m, "NotificationMessage")) {
+        if (n >= max) {
+            log_print(LOG_WARN, "%s, more than %d messages, the rest dropped\r\n",
+                      "parse_NotificationMessages", max);
+            break;
+        }
+        NotificationMessageList *node = onvif_add_NotificationMessage(p_list);
+        if (!node) break;
+        parse_NotificationMessage(m, &node->NotificationMessage);
+        n++;
+    }
+    return n;
+}
+
+int parse_Subscribe_rly(XML_NODE *p_node, ONVIF_SUBSCRIBE_RES *p_res)
+{
+    XML_NODE *ref = xml_node_soap_get(p_node, "SubscriptionReference");
+    if (!ref || !p_res) return 0;
+    if (!soap_get_text(ref, "Address", p_res->subscription_address,
+                       sizeof(p_res->subscription_address)))
+        return 0;
+    if (!get_reference_parameters(xml_node_soap_get(ref, "ReferenceParameters"),
+                                  p_res->reference_parameters,
+                                  (int)sizeof(p_res->reference_parameters)))
+        return 0;
+    soap_get_text(p_node, "CurrentTime", p_res->current_time, sizeof(p_res->current_time));
+    soap_get_text(p_node, "TerminationTime", p_res->termination_time,
+                  sizeof(p_res->termination_time));
+    return 1;
+}
+
+int parse_PullMessages_rly(XML_NODE *p_node, ONVIF_PULL_MESSAGES_RES *p_res)
+{
+    if (!p_node || !p_res) return 0;
+    soap_get_text(p_node, "CurrentTime", p_res->current_time, sizeof(p_res->current_time));
+    soap_get_text(p_node, "TerminationTime", p_res->termination_time,
+                  sizeof(p_res->termination_time));
+    parse_NotificationMessages(p_node, &p_res->messages, ONVIF_MAX_NOTIFY_MESSAGES);
+    return 1;
+}
+
+int parse_GetEventProperties_rly(XML_NODE *p_node, ONVIF_EVENT_PROPERTIES *p_res)
+{
+    if (!p_node || !p_res) return 0;
+    soap_get_text(p_node, "TopicNamespaceLocation", p_res->topic_namespace_location,
+                  sizeof(p_res->topic_namespace_location));
+    soap_get_bool(p_node, "FixedTopicSet", &p_res->fixed_topic_set);
+    p_res->topic_dialect_count = soap_get_text_array(
+        p_node, "TopicExpressionDialect", p_res->topic_expression_dialect[0],
+        ONVIF_EVENT_PROPS_MAX_DIALECTS, (int)sizeof(p_res->topic_expression_dialect[0]));
+    p_res->content_dialect_count = soap_get_text_array(
+        p_node, "MessageContentFilterDialect", p_res->message_content_filter_dialect[0],
+        ONVIF_EVENT_PROPS_MAX_DIALECTS, (int)sizeof(p_res->message_content_filter_dialect[0]));
+    soap_get_text(p_node, "MessageContentSchemaLocation", p_res->message_content_schema_location,
+                  sizeof(p_res->message_content_schema_location));
+    return 1;
+}
+
+int parse_tev_GetServiceCapabilities_rly(XML_NODE *p_node, ONVIF_CAP_EVENTS *p_res)
+{
+    XML_NODE *caps = xml_node_soap_get(p_node, "Capabilities");
+    if (!caps || !p_res) return 0;
+    parse_tev_ServiceCapabilities(caps, p_res);
+    return 1;
+}
+
 /* ---- dispatcher ---- */
 
 namespace
@@ -281,6 +490,12 @@ const ParserRow kParsers[] = {
                parse_GetNetworkDefaultGateway_rly),
     PARSER_ROW(ACT_tds_GetSystemDateAndTime, ONVIF_SYSTEM_DATETIME, parse_GetSystemDateAndTime_rly),
     PARSER_ROW(ACT_tds_GetScopes, ScopeList *, parse_GetScopes_rly),
+    PARSER_ROW(ACT_tev_GetServiceCapabilities, ONVIF_CAP_EVENTS,
+               parse_tev_GetServiceCapabilities_rly),
+    PARSER_ROW(ACT_tev_GetEventProperties, ONVIF_EVENT_PROPERTIES, parse_GetEventProperties_rly),
+    PARSER_ROW(ACT_tev_Subscribe, ONVIF_SUBSCRIBE_RES, parse_Subscribe_rly),
+    PARSER_ROW(ACT_tev_CreatePullPointSubscription, ONVIF_SUBSCRIBE_RES, parse_Subscribe_rly),
+    PARSER_ROW(ACT_tev_PullMessages, ONVIF_PULL_MESSAGES_RES, parse_PullMessages_rly),
 };
 
 const ParserRow *find_parser(int type)

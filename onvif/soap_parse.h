@@ -16,6 +16,7 @@
 #include "onvif/onvif_list.h"
 #include "onvif/soap_util.h" /* parse_Bool and the field readers */
 #include "onvif/tds_types.h"
+#include "onvif/tev_types.h"
 #include "xml/xml_node.h"
 
 #ifdef __cplusplus
@@ -49,6 +50,24 @@ int parse_GetDNS_rly(XML_NODE *p_node, ONVIF_DNS *p_res);
 int parse_GetNetworkDefaultGateway_rly(XML_NODE *p_node, ONVIF_NETWORK_GATEWAY *p_res);
 int parse_GetScopes_rly(XML_NODE *p_node, ScopeList **p_res);
 int parse_GetHostname_rly(XML_NODE *p_node, ONVIF_HOSTNAME *p_res);
+
+/* Events service. parse_Message reads a wsnt:Message element (its
+ * tt:Message: UtcTime, PropertyOperation, and Source, Key and Data as
+ * SimpleItem and ElementItem lists; at most 64 items of each kind per list);
+ * 0 when it holds no tt:Message. parse_NotificationMessage reads one
+ * wsnt:NotificationMessage; parse_NotificationMessages appends one node per
+ * NotificationMessage child of p_parent (at most max) and returns how many.
+ * parse_Subscribe_rly also reads CreatePullPointSubscriptionResponse; it
+ * fails without a SubscriptionReference address or when the reference
+ * parameters do not fit their field. */
+#define ONVIF_MAX_NOTIFY_MESSAGES 256
+int parse_Message(XML_NODE *p_node, ONVIF_MESSAGE *p_res);
+int parse_NotificationMessage(XML_NODE *p_node, ONVIF_NOTIFICATION_MESSAGE *p_res);
+int parse_NotificationMessages(XML_NODE *p_parent, NotificationMessageList **p_list, int max);
+int parse_Subscribe_rly(XML_NODE *p_node, ONVIF_SUBSCRIBE_RES *p_res);
+int parse_PullMessages_rly(XML_NODE *p_node, ONVIF_PULL_MESSAGES_RES *p_res);
+int parse_GetEventProperties_rly(XML_NODE *p_node, ONVIF_EVENT_PROPERTIES *p_res);
+int parse_tev_GetServiceCapabilities_rly(XML_NODE *p_node, ONVIF_CAP_EVENTS *p_res);
 
 #ifdef __cplusplus
 }
