@@ -744,6 +744,8 @@ HttpResponse Camera::handleSoap(const HttpRequest &req, QJsonObject &log)
     } else if (op == "SystemReboot") {
         out = El(NS_TDS, op + R);
         out.add(NS_TDS, QStringLiteral("Message"), QStringLiteral("Rebooting"));
+    } else if (isEventOp(op, in)) {
+        ok = opEvents(env, in, req, out, err, log);
     } else {
         log.insert(QStringLiteral("answer"), QStringLiteral("not-supported"));
         return faultReply(500, false, {QStringLiteral("ter:ActionNotSupported")},

@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QStringList>
 #include <deque>
+#include <map>
 
 #include "config.h"
 #include "http.h"
@@ -87,6 +88,27 @@ class Camera : public QObject
     bool opSetDNS(const XNode &in, El &out, HttpResponse &err);
     bool opSetGateway(const XNode &in, El &out, HttpResponse &err);
 
+    // events service (events.cpp)
+    struct EventSub {
+        int id = 0;
+        bool pullPoint = false;
+        QString consumer;  // push: where Notify messages go
+        QDateTime expires; // camera clock
+        int notifiesLeft = 0;
+        int sent = 0; // messages produced so far (numbers them)
+    };
+    bool isEventOp(const QString &op, const XNode &in) const;
+    bool opEvents(const XNode &env, const XNode &in, const HttpRequest &req, El &out,
+                  HttpResponse &err, QJsonObject &log);
+    EventSub *subscriptionOf(const XNode &env, const HttpRequest &req, HttpResponse &err,
+                             QJsonObject &log);
+    El subscriptionReference(const EventSub &s) const;
+    El notificationMessage(EventSub &s, const QDateTime &now);
+    QString subscriptionAddress(const EventSub &s) const;
+    void scheduleNotify(int id);
+    void postNotify(int id);
+    QDateTime cameraNow() const;
+
     void moveTo(const QString &newAddr);
     void note(const QString &msg) const;
 
@@ -109,6 +131,8 @@ class Camera : public QObject
     QSet<QByteArray> sessions; // cookies handed out by the login
     QSet<QByteArray> seenNonces;
     std::deque<QByteArray> nonceOrder;
+    std::map<int, EventSub> subs;
+    int nextSubId = 1;
 };
 
 // Local name of the body's first element (the operation), or "".

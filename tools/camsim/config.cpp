@@ -70,8 +70,9 @@ bool getList(const QJsonValue &v, QStringList &out)
 bool validPrefix(const QString &p)
 {
     if (p.isEmpty()) return true;
-    static const QStringList reserved = {"tds", "tt",  "ter", "tev", "trt", "timg", "tptz",
-                                         "tmd", "wsa", "d",   "dn",  "xml", "xmlns"};
+    static const QStringList reserved = {"tds",   "tt",   "ter",  "tev", "trt", "timg",
+                                         "tptz",  "tmd",  "wsa",  "d",   "dn",  "xml",
+                                         "xmlns", "wsnt", "tns1", "csim"};
     if (reserved.contains(p)) return false;
     for (int i = 0; i < p.size(); ++i) {
         QChar c = p[i];
@@ -228,6 +229,14 @@ bool applyJson(CameraConfig &c, const QJsonObject &o, QString &err)
             ok = getString(v, c.upload) && (c.upload == "ok" || c.upload == "error");
         } else if (k == "upgrade_firmware")
             ok = getString(v, c.upgradeFirmware);
+        else if (k == "notify_count")
+            ok = getInt(v, c.notifyCount, 0, 10000);
+        else if (k == "notify_interval_ms")
+            ok = getInt(v, c.notifyIntervalMs, 0, 600000);
+        else if (k == "notify_messages")
+            ok = getInt(v, c.notifyMessages, 0, 1000);
+        else if (k == "pull_messages")
+            ok = getInt(v, c.pullMessages, 0, 1000);
         else if (k == "tls")
             ok = getBool(v, c.tls);
         else if (k == "cert")

@@ -54,6 +54,11 @@ struct CameraConfig {
     bool uploadRequiresCookie = false;
     QString upload = QStringLiteral("ok");
     QString upgradeFirmware;
+    // events
+    int notifyCount = 0;        // Notify posts per push subscription
+    int notifyIntervalMs = 200; // between them (and before the first)
+    int notifyMessages = 2;     // NotificationMessage elements per Notify
+    int pullMessages = 2;       // messages per PullMessages (at most MessageLimit)
     // TLS
     bool tls = false;
     QString cert, key;

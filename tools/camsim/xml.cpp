@@ -27,6 +27,9 @@ const NsInfo kNs[NS_COUNT] = {
     {"http://schemas.xmlsoap.org/ws/2004/08/addressing", "wsa"},
     {"http://schemas.xmlsoap.org/ws/2005/04/discovery", "d"},
     {"http://www.onvif.org/ver10/network/wsdl", "dn"},
+    {"http://docs.oasis-open.org/wsn/b-2", "wsnt"},
+    {"http://www.w3.org/2005/08/addressing", "wsa"},
+    {"http://camsim.invalid/subscription", "csim"},
 };
 } // namespace
 

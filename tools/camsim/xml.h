@@ -27,6 +27,9 @@ enum Ns {
     NS_WSA04, // WS-Addressing 2004/08 (discovery)
     NS_WSD,   // WS-Discovery 2005/04
     NS_DN,    // ONVIF network WSDL (discovery types)
+    NS_WSNT,  // WS-BaseNotification
+    NS_WSA,   // WS-Addressing 2005/08 (events)
+    NS_CSIM,  // the simulator's own reference parameters
     NS_COUNT
 };
 
