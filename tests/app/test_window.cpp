@@ -1,12 +1,487 @@
-// Placeholder: these tests are being written.
+// The main window against simulated cameras: start-up state, the About box,
+// rows from real discovery (multicast inside a private network namespace),
+// re-probes, address changes, Byes, the search button's refresh and the check
+// boxes that drive the two action buttons.
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QLabel>
+#include <QMutex>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTimer>
 #include <QtTest>
 
-class PlaceholderTest : public QObject
+#include <cstring>
+#include <memory>
+
+#include "app/about_dialog.h"
+#include "app/device_head_view.h"
+#include "app/upgrade_device_widget.h"
+#include "app_test_support.h"
+#include "onvif/onvif_list.h"
+#include "onvif/onvif_tds.h"
+
+using apptest::CamSim;
+
+namespace
+{
+
+// appLog lines (Qt debug output) from every thread.
+QMutex g_logMutex;
+QStringList g_log;
+QtMessageHandler g_previousHandler = nullptr;
+
+void captureMessages(QtMsgType type, const QMessageLogContext &context, const QString &msg)
+{
+    {
+        QMutexLocker lock(&g_logMutex);
+        g_log << msg;
+    }
+    if (g_previousHandler) g_previousHandler(type, context, msg);
+}
+
+QStringList logLines()
+{
+    QMutexLocker lock(&g_logMutex);
+    return g_log;
+}
+
+const QString BALL = QString::fromUtf8("球机");
+const QString BULLET = QString::fromUtf8("枪机");
+const QString RECORDER = QString::fromUtf8("录像机");
+const QString UPGRADING = QString::fromUtf8("正在升级");
+
+QJsonObject camera(const QString &serial, const QString &model, const QString &firmware)
+{
+    QJsonObject c;
+    c["serial"] = serial;
+    c["model"] = model;
+    c["firmware"] = firmware;
+    return c;
+}
+
+QPushButton *button(QWidget *w, const char *name)
+{
+    return w->findChild<QPushButton *>(name);
+}
+QTableView *table(QWidget *w)
+{
+    return w->findChild<QTableView *>("tableViewOnVif");
+}
+
+QCheckBox *rowBox(UpgradeDeviceWidget *w, int row)
+{
+    return qobject_cast<QCheckBox *>(table(w)->indexWidget(w->deviceModel()->index(row, 0)));
+}
+
+QString cell(UpgradeDeviceWidget *w, int row, int column)
+{
+    QStandardItem *item = w->deviceModel()->item(row, column);
+    return item ? item->text() : QString("<no item>");
+}
+
+int rowOf(UpgradeDeviceWidget *w, const QString &serial)
+{
+    for (int r = 0; r < w->deviceModel()->rowCount(); r++)
+        if (cell(w, r, 2) == serial) return r;
+    return -1;
+}
+
+bool actionsEnabled(UpgradeDeviceWidget *w)
+{
+    bool up = button(w, "buttonUpgrade")->isEnabled();
+    bool ip = button(w, "buttonBatchEditIp")->isEnabled();
+    return up && ip;
+}
+
+bool actionsDisabled(UpgradeDeviceWidget *w)
+{
+    return !button(w, "buttonUpgrade")->isEnabled() && !button(w, "buttonBatchEditIp")->isEnabled();
+}
+
+// A user's click on a check box (the view is shown, so it is on screen).
+void clickBox(QCheckBox *box)
+{
+    QVERIFY(box);
+    QVERIFY(box->isVisible());
+    // On the indicator: a check box without text reacts only there.
+    QStyleOptionButton option;
+    option.initFrom(box);
+    QRect hit = box->style()->subElementRect(QStyle::SE_CheckBoxClickRect, &option, box);
+    QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, hit.center());
+}
+
+std::unique_ptr<UpgradeDeviceWidget> showWindow()
+{
+    auto w = std::make_unique<UpgradeDeviceWidget>();
+    w->setWindowTitle("corvanta ipc tool");
+    w->show();
+    return w;
+}
+
+// GetCapabilities requests that camera `serial` has answered so far.
+int capabilityQueries(const CamSim &sim, const QString &serial)
+{
+    return sim.requestsFor("GetCapabilities", serial).size();
+}
+
+} // namespace
+
+class WindowTest : public QObject
 {
     Q_OBJECT
   private slots:
-    void placeholder() { QSKIP("not written yet"); }
+    void initTestCase();
+    void aboutDialog();
+    void startupState();
+    void rowsFromDiscovery();
+    void checkBoxesDriveButtons();
+    void searchKeepsRowsBeingUpgraded();
+    void addressChangeAndBye();
 };
 
-QTEST_MAIN(PlaceholderTest)
+void WindowTest::initTestCase()
+{
+    g_previousHandler = qInstallMessageHandler(captureMessages);
+}
+
+void WindowTest::aboutDialog()
+{
+    AboutDialog dialog;
+    QCOMPARE(dialog.objectName(), QString("About"));
+    QCOMPARE(dialog.windowTitle(), QString("Dialog"));
+    QCOMPARE(dialog.size(), QSize(424, 258));
+    QCOMPARE(dialog.minimumSize(), QSize(424, 258));
+    QCOMPARE(dialog.maximumSize(), QSize(424, 258));
+
+    auto label = [&](const char *name) {
+        QLabel *l = dialog.findChild<QLabel *>(name);
+        return l ? l->text() : QString("<missing %1>").arg(name);
+    };
+    QCOMPARE(label("labelAbout"), QString::fromUtf8("关于"));
+    QCOMPARE(label("labelVersion"), QString::fromUtf8("版本:V0.0.1"));
+    QCOMPARE(dialog.findChild<QLabel *>("labelAbout")->font().family(), QString("Agency FB"));
+    QCOMPARE(dialog.findChild<QLabel *>("labelAbout")->font().pointSize(), 12);
+    QCOMPARE(dialog.findChild<QLabel *>("labelCommitID")->geometry(), QRect(70, 160, 281, 21));
+
+    // "Mmm dd yyyy" with the day padded by a blank, then the time.
+    QRegularExpression build(QString::fromUtf8("^构建日期:(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|"
+                                               "Nov|Dec) [ 123][0-9] [0-9]{4} "
+                                               "[0-2][0-9]:[0-5][0-9]:[0-6][0-9]$"));
+    QVERIFY2(build.match(label("labelBuildData")).hasMatch(), qPrintable(label("labelBuildData")));
+    QRegularExpression commit("^commit id:[0-9a-f]{40}$");
+    QVERIFY2(commit.match(label("labelCommitID")).hasMatch(), qPrintable(label("labelCommitID")));
+
+    // The build's commit is the source tree's when it was built from a repository.
+    QProcess git;
+    git.start("git", {"-C", SOURCE_DIR, "rev-parse", "HEAD"});
+    if (git.waitForFinished(5000) && git.exitCode() == 0) {
+        QString head = QString::fromUtf8(git.readAllStandardOutput()).trimmed();
+        QVERIFY2(label("labelCommitID") != "commit id:" + QString(40, '0'),
+                 "the build found no commit although the sources are a repository");
+        if (label("labelCommitID") != "commit id:" + head)
+            qWarning("commit id differs from HEAD %s (committed after the build?)",
+                     qPrintable(head));
+    }
+
+    // OK ends exec with Accepted.
+    QTimer::singleShot(0, &dialog, [&] { dialog.findChild<QPushButton *>("buttonOK")->click(); });
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+}
+
+void WindowTest::startupState()
+{
+    REQUIRE_TEST_NETWORK();
+    auto w = showWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+
+    QCOMPARE(w->objectName(), QString("UpgradeDeviceWidget"));
+    QCOMPARE(w->deviceModel()->rowCount(), 0);
+    QCOMPARE(w->deviceModel()->columnCount(), 8);
+    QStringList headers;
+    for (int c = 0; c < 8; c++)
+        headers << w->deviceModel()->headerData(c, Qt::Horizontal).toString();
+    QCOMPARE(headers, QStringList()
+                          << ""
+                          << "IP" << QString::fromUtf8("序列号") << QString::fromUtf8("设备名称")
+                          << QString::fromUtf8("产品形态") << QString::fromUtf8("型号")
+                          << QString::fromUtf8("版本号") << QString::fromUtf8("升级状态"));
+    QVERIFY(actionsDisabled(w.get()));
+    QVERIFY(button(w.get(), "buttonSearch")->isEnabled());
+    QVERIFY(button(w.get(), "buttonAbout")->isEnabled());
+    QCOMPARE(button(w.get(), "buttonSearch")->text(), QString::fromUtf8("搜索"));
+    QCOMPARE(button(w.get(), "buttonUpgrade")->text(), QString::fromUtf8("升级"));
+    QCOMPARE(button(w.get(), "buttonBatchEditIp")->text(), QString::fromUtf8("修改IP"));
+    QCOMPARE(button(w.get(), "buttonAbout")->text(), QString::fromUtf8("关于"));
+    QCOMPARE(w->findChild<QLabel *>("labelCorvanta")->text(), QString("CORVANTA"));
+    QVERIFY(qobject_cast<DeviceHeadView *>(table(w.get())->horizontalHeader()));
+    QCOMPARE(table(w.get())->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QCOMPARE(table(w.get())->selectionBehavior(), QAbstractItemView::SelectRows);
+
+    // Select-all on an empty table leaves the buttons off.
+    auto *header = qobject_cast<DeviceHeadView *>(table(w.get())->horizontalHeader());
+    clickBox(header->checkBox());
+    QVERIFY(header->checkBox()->isChecked());
+    QVERIFY(actionsDisabled(w.get()));
+
+    // The resize rule: layout widget (w - 20) x (h - 30), data columns a seventh of the rest.
+    w->resize(771, 576);
+    QTRY_COMPARE_WITH_TIMEOUT(w->findChild<QWidget *>("verticalLayoutWidget")->size(),
+                              QSize(751, 546), 5000);
+    QCOMPARE(table(w.get())->columnWidth(0), 50);
+    for (int c = 1; c <= 7; c++)
+        QCOMPARE(table(w.get())->columnWidth(c), 100);
+
+    // The About button opens the dialog modally; OK closes it.
+    bool sawAbout = false;
+    QTimer::singleShot(200, w.get(), [&] {
+        auto *about = qobject_cast<AboutDialog *>(QApplication::activeModalWidget());
+        sawAbout = about != nullptr;
+        if (about) about->findChild<QPushButton *>("buttonOK")->click();
+    });
+    QTest::mouseClick(button(w.get(), "buttonAbout"), Qt::LeftButton);
+    QVERIFY(sawAbout);
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void WindowTest::rowsFromDiscovery()
+{
+    REQUIRE_TEST_NETWORK();
+    QJsonObject ptz = camera("CAMW0001", "CS-P200", "V1.2.3");
+    ptz["ptz"] = true;
+    QJsonObject bullet = camera("CAMW0002", "CS-B100", "V1.0.7");
+    QJsonObject nvr = camera("CAMW0003", "NVR-8", "V3.1.0");
+    nvr["device_type"] = "NetworkVideoStorage";
+    QJsonObject broken = camera("CAMW0004", "CS-B100", "V1.0.0");
+    broken["fail_ops"] = QJsonArray{"GetSystemDateAndTime"};
+    CamSim sim(QJsonArray{ptz, bullet, nvr, broken});
+    QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+    const QList<apptest::CamEntry> cams = sim.cameras();
+    QCOMPARE(cams.size(), 4);
+
+    auto w = showWindow();
+    QSignalSpy added(w->manager(), &DeviceManager::probDevice);
+    QSignalSpy changed(w->manager(), &DeviceManager::deviceInfoChange);
+    QTRY_COMPARE_WITH_TIMEOUT(w->deviceModel()->rowCount(), 3, 20000);
+
+    struct Expect {
+        QString serial, form, model, firmware;
+    } expect[] = {{"CAMW0001", BALL, "CS-P200", "V1.2.3"},
+                  {"CAMW0002", BULLET, "CS-B100", "V1.0.7"},
+                  {"CAMW0003", RECORDER, "NVR-8", "V3.1.0"}};
+    for (const Expect &e : expect) {
+        int r = rowOf(w.get(), e.serial);
+        QVERIFY2(r >= 0, qPrintable(e.serial));
+        QCOMPARE(cell(w.get(), r, 0), QString());
+        QCOMPARE(cell(w.get(), r, 1), QString(apptest::CAMERA_IP));
+        QCOMPARE(cell(w.get(), r, 3), QString(apptest::CAMERA_IP));
+        QCOMPARE(cell(w.get(), r, 4), e.form);
+        QCOMPARE(cell(w.get(), r, 5), e.model);
+        QCOMPARE(cell(w.get(), r, 6), e.firmware);
+        QCOMPARE(cell(w.get(), r, 7), QString());
+        QCheckBox *box = rowBox(w.get(), r);
+        QVERIFY(box);
+        QVERIFY(!box->isChecked());
+        QCOMPARE(box->text(), QString());
+        QCOMPARE(box->property("serialNumber").toString(), e.serial);
+    }
+    QVERIFY(actionsDisabled(w.get()));
+
+    // The camera whose clock query fails never gets a row, and says why.
+    QTRY_VERIFY_WITH_TIMEOUT(!sim.requestsFor("GetSystemDateAndTime", "CAMW0004").isEmpty(), 10000);
+    const QString failLine = "get system data and time fail, endpoint reference:";
+    QTRY_VERIFY_WITH_TIMEOUT(!logLines().filter(failLine).isEmpty(), 10000);
+    QVERIFY(sim.requestsFor("GetDeviceInformation", "CAMW0004").isEmpty());
+    QVERIFY(rowOf(w.get(), "CAMW0004") < 0);
+    const QString line = logLines().filter(failLine).first();
+    QRegularExpression stamp("^\\[\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\] ");
+    QVERIFY2(stamp.match(line).hasMatch(), qPrintable(line));
+    QVERIFY2(line.contains(", port:" + QString::number(cams[3].port) +
+                           ", url:/onvif/device_service, host:" + apptest::CAMERA_IP + "\r\n"),
+             qPrintable(line));
+    QVERIFY2(line.contains(failLine + "urn:uuid:"), qPrintable(line));
+
+    // A re-probe: every camera answers and is queried again, but no second row
+    // appears and, with nothing changed, no change is signalled.
+    QMap<QString, int> before;
+    for (const Expect &e : expect)
+        before[e.serial] = capabilityQueries(sim, e.serial);
+    w->manager()->searchDevice();
+    for (const Expect &e : expect)
+        QTRY_VERIFY_WITH_TIMEOUT(capabilityQueries(sim, e.serial) > before[e.serial], 15000);
+    QTest::qWait(500); // let the queued signals of the last query arrive
+    QCOMPARE(w->deviceModel()->rowCount(), 3);
+    QCOMPARE(added.count(), 3);
+    QCOMPARE(changed.count(), 0);
+}
+
+void WindowTest::checkBoxesDriveButtons()
+{
+    REQUIRE_TEST_NETWORK();
+    CamSim sim(QJsonArray{camera("CAMC0001", "M1", "V1"), camera("CAMC0002", "M2", "V2")});
+    QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+    auto w = showWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QTRY_COMPARE_WITH_TIMEOUT(w->deviceModel()->rowCount(), 2, 20000);
+    QVERIFY(actionsDisabled(w.get()));
+
+    // One row on and off again.
+    clickBox(rowBox(w.get(), 0));
+    QVERIFY(rowBox(w.get(), 0)->isChecked());
+    QVERIFY(actionsEnabled(w.get()));
+    QCOMPARE(int(w->selectedDevices().size()), 1);
+    clickBox(rowBox(w.get(), 0));
+    QVERIFY(actionsDisabled(w.get()));
+    QVERIFY(w->selectedDevices().empty());
+
+    // The header's box checks and unchecks every row.
+    auto *header = qobject_cast<DeviceHeadView *>(table(w.get())->horizontalHeader());
+    QVERIFY(header);
+    QCOMPARE(header->checkBox()->pos(), QPoint(header->sectionPosition(0) + 6, 6));
+    clickBox(header->checkBox());
+    QVERIFY(rowBox(w.get(), 0)->isChecked() && rowBox(w.get(), 1)->isChecked());
+    QVERIFY(actionsEnabled(w.get()));
+    std::list<std::shared_ptr<ONVIF_DEVICE>> selected = w->selectedDevices();
+    QCOMPARE(int(selected.size()), 2);
+    QCOMPARE(QString(selected.front()->device_information.serial_number), cell(w.get(), 0, 2));
+    QCOMPARE(QString(selected.back()->device_information.serial_number), cell(w.get(), 1, 2));
+
+    // Unchecking rows one by one: on while one is left, off after the last;
+    // the header's box keeps what the user last clicked.
+    clickBox(rowBox(w.get(), 0));
+    QVERIFY(actionsEnabled(w.get()));
+    clickBox(rowBox(w.get(), 1));
+    QVERIFY(actionsDisabled(w.get()));
+    QVERIFY(header->checkBox()->isChecked());
+
+    // Select-all, then a camera that shows up later comes in unchecked.
+    clickBox(header->checkBox()); // off
+    clickBox(header->checkBox()); // on: both rows checked
+    QVERIFY(actionsEnabled(w.get()));
+    CamSim late(QJsonArray{camera("CAMC0003", "M3", "V3")});
+    QVERIFY2(late.start(), qPrintable(late.errorText()));
+    w->manager()->searchDevice();
+    QTRY_COMPARE_WITH_TIMEOUT(w->deviceModel()->rowCount(), 3, 20000);
+    int r = rowOf(w.get(), "CAMC0003");
+    QVERIFY(r >= 0);
+    QVERIFY(!rowBox(w.get(), r)->isChecked());
+    QVERIFY(header->checkBox()->isChecked());
+    QVERIFY(actionsEnabled(w.get()));
+    clickBox(header->checkBox()); // off: everything unchecked
+    QVERIFY(actionsDisabled(w.get()));
+    for (int i = 0; i < 3; i++)
+        QVERIFY(!rowBox(w.get(), i)->isChecked());
+}
+
+void WindowTest::searchKeepsRowsBeingUpgraded()
+{
+    REQUIRE_TEST_NETWORK();
+    CamSim sim(QJsonArray{camera("CAMS0001", "M1", "V1"), camera("CAMS0002", "M2", "V2"),
+                          camera("CAMS0003", "M3", "V3")});
+    QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+    auto w = showWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QTRY_COMPARE_WITH_TIMEOUT(w->deviceModel()->rowCount(), 3, 20000);
+
+    // The middle camera is being upgraded and checked; another one only checked.
+    const QString kept = cell(w.get(), 1, 2);
+    w->setUpgradeStatus(kept, UPGRADING);
+    w->setUpgradeStatus("NO-SUCH-SERIAL", UPGRADING); // no row: nothing happens
+    clickBox(rowBox(w.get(), 1));
+    clickBox(rowBox(w.get(), 2));
+    QVERIFY(actionsEnabled(w.get()));
+
+    QSignalSpy added(w->manager(), &DeviceManager::probDevice);
+    QTest::mouseClick(button(w.get(), "buttonSearch"), Qt::LeftButton);
+    // Synchronously: only the row being upgraded is left, still checked, and
+    // the manager forgot the others.
+    QCOMPARE(w->deviceModel()->rowCount(), 1);
+    QCOMPARE(cell(w.get(), 0, 2), kept);
+    QCOMPARE(cell(w.get(), 0, 7), UPGRADING);
+    QVERIFY(rowBox(w.get(), 0)->isChecked());
+    QVERIFY(actionsEnabled(w.get()));
+    QVERIFY(w->manager()->getDevice(kept) != nullptr);
+    for (const apptest::CamEntry &c : sim.cameras())
+        if (c.serial != kept) QVERIFY(w->manager()->getDevice(c.serial) == nullptr);
+
+    // The others answer the new probe and come back as fresh rows; the kept
+    // row is not doubled.
+    QTRY_COMPARE_WITH_TIMEOUT(w->deviceModel()->rowCount(), 3, 20000);
+    QTest::qWait(300);
+    QCOMPARE(w->deviceModel()->rowCount(), 3);
+    QCOMPARE(added.count(), 2);
+    QCOMPARE(rowOf(w.get(), kept), 0);
+    for (int r = 1; r < 3; r++) {
+        QVERIFY(!rowBox(w.get(), r)->isChecked());
+        QCOMPARE(cell(w.get(), r, 7), QString());
+    }
+}
+
+void WindowTest::addressChangeAndBye()
+{
+    REQUIRE_TEST_NETWORK();
+    const QString moved = "10.203.5.100";
+    QVERIFY2(apptest::addCameraAddress(moved), "could not add the camera's new address");
+    CamSim sim(QJsonArray{camera("CAMM0001", "M1", "V1"), camera("CAMM0002", "M2", "V2")});
+    QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+    auto w = showWindow();
+    QTRY_COMPARE_WITH_TIMEOUT(w->deviceModel()->rowCount(), 2, 20000);
+    QSignalSpy changed(w->manager(), &DeviceManager::deviceInfoChange);
+    QSignalSpy offline(w->manager(), &DeviceManager::deviceOffline);
+
+    // Move the first camera through its own device service, as a batch IP
+    // change would; it announces itself with a Hello at the new address.
+    std::shared_ptr<ONVIF_DEVICE> published = w->manager()->getDevice("CAMM0001");
+    QVERIFY(published);
+    auto dev = std::make_unique<ONVIF_DEVICE>();
+    memset(dev.get(), 0, sizeof(ONVIF_DEVICE));
+    dev->binfo = published->binfo;
+    NetworkInterfaceList *list = nullptr;
+    QVERIFY(onvif_tds_GetNetworkInterfaces(dev.get(), nullptr, &list));
+    QVERIFY(list);
+    ONVIF_NETWORK_INTERFACE req = list->NetworkInterface;
+    onvif_free_NetworkInterfaces(&list);
+    snprintf(req.ipv4_address, sizeof(req.ipv4_address), "%s", qPrintable(moved));
+    req.dhcp = 0;
+    req.prefix_length = 24;
+    ONVIF_SET_NETWORK_INTERFACES_RES res;
+    memset(&res, 0, sizeof(res));
+    QVERIFY(onvif_tds_SetNetworkInterfaces(dev.get(), &req, &res));
+
+    QTRY_COMPARE_WITH_TIMEOUT(cell(w.get(), rowOf(w.get(), "CAMM0001"), 1), moved, 20000);
+    const int r = rowOf(w.get(), "CAMM0001");
+    QCOMPARE(cell(w.get(), r, 3), QString(apptest::CAMERA_IP)); // the name column stays
+    QCOMPARE(cell(w.get(), r, 5), QString("M1"));
+    QCOMPARE(cell(w.get(), r, 6), QString("V1"));
+    QCOMPARE(w->deviceModel()->rowCount(), 2);
+    QVERIFY(changed.count() >= 1);
+    QCOMPARE(changed.first().first().toString(), QString("CAMM0001"));
+
+    // Stopping the simulator sends a Bye per camera: both rows go.
+    clickBox(rowBox(w.get(), 0));
+    QVERIFY(actionsEnabled(w.get()));
+    sim.stop();
+    QTRY_COMPARE_WITH_TIMEOUT(w->deviceModel()->rowCount(), 0, 10000);
+    QCOMPARE(offline.count(), 2);
+    QVERIFY(actionsDisabled(w.get()));
+    QVERIFY(w->manager()->getDevice("CAMM0001") == nullptr);
+}
+
+// The offscreen platform unless the caller chose another one.
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    WindowTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "test_window.moc"
