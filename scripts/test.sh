@@ -23,6 +23,7 @@ run_suite() { # name, extra cmake args...
 
 run_suite release -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_suite asan -DCMAKE_BUILD_TYPE=Debug -DONVIF_SANITIZE=ON
 bash scripts/fuzz.sh
