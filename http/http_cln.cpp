@@ -806,6 +806,14 @@ int http_onvif_download(HTTP_CLIENT_CONN *p_conn, int timeout, uint8_t **p_buf, 
             answer_challenge(p_conn, p_dev);
             continue;
         }
+        // A body without Content-Length that filled the until-close limit was
+        // still coming: handing it out would give a cut file as a whole one.
+        if (msg->code == 200 && msg->content_len >= HTTP_LEN_UNTIL_CLOSE &&
+            !http_find_headline(msg, "Content-Length")) {
+            log_print(LOG_ERROR, "%s, body without Content-Length reached %d bytes, cut!!!\r\n",
+                      name, HTTP_LEN_UNTIL_CLOSE);
+            break;
+        }
         char *body = http_get_ctt(msg);
         if (msg->code == 200 && body && msg->content_len > 0) {
             uint8_t *block = (uint8_t *)malloc((size_t)msg->content_len + 1);

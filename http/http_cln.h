@@ -91,8 +91,9 @@ int tcp_connect_timeout(uint32_t ipaddr, int port, int timeout);
 int tcp_connect(const char *hostname, int port, int timeout);
 
 /* Whole exchanges. download: 1 with a heap block (free it with free or
- * FreeBuff) and its length, else 0. upload: 1 when the server answered 200.
- * p_dev may be null: then there is no fall-back address and no credentials
+ * FreeBuff) and its length, else 0; a body without Content-Length must end
+ * with the close below HTTP_LEN_UNTIL_CLOSE bytes (else it would be cut: 0). upload: 1 when the
+ * server answered 200. p_dev may be null: then there is no fall-back address and no credentials
  * other than the context's. */
 int http_onvif_download(HTTP_CLIENT_CONN *p_conn, int timeout, uint8_t **p_buf, int *p_len,
                         ONVIF_DEVICE *p_dev);
