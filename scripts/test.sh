@@ -21,7 +21,7 @@ run_suite() { # name, extra cmake args...
   (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300)
 }
 
-run_suite release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DONVIF_BENCH=ON
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

@@ -1,0 +1,206 @@
+// Discovery to table: the time from the device manager's first probe until it
+// has queried N simulated cameras (clock, device information, capabilities)
+// and put each into its map, i.e. until N distinct probDevice signals came.
+//
+// By default every run makes its own world: the process moves into a new
+// network namespace with a veth pair (the GUI tests' support code), starts a
+// camsim fleet of N cameras on the cameras' side with discovery on, runs a
+// fresh DeviceManager on the tool's side and stops both afterwards. Silent
+// cameras answer discovery but never answer a SOAP request; the manager
+// queries one device at a time, so each of them costs a full transaction
+// time-out. Every run is capped (kCapSeconds) so that it stays under a minute;
+// a run that hits the cap reports how many devices it had by then.
+//
+// --external-fleet=N times the manager against a fleet that is already
+// running in the current network namespace (bench/fleet.sh starts one and
+// leaves it for any other client too): nothing is created, only timed.
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "app/device_manager.h"
+#include "app_test_support.h"
+
+namespace
+{
+
+constexpr double kCapSeconds = 55.0;
+const char kProbeDelayMs[] = "500"; // WS-Discovery's APP_MAX_DELAY
+
+std::atomic<long> g_log_lines{0};
+
+// The manager's diagnostic lines are counted, not printed.
+void quiet_handler(QtMsgType type, const QMessageLogContext &, const QString &msg)
+{
+    if (type == QtDebugMsg || type == QtInfoMsg) {
+        g_log_lines++;
+        return;
+    }
+    fprintf(stderr, "%s\n", qPrintable(msg));
+}
+
+// Serial numbers that reached the manager's map, in signal order.
+struct Table {
+    std::mutex lock;
+    std::condition_variable changed;
+    QSet<QString> serials;
+};
+
+struct RunResult {
+    double seconds = 0;
+    int devices = 0;
+    bool complete = false;
+};
+
+// Starts a manager, waits until `expected` devices are in its table (or the
+// cap), stops it. `before_stop` runs between the wait and the manager's stop.
+template <typename F> RunResult time_manager(int expected, F before_stop)
+{
+    Table table;
+    DeviceManager manager;
+    QObject::connect(
+        &manager, &DeviceManager::probDevice, &manager,
+        [&table](QString serial) {
+            std::lock_guard<std::mutex> g(table.lock);
+            table.serials.insert(serial);
+            table.changed.notify_all();
+        },
+        Qt::DirectConnection);
+
+    RunResult r;
+    auto t0 = std::chrono::steady_clock::now();
+    manager.start();
+    {
+        std::unique_lock<std::mutex> g(table.lock);
+        auto deadline = t0 + std::chrono::duration<double>(kCapSeconds);
+        table.changed.wait_until(g, deadline, [&] { return table.serials.size() >= expected; });
+        r.devices = table.serials.size();
+    }
+    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    r.complete = r.devices >= expected;
+    before_stop();
+    manager.stop();
+    return r;
+}
+
+// Positions of the silent cameras: spread evenly over the fleet.
+bool is_silent(int i, int n, int silent)
+{
+    if (silent <= 0) return false;
+    int step = n / silent;
+    return step > 0 && i % step == step / 2 && i / step < silent;
+}
+
+void BM_DiscoveryToTable(benchmark::State &state)
+{
+    int n = (int)state.range(0);
+    int silent = (int)state.range(1);
+    QString why;
+    if (!apptest::enterTestNetwork(&why)) {
+        state.SkipWithError(qPrintable(why));
+        return;
+    }
+    QJsonArray cameras;
+    QStringList silent_serials;
+    for (int i = 0; i < n; i++) {
+        QJsonObject cam;
+        if (is_silent(i, n, silent)) {
+            cam["answer"] = "never";
+            silent_serials << QString::asprintf("CAMSIM%04d", i + 1);
+        }
+        cameras.append(cam);
+    }
+    for (auto _ : state) {
+        apptest::CamSim fleet(cameras);
+        if (!fleet.start({"--probe-delay-ms", kProbeDelayMs, "--quiet"}, 30000)) {
+            state.SkipWithError(qPrintable("camsim: " + fleet.errorText()));
+            return;
+        }
+        int silent_queries = 0, queries = 0;
+        RunResult r = time_manager(n - silent, [&] {
+            // Stopping the fleet first ends a query that waits on a silent
+            // camera, so that the manager's stop does not wait for it.
+            const QList<QJsonObject> clock = fleet.requestsFor("GetSystemDateAndTime");
+            queries = clock.size();
+            for (const QJsonObject &q : clock)
+                if (silent_serials.contains(q.value("camera").toString())) silent_queries++;
+            fleet.stop();
+        });
+        state.SetIterationTime(r.seconds);
+        state.counters["cameras"] = n;
+        state.counters["silent"] = silent;
+        state.counters["in_table"] = r.devices;
+        state.counters["complete"] = r.complete ? 1 : 0;
+        state.counters["clock_queries"] = queries;
+        state.counters["silent_queries"] = silent_queries;
+    }
+}
+
+BENCHMARK(BM_DiscoveryToTable)
+    ->ArgNames({"cameras", "silent"})
+    ->Args({10, 0})
+    ->Args({100, 0})
+    ->Args({250, 0})
+    ->Args({10, 1})
+    ->Args({20, 1})
+    ->Args({100, 5})
+    ->Args({250, 13})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+
+void BM_ExternalFleet(benchmark::State &state, int n)
+{
+    for (auto _ : state) {
+        RunResult r = time_manager(n, [] {});
+        state.SetIterationTime(r.seconds);
+        state.counters["cameras"] = n;
+        state.counters["in_table"] = r.devices;
+        state.counters["complete"] = r.complete ? 1 : 0;
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    int external = 0;
+    int kept = 1;
+    for (int i = 1; i < argc; i++) {
+        if (strncmp(argv[i], "--external-fleet=", 17) == 0)
+            external = atoi(argv[i] + 17);
+        else
+            argv[kept++] = argv[i];
+    }
+    argc = kept;
+    argv[argc] = nullptr;
+
+    QCoreApplication app(argc, argv);
+    qInstallMessageHandler(quiet_handler);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    if (external > 0) {
+        benchmark::ClearRegisteredBenchmarks();
+        benchmark::RegisterBenchmark("BM_ExternalFleet", BM_ExternalFleet, external)
+            ->Iterations(1)
+            ->UseManualTime()
+            ->Unit(benchmark::kSecond);
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    fprintf(stderr, "(%ld diagnostic lines of the manager suppressed)\n", g_log_lines.load());
+    return 0;
+}
