@@ -134,6 +134,8 @@ void table_free()
     g_event.capacity = 0;
 }
 
+void sweep(bool from_timer);
+
 // The timer: one sweep per tick; a sweep that overran its tick is followed by
 // the next one a full tick later (missed ticks are not caught up).
 void *timer_thread(void *)
@@ -145,7 +147,7 @@ void *timer_thread(void *)
             sys_os_sig_wait_timeout(g_event.timer_sig, (uint32_t)wait);
             continue;
         }
-        onvif_event_renew_tick();
+        sweep(true);
         next += kTickMs;
         if ((int32_t)(next - sys_os_get_ms()) <= 0) next = sys_os_get_ms() + kTickMs;
     }
@@ -180,6 +182,21 @@ void renew_entry(RenewEntry *e, int64_t now)
         g_event.lost_cb(p_dev, g_event.lost_user);
     }
     sys_os_mutex_leave(g_event.sub_mutex);
+}
+
+// One pass over the table by index. The timer's own sweep stops early when
+// the timer is being stopped.
+void sweep(bool from_timer)
+{
+    if (!g_event.running.load()) return;
+    for (uint32_t i = 0; i < g_event.capacity; i++) {
+        if (from_timer && !g_event.timer_run.load()) break;
+        sys_os_mutex_enter(g_event.table_mutex);
+        RenewEntry *e = entry_at(i);
+        if (e && e->in_use && e->p_dev && e->p_dev->subscribed)
+            renew_entry(e, (int64_t)time(nullptr));
+        sys_os_mutex_leave(g_event.table_mutex);
+    }
 }
 
 // Dotted text of a network-order address into buf; false for 0.
@@ -400,14 +417,7 @@ int onvif_event_timer_del(ONVIF_DEVICE *p_dev)
 
 void onvif_event_renew_tick(void)
 {
-    if (!g_event.running.load()) return;
-    for (uint32_t i = 0; i < g_event.capacity && g_event.timer_run.load(); i++) {
-        sys_os_mutex_enter(g_event.table_mutex);
-        RenewEntry *e = entry_at(i);
-        if (e && e->in_use && e->p_dev && e->p_dev->subscribed)
-            renew_entry(e, (int64_t)time(nullptr));
-        sys_os_mutex_leave(g_event.table_mutex);
-    }
+    sweep(false);
 }
 
 /* ---- notifications ---- */

@@ -136,9 +136,10 @@ El Camera::notificationMessage(EventSub &s, const QDateTime &now)
     msg.attr(QStringLiteral("UtcTime"), isoTime(now))
         .attr(QStringLiteral("PropertyOperation"),
               motion ? QStringLiteral("Changed") : QStringLiteral("Initialized"));
-    El &src = msg.add(NS_TT, QStringLiteral("Source"));
-    El &key = msg.add(NS_TT, QStringLiteral("Key"));
-    El &data = msg.add(NS_TT, QStringLiteral("Data"));
+    // Built apart and added at the end: adding to a parent moves its children.
+    El src(NS_TT, QStringLiteral("Source"));
+    El key(NS_TT, QStringLiteral("Key"));
+    El data(NS_TT, QStringLiteral("Data"));
     key.add(simpleItem(QStringLiteral("Index"), QString::number(n)));
     if (motion) {
         src.add(simpleItem(QStringLiteral("Source"), QStringLiteral("VideoSource_1")));
@@ -158,6 +159,9 @@ El Camera::notificationMessage(EventSub &s, const QDateTime &now)
             .attr(QStringLiteral("x"), QStringLiteral("0.9"))
             .attr(QStringLiteral("y"), QStringLiteral("0.8"));
     }
+    msg.add(src);
+    msg.add(key);
+    msg.add(data);
     return nm;
 }
 
