@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   libbenchmark-dev libpugixml-dev libxml2-dev
   fonts-noto-cjk
+  xvfb xauth
 )
 
 missing=()

@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Builds the tool and starts it.
+# Builds everything and starts the tool. Without a display (neither DISPLAY
+# nor WAYLAND_DISPLAY set) the tool runs under xvfb-run, so the command still
+# works there (the window is then not visible; Ctrl-C ends it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/release -j "$(nproc)"
-# The main window comes with the application; until then this runs the
-# library's self-check.
-echo "The tool's window is not built yet; running the library self-check."
-exec build/release/tools/onvif_selfcheck
+tool=build/release/app/corvanta-ipc-tool
+if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
+  echo "No display (DISPLAY and WAYLAND_DISPLAY are unset): running the tool under xvfb-run -a;"
+  echo "its window is not visible there. Stop it with Ctrl-C."
+  exec xvfb-run -a "$tool"
+fi
+exec "$tool"

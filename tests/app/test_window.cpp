@@ -474,11 +474,48 @@ void WindowTest::addressChangeAndBye()
     QVERIFY(w->manager()->getDevice("CAMM0001") == nullptr);
 }
 
+// Writes the picture of the tool listing simulated cameras (docs/screenshot.png):
+// CORVANTA_SCREENSHOT=docs/screenshot.png tests/app/app_test_window
+int writeScreenshot(const QString &file)
+{
+    QString why;
+    if (!apptest::enterTestNetwork(&why)) {
+        qWarning("%s", qPrintable(why));
+        return 1;
+    }
+    QJsonObject a = camera("CV24A0017", "CS-P200", "V2.3.1");
+    a["ptz"] = true;
+    QJsonObject b = camera("CV24B0342", "CS-B100", "V2.1.0");
+    QJsonObject c = camera("CV24B0343", "CS-B100", "V2.0.8");
+    QJsonObject d = camera("CV23N0005", "NVR-16", "V3.1.0");
+    d["device_type"] = "NetworkVideoStorage";
+    CamSim sim(QJsonArray{a, b, c, d});
+    if (!sim.start()) {
+        qWarning("%s", qPrintable(sim.errorText()));
+        return 1;
+    }
+    auto w = showWindow();
+    w->resize(1000, 400);
+    if (!apptest::waitFor([&] { return w->deviceModel()->rowCount() == 4; }, 20000)) return 1;
+    w->deviceModel()->sort(2);
+    for (int r = 0; r < 4; r++) {
+        QCheckBox *box = rowBox(w.get(), r);
+        if (box && r < 2) box->setChecked(true);
+    }
+    w->updateActionButtons();
+    apptest::waitFor([] { return false; }, 300);
+    if (!w->grab().save(file)) return 1;
+    qInfo("wrote %s", qPrintable(file));
+    return 0;
+}
+
 // The offscreen platform unless the caller chose another one.
 int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (!qEnvironmentVariableIsEmpty("CORVANTA_SCREENSHOT"))
+        return writeScreenshot(qEnvironmentVariable("CORVANTA_SCREENSHOT"));
     WindowTest test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
