@@ -28,7 +28,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <mutex>
+#include <sstream>
 #include <string>
 
 #include "app/device_manager.h"
@@ -96,6 +98,22 @@ template <typename F> RunResult time_manager(int expected, F before_stop)
     return r;
 }
 
+// UDP datagrams this network namespace dropped for want of receive-buffer
+// space so far (RcvbufErrors of /proc/self/net/snmp), -1 when unreadable.
+long udp_rcvbuf_errors()
+{
+    std::ifstream in("/proc/self/net/snmp");
+    std::string header, values;
+    for (int i = 0; i < 50 && std::getline(in, header) && std::getline(in, values); i++) {
+        if (header.compare(0, 4, "Udp:") != 0) continue;
+        std::istringstream h(header), v(values);
+        std::string name, value;
+        while (h >> name && v >> value)
+            if (name == "RcvbufErrors") return atol(value.c_str());
+    }
+    return -1;
+}
+
 // Positions of the silent cameras: spread evenly over the fleet.
 bool is_silent(int i, int n, int silent)
 {
@@ -130,6 +148,7 @@ void BM_DiscoveryToTable(benchmark::State &state)
             return;
         }
         int silent_queries = 0, queries = 0;
+        long drops = udp_rcvbuf_errors();
         RunResult r = time_manager(n - silent, [&] {
             // Stopping the fleet first ends a query that waits on a silent
             // camera, so that the manager's stop does not wait for it.
@@ -140,6 +159,8 @@ void BM_DiscoveryToTable(benchmark::State &state)
             fleet.stop();
         });
         state.SetIterationTime(r.seconds);
+        long drops_after = udp_rcvbuf_errors();
+        state.counters["udp_drops"] = (drops < 0 || drops_after < 0) ? -1 : drops_after - drops;
         state.counters["cameras"] = n;
         state.counters["silent"] = silent;
         state.counters["in_table"] = r.devices;

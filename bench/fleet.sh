@@ -105,7 +105,7 @@ stop() {
     done
     kill -0 "$pid" 2>/dev/null && kill -KILL "$pid"
   fi
-  rm -f "$STATE_DIR/camsim.pid"
+  rm -f "$STATE_DIR/camsim.pid" "$STATE_DIR/ready"
   if ns_exists; then ip netns del "$NS"; fi
   echo "fleet stopped"
 }
