@@ -27,7 +27,7 @@ extern "C" {
 
 /* Opening and closing: 0 or -1 (the reason goes to standard output). */
 int log_init(const char *path);
-int log_time_init(const char *prefix);   /* "<prefix>-YYYYMMDD_hhmmss.txt" */
+int log_time_init(const char *prefix); /* "<prefix>-YYYYMMDD_hhmmss.txt" */
 int log_reinit(const char *path);
 int log_time_reinit(const char *prefix); /* "<prefix>-YYYYMMDD_hhmmss.log" */
 void log_close(void);

@@ -10,7 +10,7 @@ export CCACHE_DIR=${CCACHE_DIR:-$HOME/.cache/ccache}
 export QT_QPA_PLATFORM=offscreen
 
 echo "== format check"
-git ls-files '*.c' '*.cpp' '*.h' | xargs -r clang-format --dry-run --Werror
+git ls-files '*.c' '*.cpp' '*.h' '*.hpp' | xargs -r clang-format --dry-run --Werror
 
 run_suite() { # name, extra cmake args...
   local dir=build/$1; shift
