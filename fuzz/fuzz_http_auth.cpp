@@ -84,7 +84,8 @@ void answer(HTTP_CLIENT_CONN *conn)
     const DIGEST_INFO *a = &conn->auth_info;
     bool simple = a->realm[0] && a->nonce[0] && simple_token(a->realm) && simple_token(a->nonce) &&
                   simple_token(a->opaque) && simple_token(a->qop);
-    if (len > 0 && simple) {
+    // The 401 still holds its header units; the request needs one of its own.
+    if (len > 0 && simple && hdrv_buf_idle_num() >= 1) {
         Parsed req;
         parse(&req, std::string("POST /onvif/device_service HTTP/1.1\r\n") + line + "\r\n");
         FUZZ_CHECK(req.ok);
