@@ -203,6 +203,8 @@ int deliver_msg(HTTP_LISTENER *p_srv, HTTP_LISTENER_CONN *p_conn, HTTP_MSG *msg)
         conn_release(p_srv, p_conn);
         return -1;
     }
+    // A request completed: the time limit of the next one starts now.
+    p_conn->req_start = sys_os_get_ms();
     return r ? 1 : 0;
 }
 
@@ -381,6 +383,7 @@ bool accept_one(HTTP_LISTENER *p_srv)
     copy_text(p_conn->listen_host, sizeof(p_conn->listen_host), p_srv->listen_host);
     p_conn->listen_port = p_srv->listen_port;
     p_conn->owner = p_srv;
+    p_conn->req_start = sys_os_get_ms();
     pps_ctx_ul_add(p_srv->conn_list, p_conn);
 
     if (p_srv->srv_flags & HTTP_SRV_TLS) {
@@ -427,6 +430,45 @@ int build_poll_set(HTTP_LISTENER *p_srv, PollSet *ps)
     return n;
 }
 
+// A connection whose request time limit applies: open, in use, not raw.
+bool conn_timed(HTTP_LISTENER *p_srv, HTTP_LISTENER_CONN *p_conn)
+{
+    return p_conn && p_conn->sock > 0 && !p_conn->raw_mode &&
+           !pps_idle_node(p_srv->conn_pool, p_conn);
+}
+
+// The poll wait: `cap` ms, or less when a request deadline comes sooner.
+int next_wait_ms(HTTP_LISTENER *p_srv, int cap)
+{
+    uint32_t limit = load32(&p_srv->req_timeout_ms);
+    if (limit == 0) return cap;
+    uint32_t now = sys_os_get_ms();
+    int wait = cap;
+    for (uint32_t i = 0; i < p_srv->max_conns; i++) {
+        HTTP_LISTENER_CONN *p_conn = http_get_cln_by_index(p_srv, (int)i);
+        if (!conn_timed(p_srv, p_conn)) continue;
+        uint32_t spent = now - p_conn->req_start;
+        int left = spent >= limit ? 0 : (int)(limit - spent);
+        if (left < wait) wait = left;
+    }
+    return wait;
+}
+
+// Closes every connection that has not completed a request within the
+// listener's time limit; the callback learns of it as of any other close.
+void expire_requests(HTTP_LISTENER *p_srv)
+{
+    uint32_t limit = load32(&p_srv->req_timeout_ms);
+    if (limit == 0) return;
+    for (uint32_t i = 0; i < p_srv->max_conns && is_running(p_srv); i++) {
+        HTTP_LISTENER_CONN *p_conn = http_get_cln_by_index(p_srv, (int)i);
+        if (!conn_timed(p_srv, p_conn) || sys_os_get_ms() - p_conn->req_start < limit) continue;
+        log_print(LOG_WARN, "%s, request time limit, closing connection[%d]\r\n", "http_srv_rx",
+                  (int)i);
+        conn_fail(p_srv, p_conn);
+    }
+}
+
 void *http_rx_thread(void *arg)
 {
     HTTP_LISTENER *p_srv = static_cast<HTTP_LISTENER *>(arg);
@@ -438,8 +480,11 @@ void *http_rx_thread(void *arg)
     PollSet *ps = static_cast<PollSet *>(p_srv->poll_set);
     while (is_running(p_srv)) {
         int n = build_poll_set(p_srv, ps);
-        int sret = poll(ps->fds, (nfds_t)n, 1000);
-        if (sret == 0) continue;
+        int sret = poll(ps->fds, (nfds_t)n, next_wait_ms(p_srv, 1000));
+        if (sret == 0) {
+            expire_requests(p_srv);
+            continue;
+        }
         if (sret < 0) {
             if (errno != EINTR) {
                 log_print(LOG_ERROR, "%s, select err[%s], max fd[%d], sret[%d]!!!\r\n",
@@ -464,6 +509,8 @@ void *http_rx_thread(void *arg)
             if (p_conn->sock != ps->fds[i].fd || pps_idle_node(p_srv->conn_pool, p_conn)) continue;
             if (http_srv_rx(p_srv, p_conn) < 0) conn_fail(p_srv, p_conn);
         }
+        // Requests completed in this pass have restarted their clocks.
+        expire_requests(p_srv);
         sys_os_sleep_ms(10);
     }
     log_print(LOG_DEBUG, "%s, exit\r\n", "http_rx_thread");
@@ -630,6 +677,7 @@ int http_srv_init(HTTP_LISTENER *p_srv, const char *addr, int port, int max_conn
     }
     p_srv->listen_port = (uint16_t)port;
     p_srv->max_conns = (uint32_t)max_conns;
+    p_srv->req_timeout_ms = HTTP_SRV_REQUEST_TIMEOUT_MS;
     if (https) p_srv->srv_flags |= HTTP_SRV_TLS;
 
     if (!make_pool(p_srv)) {
@@ -727,6 +775,18 @@ void http_set_data_callback(HTTP_LISTENER *p_srv, http_data_cb cb, void *user)
     p_srv->data_cb = cb;
     p_srv->data_user = user;
     sys_os_mutex_leave(p_srv->cb_mutex);
+}
+
+void http_srv_set_request_timeout(HTTP_LISTENER *p_srv, uint32_t ms)
+{
+    if (!p_srv) return;
+    store32(&p_srv->req_timeout_ms, ms);
+    // Wake the thread so that its wait follows the new limit at once.
+    if (is_running(p_srv) && p_srv->wake_fd[1] > 0) {
+        char b = 1;
+        ssize_t w = write(p_srv->wake_fd[1], &b, 1);
+        (void)w;
+    }
 }
 
 int http_srv_cln_tx(HTTP_LISTENER_CONN *p_conn, const char *buf, int len)

@@ -34,6 +34,16 @@
  * HTTP_MAX_CONTENT_LEN bytes; anything else closes the connection. A TLS
  * handshake runs on the listener thread and is given up after
  * HTTP_SRV_HANDSHAKE_MS; a send is given up after HTTP_SRV_SEND_TIMEOUT_MS.
+ *
+ * Request time limit: a connection must complete a request within
+ * HTTP_SRV_REQUEST_TIMEOUT_MS (per listener: http_srv_set_request_timeout)
+ * of being accepted, or of its previous request being completed (a kept
+ * connection that stays idle counts too). Otherwise the thread closes it,
+ * logs "http_srv_rx, request time limit, closing connection[<index>]" at
+ * LOG_WARN, reports it to the message callback with a null message and
+ * returns its record to the pool. So peers that connect and never finish
+ * can hold the pool only for that long. Connections in raw mode (tunnelled
+ * streams) are exempt: they may be idle legitimately.
  * http_srv_deinit stops the thread (within about a second), closes every
  * connection still open and frees everything.
  */
@@ -59,6 +69,9 @@ extern "C" {
 #define HTTP_SRV_BACKLOG 10
 #define HTTP_SRV_HANDSHAKE_MS 5000
 #define HTTP_SRV_SEND_TIMEOUT_MS 5000
+
+/* Default time limit of one request on a connection (see above). */
+#define HTTP_SRV_REQUEST_TIMEOUT_MS 30000
 
 /* Send and receive buffer size asked for each accepted socket (1 MiB). */
 #define HTTP_SRV_SOCK_BUF_SIZE 1048576
@@ -87,6 +100,7 @@ typedef struct http_listener_conn {
     uint32_t use_count;          /* 1 after accept; released when it drops below 1 */
     uint32_t raw_mode;           /* non-zero: everything received goes to the data callback */
     struct ssl_st *ssl;          /* TLS session, only on a TLS listener */
+    uint32_t req_start;          /* sys_os_get_ms() at accept or at the end of the last request */
 } HTTP_LISTENER_CONN;
 
 /* One listener. The creator zero-fills it; http_srv_init fills the rest. */
@@ -108,6 +122,8 @@ typedef struct http_listener {
     char cert_file[256];        /* PEM certificate path (TLS) */
     char key_file[256];         /* PEM private key path (TLS) */
     struct ssl_ctx_st *ssl_ctx; /* TLS server context, only with HTTP_SRV_TLS */
+    uint32_t req_timeout_ms;    /* request time limit in ms, 0 for none; set it with
+                                   http_srv_set_request_timeout */
     int32_t wake_fd[2];         /* internal: pipe that wakes the thread at stop, 0 when none */
     void *poll_set;             /* internal: the thread's poll array */
 } HTTP_LISTENER;
@@ -125,6 +141,11 @@ void http_srv_deinit(HTTP_LISTENER *p_srv);
 /* Callbacks, installed under cb_mutex */
 void http_set_msg_callback(HTTP_LISTENER *p_srv, http_msg_cb cb, void *user);
 void http_set_data_callback(HTTP_LISTENER *p_srv, http_data_cb cb, void *user);
+
+/* Request time limit of a running listener in ms (0: no limit); it applies at
+ * once, also to connections already open. http_srv_init sets
+ * HTTP_SRV_REQUEST_TIMEOUT_MS. Any thread. */
+void http_srv_set_request_timeout(HTTP_LISTENER *p_srv, uint32_t ms);
 
 /* Sending on a connection (TLS write with a session): the bytes sent (all of
  * them), or -1. reply_ok: the bodiless "200 OK" answer with Connection: close. */

@@ -3,7 +3,8 @@
 // deep, with 10000 attributes, NUL bytes or broken UTF-8, and connections
 // that never finish. Each is answered or dropped, gives back its connection
 // record and buffers, and a good Notify afterwards still reaches the
-// callback.
+// callback. Connections that never finish hold their records only until the
+// listener's request time limit.
 
 #include "http/http_srv.h"
 #include "onvif/onvif_event.h"
@@ -44,6 +45,14 @@ std::string post(const std::string &body, const std::string &ctype = "applicatio
     if (content_length == -2) content_length = (long)body.size();
     if (content_length >= 0) h += "Content-Length: " + std::to_string(content_length) + "\r\n";
     return h + "\r\n" + body;
+}
+
+size_t count_of(const std::string &text, const std::string &needle)
+{
+    size_t n = 0;
+    for (size_t p = text.find(needle); p != std::string::npos; p = text.find(needle, p + 1))
+        n++;
+    return n;
 }
 
 // What the notify callback saw.
@@ -369,13 +378,51 @@ TEST_F(HostileBareListener, ConnectionsThatNeverFinish)
     EXPECT_TRUE(wait_until([&] { return log.contains("http_get_idle_cln::ret null!!!"); }, 2000));
     EXPECT_EQ(counts.messages.load(), 0);
 
-    // When the holders give up, each close is reported and its record freed.
-    for (int fd : held)
+    // Nobody gives up, but the request time limit passes: each holder is
+    // closed, each close is reported and logged, and the records come back.
+    http_srv_set_request_timeout(&srv, 300);
+    for (int fd : held) {
+        EXPECT_TRUE(read_until_close(fd, 3000));
         close(fd);
+    }
     EXPECT_TRUE(wait_until([&] { return counts.closes.load() == 3; }, 3000));
+    EXPECT_TRUE(wait_until(
+        [&] {
+            return count_of(log.text(), "http_srv_rx, request time limit, closing connection[") ==
+                   3;
+        },
+        2000));
+    EXPECT_EQ(counts.messages.load(), 0);
     Talk t = talk(port, good, false);
     EXPECT_EQ(t.reply.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << t.reply;
     EXPECT_EQ(counts.messages.load(), 1);
+
+    // A peer that keeps trickling bytes but never completes its head goes
+    // at the limit too, however busy it looks.
+    int trickler = tcp_client(port);
+    ASSERT_GE(trickler, 0);
+    const std::string endless = "POST /s HTTP/1.1\r\nX-Slow: " + std::string(2000, 's');
+    auto t0 = Clock::now();
+    bool cut = false;
+    for (size_t i = 0; i < endless.size() && ms_since(t0) < 5000; i++) {
+        if (!send_all(trickler, endless.substr(i, 1))) {
+            cut = true;
+            break;
+        }
+        struct pollfd pfd = {trickler, POLLIN, 0};
+        if (poll(&pfd, 1, 20) > 0) {
+            cut = true;
+            break;
+        }
+    }
+    EXPECT_TRUE(cut) << "the trickling connection was never closed";
+    EXPECT_GE(ms_since(t0), 250) << "closed before its time limit";
+    close(trickler);
+    EXPECT_TRUE(wait_until([&] { return counts.closes.load() == 4; }, 3000));
+    t = talk(port, good, false);
+    EXPECT_EQ(t.reply.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << t.reply;
+    EXPECT_EQ(counts.messages.load(), 2);
+    http_srv_set_request_timeout(&srv, HTTP_SRV_REQUEST_TIMEOUT_MS);
 
     // Stopping with unfinished connections open frees them too.
     held[0] = tcp_client(port);

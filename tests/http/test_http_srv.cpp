@@ -1,8 +1,8 @@
 // The notification listener over real loopback sockets: the connection pool
 // and its limit, closes reported with a null message, pipelining, heap
 // receive buffers, the 200 OK answer, TLS with certificates made here,
-// tunnelled streams, hostile input, many short connections, start failures
-// and stopping with connections open.
+// tunnelled streams, the request time limit, hostile input, many short
+// connections, start failures and stopping with connections open.
 
 #include "http/http_srv.h"
 #include "http_msg_fixture.h"
@@ -641,6 +641,87 @@ TEST_F(HttpSrv, TunnelRequestHandsTheStreamToTheDataCallback)
     EXPECT_EQ(rec_.snapshot()[0].ctt, (uint32_t)HTTP_CTT_RTSP_TUNNEL);
     close(fd);
     EXPECT_TRUE(wait_until([&] { return rec_.closes() == 1; }));
+    EXPECT_TRUE(pool_full());
+}
+
+TEST_F(HttpSrv, UnfinishedRequestsAreClosedAtTheTimeLimit)
+{
+    ASSERT_TRUE(start(2));
+    EXPECT_EQ(srv_.req_timeout_ms, (uint32_t)HTTP_SRV_REQUEST_TIMEOUT_MS);
+    http_srv_set_request_timeout(&srv_, 300);
+
+    // Both records held: one silent, one with half a head.
+    auto t0 = Clock::now();
+    int silent = tcp_client(srv_.listen_port);
+    int half = tcp_client(srv_.listen_port);
+    ASSERT_GE(silent, 0);
+    ASSERT_GE(half, 0);
+    ASSERT_TRUE(send_all(half, post("/h", kNotify).substr(0, 30)));
+    ASSERT_TRUE(accepted(2));
+    EXPECT_EQ(idle_conns(), 0u);
+
+    EXPECT_TRUE(read_until_close(silent, nullptr));
+    EXPECT_GE(ms_since(t0), 280) << "closed before its time limit";
+    EXPECT_TRUE(read_until_close(half, nullptr));
+    close(silent);
+    close(half);
+
+    // Each close is reported with a null message and logged; the records
+    // are back and serve again.
+    EXPECT_TRUE(wait_until([&] { return rec_.closes() == 2; }));
+    EXPECT_EQ(rec_.messages(), 0u);
+    EXPECT_EQ(count_of(log_.text(), "http_srv_rx, request time limit, closing connection["), 2u);
+    EXPECT_TRUE(pool_full());
+    EXPECT_TRUE(serves_a_request());
+}
+
+TEST_F(HttpSrv, TimeLimitRestartsAfterEachRequest)
+{
+    ASSERT_TRUE(start(2)); // Keep: the connection stays after each request
+    http_srv_set_request_timeout(&srv_, 1000);
+    int fd = tcp_client(srv_.listen_port);
+    ASSERT_GE(fd, 0);
+    // Three requests 500 ms apart: the connection outlives one limit, since
+    // each completed request restarts it.
+    for (size_t i = 0; i < 3; i++) {
+        if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        ASSERT_TRUE(send_all(fd, post("/k" + std::to_string(i), "x")));
+        ASSERT_TRUE(wait_until([&] { return rec_.messages() == i + 1; })) << i;
+    }
+    EXPECT_EQ(rec_.closes(), 0u);
+    // Idle after its last request, it goes at the limit like any other.
+    auto t0 = Clock::now();
+    EXPECT_TRUE(read_until_close(fd, nullptr));
+    EXPECT_GE(ms_since(t0), 900);
+    close(fd);
+    EXPECT_TRUE(wait_until([&] { return rec_.closes() == 1; }));
+    EXPECT_TRUE(log_.contains("http_srv_rx, request time limit, closing connection["));
+    EXPECT_TRUE(pool_full());
+}
+
+TEST_F(HttpSrv, TunnelledStreamsAreExemptFromTheTimeLimit)
+{
+    ASSERT_TRUE(start(2, Mode::Tunnel));
+    http_srv_set_request_timeout(&srv_, 300);
+    int tunnel = tcp_client(srv_.listen_port);
+    ASSERT_GE(tunnel, 0);
+    std::string head = "POST /tunnel HTTP/1.1\r\nContent-Type: application/x-rtsp-tunnelled\r\n"
+                       "Content-Length: 32767\r\n\r\n";
+    ASSERT_TRUE(send_all(tunnel, head + "AAAA"));
+    ASSERT_TRUE(wait_until([&] { return rec_.raw_bytes() == "AAAA"; }));
+
+    // A silent connection opened now goes at the limit; the idle stream stays.
+    int silent = tcp_client(srv_.listen_port);
+    ASSERT_GE(silent, 0);
+    EXPECT_TRUE(read_until_close(silent, nullptr));
+    close(silent);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(send_all(tunnel, "BBBB"));
+    EXPECT_TRUE(wait_until([&] { return rec_.raw_bytes() == "AAAABBBB"; }));
+    EXPECT_EQ(rec_.closes(), 1u);
+    EXPECT_EQ(count_of(log_.text(), "request time limit"), 1u);
+    close(tunnel);
+    EXPECT_TRUE(wait_until([&] { return rec_.closes() == 2; }));
     EXPECT_TRUE(pool_full());
 }
 
