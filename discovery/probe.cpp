@@ -33,6 +33,13 @@ const char PROBE_GROUP[] = "239.255.255.250";
 const int PROBE_WAIT_MS = 1000;
 const int MIN_INTERVAL = 10;
 const int DEFAULT_INTERVAL = 30;
+// Receive buffer asked for each discovery socket (1 MiB). A probe pair makes
+// every camera of the site answer within a fraction of a second (some 1000
+// ProbeMatches for 250 cameras), faster than the thread reads them; the
+// default buffer holds only a hundred or so and the kernel drops the rest.
+// The kernel caps the size at net.core.rmem_max unless the process may
+// override that (CAP_NET_ADMIN, SO_RCVBUFFORCE).
+const int PROBE_RCVBUF_SIZE = 1048576;
 
 // The two Probe messages differ only in the namespace declared on the
 // envelope and in the Types asked for: "%s" = "xmlns:tds=..." or "xmlns:dn=...",
@@ -156,6 +163,27 @@ int handle_buffer(char *buf, int len)
     return count;
 }
 
+// Asks for PROBE_RCVBUF_SIZE bytes of receive buffer. A size capped by the
+// kernel is fine; only a refused option is logged.
+void set_rcvbuf(int fd)
+{
+    int size = PROBE_RCVBUF_SIZE;
+    if (setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof(size)) != 0) {
+        log_print(LOG_WARN, "%s, setsockopt SO_RCVBUF error! %s\r\n", "onvif_probe_sock_init",
+                  sys_os_get_socket_error());
+        return;
+    }
+    // The kernel reports twice the size it granted (its bookkeeping share).
+    int got = 0;
+    socklen_t len = sizeof(got);
+    if (getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &got, &len) == 0 && got / 2 >= size) return;
+#ifdef SO_RCVBUFFORCE
+    // Capped at rmem_max: a privileged process may go beyond it; an
+    // unprivileged one keeps the capped size.
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof(size));
+#endif
+}
+
 // Opens the socket for local address addr (network order): fd, or -1.
 int onvif_probe_sock_init(uint32_t addr)
 {
@@ -169,6 +197,7 @@ int onvif_probe_sock_init(uint32_t addr)
     int on = 1;
     if (setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on)) != 0)
         log_print(LOG_WARN, "setsockopt SO_REUSEADDR error!\n");
+    set_rcvbuf(fd);
 
     struct sockaddr_in local;
     memset(&local, 0, sizeof(local));

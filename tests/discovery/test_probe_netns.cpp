@@ -505,6 +505,71 @@ TEST_F(ProbeNetns, OversizedDatagramIsDropped)
     EXPECT_EQ(0u, reports_.count(PROBE_MSG_MATCH, "urn:uuid:big-1"));
 }
 
+// SO_RCVBUF of every UDP socket of this process bound to 0.0.0.0:3702 (the
+// discovery sockets; the responder's is bound to the group address).
+std::vector<int> discovery_rcvbufs()
+{
+    std::vector<int> sizes;
+    for (int fd = 0; fd < 1024; fd++) {
+        int type = 0;
+        socklen_t tlen = sizeof(type);
+        if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &tlen) != 0 || type != SOCK_DGRAM) continue;
+        sockaddr_in a;
+        socklen_t alen = sizeof(a);
+        if (getsockname(fd, (sockaddr *)&a, &alen) != 0 || a.sin_family != AF_INET) continue;
+        if (ntohs(a.sin_port) != WSD_PORT || a.sin_addr.s_addr != htonl(INADDR_ANY)) continue;
+        int size = 0;
+        socklen_t slen = sizeof(size);
+        if (getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, &slen) == 0) sizes.push_back(size);
+    }
+    return sizes;
+}
+
+TEST_F(ProbeNetns, BurstOfProbeMatchesIsReceivedInFull)
+{
+    // A large site answers a probe pair all at once: 600 ProbeMatches of
+    // about 1.5 KB each arrive back to back, far faster than the discovery
+    // thread reads them. The socket's receive buffer must hold the burst.
+    responder_.set_answering(false);
+    ASSERT_EQ(0, start_probe(nullptr, 10));
+    ASSERT_TRUE(initial_probes_seen());
+    ASSERT_TRUE(wait_until([] { return onvif_probe_sock_count() == 2; }, 2000));
+    std::vector<int> sizes = discovery_rcvbufs();
+    ASSERT_EQ(2u, sizes.size());
+    for (int size : sizes)
+        EXPECT_GE(size, 1048576) << "discovery socket kept a small receive buffer";
+
+    const int kBurst = 600;
+    std::string scopes;
+    for (int i = 0; i < 12; i++)
+        scopes +=
+            "onvif://www.onvif.org/location/site/building/floor/room-" + std::to_string(i) + " ";
+    std::vector<std::string> msgs;
+    for (int i = 0; i < kBurst; i++) {
+        std::string xaddr = "http://10.203." + std::to_string(2 + i / 250) + "." +
+                            std::to_string(1 + i % 250) + "/onvif/device_service";
+        msgs.push_back(wrap("s", "ProbeMatches", "",
+                            "<d:ProbeMatches>" +
+                                probe_match_entry("d:", "urn:uuid:burst-" + std::to_string(i),
+                                                  "dn:NetworkVideoTransmitter", scopes, xaddr, 1) +
+                                "</d:ProbeMatches>"));
+    }
+    ASSERT_GT(msgs[0].size(), 1400u);
+    for (const std::string &m : msgs)
+        ASSERT_TRUE(responder_.send_to(OUR_IP, m)) << strerror(errno);
+
+    auto burst_reports = [this] {
+        std::lock_guard<std::mutex> lock(reports_.mutex);
+        std::set<std::string> eprs;
+        for (const auto &r : reports_.list)
+            if (strncmp(r.binfo.endpoint_address, "urn:uuid:burst-", 15) == 0)
+                eprs.insert(r.binfo.endpoint_address);
+        return eprs.size();
+    };
+    wait_until([&] { return burst_reports() == (size_t)kBurst; }, 20000);
+    EXPECT_EQ((size_t)kBurst, burst_reports()) << "datagrams of the burst were dropped";
+}
+
 TEST_F(ProbeNetns, ReprobesAfterTheIdleInterval)
 {
     responder_.set_answering(false); // keep the network quiet
