@@ -6,6 +6,7 @@
 #include "onvif/onvif_caps.h"
 #include "onvif/onvif_list.h"
 #include "onvif/soap_parse.h"
+#include "onvif/tev_types.h"
 #include "xml/xml_node.h"
 
 #include <string.h>
@@ -94,6 +95,41 @@ void check_scopes(ScopeList *const *head)
 
 void check_nothing(const ONVIF_SET_NETWORK_INTERFACES_RES *) {}
 
+void check_subscribe(const ONVIF_SUBSCRIBE_RES *r)
+{
+    CHECK_TEXT(r->subscription_address);
+    CHECK_TEXT(r->reference_parameters);
+    CHECK_TEXT(r->current_time);
+    CHECK_TEXT(r->termination_time);
+}
+
+void check_event_props(const ONVIF_EVENT_PROPERTIES *p)
+{
+    CHECK_TEXT(p->topic_namespace_location);
+    CHECK_TEXT(p->message_content_schema_location);
+    FUZZ_CHECK(p->topic_dialect_count >= 0 &&
+               p->topic_dialect_count <= ONVIF_EVENT_PROPS_MAX_DIALECTS);
+    FUZZ_CHECK(p->content_dialect_count >= 0 &&
+               p->content_dialect_count <= ONVIF_EVENT_PROPS_MAX_DIALECTS);
+}
+
+void check_event_caps(const ONVIF_CAP_EVENTS *) {}
+
+// PullMessages owns a message list: checked for its bound, then released.
+void pull_messages(XML_NODE *body, int type, ONVIF_DEVICE *dev)
+{
+    auto *rec = static_cast<ONVIF_PULL_MESSAGES_RES *>(calloc(1, sizeof(ONVIF_PULL_MESSAGES_RES)));
+    if (!rec) abort();
+    int r = onvif_parse_response(body, type, dev, rec);
+    FUZZ_CHECK(r == 0 || r == 1);
+    CHECK_TEXT(rec->current_time);
+    CHECK_TEXT(rec->termination_time);
+    FUZZ_CHECK(onvif_get_NotificationMessages_nums(rec->messages) <= ONVIF_MAX_NOTIFY_MESSAGES);
+    onvif_free_NotificationMessages(&rec->messages);
+    FUZZ_CHECK(rec->messages == nullptr);
+    free(rec);
+}
+
 // One typed call into an exact-size heap record, so that a write past the
 // record is caught.
 template <class T> void typed(XML_NODE *body, int type, ONVIF_DEVICE *dev, void (*check)(const T *))
@@ -154,6 +190,19 @@ bool run_typed(XML_NODE *body, int type, ONVIF_DEVICE *dev)
         return true;
     case ACT_tds_GetScopes:
         typed_list<ScopeList>(body, type, dev, check_scopes, onvif_free_Scopes);
+        return true;
+    case ACT_tev_GetServiceCapabilities:
+        typed<ONVIF_CAP_EVENTS>(body, type, dev, check_event_caps);
+        return true;
+    case ACT_tev_GetEventProperties:
+        typed<ONVIF_EVENT_PROPERTIES>(body, type, dev, check_event_props);
+        return true;
+    case ACT_tev_Subscribe:
+    case ACT_tev_CreatePullPointSubscription:
+        typed<ONVIF_SUBSCRIBE_RES>(body, type, dev, check_subscribe);
+        return true;
+    case ACT_tev_PullMessages:
+        pull_messages(body, type, dev);
         return true;
     default:
         return false;
