@@ -8,7 +8,6 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -28,6 +27,7 @@
 #include "platform/sys_log.h"
 #include "platform/sys_net.h"
 #include "platform/sys_os.h"
+#include "platform/sys_os_guard.hpp"
 #include "platform/text_scan.h"
 
 namespace
@@ -72,50 +72,6 @@ void tb_printf(TextBuf *tb, const char *fmt, ...)
     }
     tb->len += n;
 }
-
-// Blocks SIGPIPE in the calling thread while a TLS write may run (OpenSSL's
-// socket BIO writes without MSG_NOSIGNAL); a SIGPIPE raised meanwhile is
-// consumed before the old mask comes back.
-class SigpipeGuard
-{
-  public:
-    SigpipeGuard()
-    {
-        sigset_t pending;
-        sigemptyset(&pending);
-        sigpending(&pending);
-        was_pending_ = sigismember(&pending, SIGPIPE) == 1;
-        sigset_t block;
-        sigemptyset(&block);
-        sigaddset(&block, SIGPIPE);
-        blocked_ = pthread_sigmask(SIG_BLOCK, &block, &old_) == 0;
-    }
-    ~SigpipeGuard()
-    {
-        if (!blocked_) return;
-        if (!was_pending_) {
-            sigset_t pending;
-            sigemptyset(&pending);
-            sigpending(&pending);
-            if (sigismember(&pending, SIGPIPE) == 1) {
-                sigset_t only;
-                sigemptyset(&only);
-                sigaddset(&only, SIGPIPE);
-                struct timespec zero = {0, 0};
-                while (sigtimedwait(&only, nullptr, &zero) < 0 && errno == EINTR) {
-                }
-            }
-        }
-        pthread_sigmask(SIG_SETMASK, &old_, nullptr);
-    }
-    SigpipeGuard(const SigpipeGuard &) = delete;
-    SigpipeGuard &operator=(const SigpipeGuard &) = delete;
-
-  private:
-    sigset_t old_;
-    bool was_pending_ = false;
-    bool blocked_ = false;
-};
 
 uint32_t overall_limit(const HTTP_CLIENT_CONN *p_conn, int timeout)
 {
@@ -193,7 +149,7 @@ bool connect_within(int sock, const struct sockaddr *sa, socklen_t salen, int ti
 // wait and the overall limit.
 bool tls_handshake(HTTP_CLIENT_CONN *p_conn, int timeout)
 {
-    SigpipeGuard guard;
+    SysSigpipeGuard guard;
     if (!set_nonblocking(p_conn->sock, true)) return false;
     uint32_t limit = overall_limit(p_conn, timeout);
     uint32_t start = sys_os_get_ms();
@@ -233,7 +189,7 @@ bool tls_handshake(HTTP_CLIENT_CONN *p_conn, int timeout)
 // that reads slowly cannot hold an upload. The bytes written, or -1.
 int tls_write(HTTP_CLIENT_CONN *p_conn, const char *data, int len)
 {
-    SigpipeGuard guard;
+    SysSigpipeGuard guard;
     if (!set_nonblocking(p_conn->sock, true)) return -1;
     int timeout = p_conn->io_timeout > 0 ? p_conn->io_timeout : 10000;
     uint32_t limit = overall_limit(p_conn, timeout);
@@ -295,7 +251,7 @@ int http_cln_rx(HTTP_CLIENT_CONN *p_conn)
         // WANT_READ here and goes back to the sliced wait with its limits,
         // instead of holding SSL_read until the record is complete.
         if (!set_nonblocking(p_conn->sock, true)) return -1;
-        SigpipeGuard guard; // a read may write (post-handshake messages)
+        SysSigpipeGuard guard; // a read may write (post-handshake messages)
         ERR_clear_error();
         n = SSL_read(p_conn->ssl, p, room);
         int read_err = n <= 0 ? SSL_get_error(p_conn->ssl, n) : SSL_ERROR_NONE;

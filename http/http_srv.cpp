@@ -22,6 +22,7 @@
 
 #include "platform/sys_log.h"
 #include "platform/sys_net.h"
+#include "platform/sys_os_guard.hpp"
 
 namespace
 {
@@ -72,50 +73,6 @@ int avoid_fd0(int fd)
     close(fd);
     return nfd;
 }
-
-// Blocks SIGPIPE in the calling thread while a write runs (OpenSSL's socket
-// BIO writes without MSG_NOSIGNAL); a SIGPIPE raised meanwhile is consumed.
-class SigpipeGuard
-{
-  public:
-    SigpipeGuard()
-    {
-        sigset_t pending;
-        sigemptyset(&pending);
-        sigpending(&pending);
-        was_pending_ = sigismember(&pending, SIGPIPE) == 1;
-        sigset_t block;
-        sigemptyset(&block);
-        sigaddset(&block, SIGPIPE);
-        blocked_ = pthread_sigmask(SIG_BLOCK, &block, &old_) == 0;
-    }
-    ~SigpipeGuard()
-    {
-        if (!blocked_) return;
-        if (!was_pending_) {
-            sigset_t pending;
-            sigemptyset(&pending);
-            sigpending(&pending);
-            if (sigismember(&pending, SIGPIPE) == 1) {
-                sigset_t only;
-                sigemptyset(&only);
-                sigaddset(&only, SIGPIPE);
-                struct timespec zero = {0, 0};
-                for (int i = 0; i < 8 && sigtimedwait(&only, nullptr, &zero) < 0 && errno == EINTR;
-                     i++) {
-                }
-            }
-        }
-        pthread_sigmask(SIG_SETMASK, &old_, nullptr);
-    }
-    SigpipeGuard(const SigpipeGuard &) = delete;
-    SigpipeGuard &operator=(const SigpipeGuard &) = delete;
-
-  private:
-    sigset_t old_;
-    bool was_pending_ = false;
-    bool blocked_ = false;
-};
 
 // Waits up to `ms` for the socket to become ready for `events`; true when ready.
 bool wait_fd(int fd, short events, int ms)
@@ -792,7 +749,7 @@ void http_srv_set_request_timeout(HTTP_LISTENER *p_srv, uint32_t ms)
 int http_srv_cln_tx(HTTP_LISTENER_CONN *p_conn, const char *buf, int len)
 {
     if (!p_conn || p_conn->sock <= 0 || !buf || len < 0) return -1;
-    SigpipeGuard guard;
+    SysSigpipeGuard guard;
     uint32_t start = sys_os_get_ms();
     int sent = 0;
     while (sent < len) {

@@ -1,11 +1,13 @@
 // OS layer on POSIX threads: detached threads, recursive robust mutexes,
 // auto-reset signals built from a mutex, a condition variable and a flag,
-// monotonic clocks and the calling thread's last socket error.
+// monotonic clocks, the calling thread's last socket error and SIGPIPE
+// suppression by the thread's signal mask.
 #include "platform/sys_os.h"
 #include "platform/sys_log.h"
 
 #include <errno.h>
 #include <pthread.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -258,6 +260,49 @@ const char *sys_os_get_socket_error(void)
     int err = errno;
     snprintf(t_sock_err_text, sizeof(t_sock_err_text), "WSAE-%d", err);
     return t_sock_err_text;
+}
+
+int sys_os_sigpipe_block(SYS_SIGPIPE_STATE *st)
+{
+    static_assert(sizeof(sigset_t) <= sizeof(st->old_mask), "signal mask storage too small");
+    if (!st) return -1;
+    st->blocked = 0;
+    sigset_t pending;
+    sigemptyset(&pending);
+    sigpending(&pending);
+    st->was_pending = sigismember(&pending, SIGPIPE) == 1;
+    sigset_t block, old;
+    sigemptyset(&block);
+    sigaddset(&block, SIGPIPE);
+    if (pthread_sigmask(SIG_BLOCK, &block, &old) != 0) return -1;
+    memcpy(st->old_mask, &old, sizeof(old));
+    st->blocked = 1;
+    return 0;
+}
+
+void sys_os_sigpipe_restore(SYS_SIGPIPE_STATE *st)
+{
+    if (!st || !st->blocked) return;
+    st->blocked = 0;
+    // A SIGPIPE raised while blocked is taken off the queue, unless one was
+    // already pending before (that one belongs to someone else).
+    if (!st->was_pending) {
+        sigset_t pending;
+        sigemptyset(&pending);
+        sigpending(&pending);
+        if (sigismember(&pending, SIGPIPE) == 1) {
+            sigset_t only;
+            sigemptyset(&only);
+            sigaddset(&only, SIGPIPE);
+            struct timespec zero = {0, 0};
+            for (int i = 0; i < 8 && sigtimedwait(&only, nullptr, &zero) < 0 && errno == EINTR;
+                 i++) {
+            }
+        }
+    }
+    sigset_t old;
+    memcpy(&old, st->old_mask, sizeof(old));
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
 void *xmalloc(size_t size)

@@ -1,6 +1,6 @@
 /*
  * OS layer: detached threads, recursive mutexes, auto-reset signals,
- * clocks, the last socket error and heap allocation.
+ * clocks, the last socket error, SIGPIPE suppression and heap allocation.
  *
  * Every other module reaches the operating system through this header
  * (and sys_log.h / sys_net.h). All functions are callable from C.
@@ -50,6 +50,21 @@ void sys_os_sleep_ms(uint32_t ms);
 /* The calling thread's last socket error, as a number and as "WSAE-%d" (shared buffer). */
 int sys_os_get_socket_error_num(void);
 const char *sys_os_get_socket_error(void);
+
+/* SIGPIPE held back in the calling thread around a write that may raise it
+ * (OpenSSL's socket writes do not pass MSG_NOSIGNAL). The record keeps the
+ * thread's previous signal mask in storage of its own. */
+typedef struct {
+    uint64_t old_mask[16]; /* previous signal mask (opaque) */
+    int was_pending;       /* a SIGPIPE was pending before the block */
+    int blocked;           /* the block took effect */
+} SYS_SIGPIPE_STATE;
+
+/* block: saves the mask and blocks SIGPIPE; 0, or -1 when the mask could not
+ * be changed (restore then does nothing). restore: consumes a SIGPIPE raised
+ * meanwhile and puts the saved mask back; a second restore does nothing. */
+int sys_os_sigpipe_block(SYS_SIGPIPE_STATE *st);
+void sys_os_sigpipe_restore(SYS_SIGPIPE_STATE *st);
 
 /* Heap. */
 void *xmalloc(size_t size);

@@ -5,6 +5,8 @@
 #include <arpa/inet.h>
 #include <errno.h>
 #include <netinet/in.h>
+#include <pthread.h>
+#include <signal.h>
 #include <string.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -303,6 +305,66 @@ TEST(SysOsSocketError, RefusedConnectGivesItsNumberAndText)
     EXPECT_EQ(other, "WSAE-" + std::to_string(EWOULDBLOCK));
     errno = -2147483647 - 1; // widest number still fits the text
     EXPECT_STREQ(sys_os_get_socket_error(), "WSAE--2147483648");
+}
+
+// Whether SIGPIPE is blocked in / pending for the calling thread.
+bool sigpipe_blocked()
+{
+    sigset_t cur;
+    sigemptyset(&cur);
+    pthread_sigmask(SIG_BLOCK, nullptr, &cur);
+    return sigismember(&cur, SIGPIPE) == 1;
+}
+
+bool sigpipe_pending()
+{
+    sigset_t pending;
+    sigemptyset(&pending);
+    sigpending(&pending);
+    return sigismember(&pending, SIGPIPE) == 1;
+}
+
+// Each case runs on a thread of its own, so the test runner's mask is left alone.
+TEST(SysOsSigpipe, RaisedWhileBlockedIsConsumedAndTheMaskComesBack)
+{
+    std::thread([] {
+        ASSERT_FALSE(sigpipe_blocked());
+        SYS_SIGPIPE_STATE st;
+        memset(&st, 0xA5, sizeof(st));
+        ASSERT_EQ(sys_os_sigpipe_block(&st), 0);
+        EXPECT_TRUE(sigpipe_blocked());
+        pthread_kill(pthread_self(), SIGPIPE); // stays pending while blocked
+        EXPECT_TRUE(sigpipe_pending());
+        sys_os_sigpipe_restore(&st); // the process survives: it was taken off the queue
+        EXPECT_FALSE(sigpipe_blocked());
+        EXPECT_FALSE(sigpipe_pending());
+        sys_os_sigpipe_restore(&st); // a second restore does nothing
+        EXPECT_FALSE(sigpipe_blocked());
+    }).join();
+}
+
+TEST(SysOsSigpipe, AnEarlierPendingSigpipeAndMaskAreKept)
+{
+    std::thread([] {
+        sigset_t only;
+        sigemptyset(&only);
+        sigaddset(&only, SIGPIPE);
+        ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &only, nullptr), 0);
+        pthread_kill(pthread_self(), SIGPIPE);
+        SYS_SIGPIPE_STATE st;
+        ASSERT_EQ(sys_os_sigpipe_block(&st), 0);
+        sys_os_sigpipe_restore(&st);
+        EXPECT_TRUE(sigpipe_blocked()); // the thread's own block stays
+        EXPECT_TRUE(sigpipe_pending()); // and so does its own signal
+        struct timespec zero = {0, 0};
+        EXPECT_EQ(sigtimedwait(&only, nullptr, &zero), SIGPIPE);
+    }).join();
+}
+
+TEST(SysOsSigpipe, NullStateIsRefused)
+{
+    EXPECT_EQ(sys_os_sigpipe_block(nullptr), -1);
+    sys_os_sigpipe_restore(nullptr);
 }
 
 TEST(SysOsHeap, AllocatesAndFrees)
