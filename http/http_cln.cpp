@@ -145,6 +145,32 @@ bool connect_within(int sock, const struct sockaddr *sa, socklen_t salen, int ti
     return set_nonblocking(sock, false);
 }
 
+// After a TLS call on the non-blocking socket that did not finish (result r):
+// waits for what OpenSSL asked for, each wait bounded by the idle time-out and
+// all of them by the overall limit counted from start. True to call again.
+bool tls_wait_retry(HTTP_CLIENT_CONN *p_conn, int r, uint32_t start, uint32_t limit, int timeout,
+                    const char *fn)
+{
+    int err = SSL_get_error(p_conn->ssl, r);
+    short ev;
+    if (err == SSL_ERROR_WANT_READ)
+        ev = POLLIN;
+    else if (err == SSL_ERROR_WANT_WRITE)
+        ev = POLLOUT;
+    else
+        return false;
+    uint32_t spent = sys_os_get_ms() - start;
+    if (spent >= limit) {
+        log_print(LOG_WARN, "%s, overall time limit!!!\r\n", fn);
+        return false;
+    }
+    uint32_t wait = limit - spent;
+    if (timeout > 0 && wait > (uint32_t)timeout) wait = (uint32_t)timeout;
+    // A wait cut short by the overall limit goes round once more to report it.
+    int w = wait_socket(p_conn->sock, ev, (int)wait);
+    return !(w < 0 || (w == 0 && wait == (uint32_t)timeout));
+}
+
 // TLS handshake on the connected socket, bounded by the idle time-out per
 // wait and the overall limit.
 bool tls_handshake(HTTP_CLIENT_CONN *p_conn, int timeout)
@@ -161,24 +187,7 @@ bool tls_handshake(HTTP_CLIENT_CONN *p_conn, int timeout)
             ok = true;
             break;
         }
-        int err = SSL_get_error(p_conn->ssl, r);
-        short ev;
-        if (err == SSL_ERROR_WANT_READ)
-            ev = POLLIN;
-        else if (err == SSL_ERROR_WANT_WRITE)
-            ev = POLLOUT;
-        else
-            break;
-        uint32_t spent = sys_os_get_ms() - start;
-        if (spent >= limit) {
-            log_print(LOG_WARN, "%s, overall time limit!!!\r\n", "http_cln_tls_connect");
-            break;
-        }
-        uint32_t wait = limit - spent;
-        if (timeout > 0 && wait > (uint32_t)timeout) wait = (uint32_t)timeout;
-        // A wait cut short by the overall limit goes round once more to report it.
-        int w = wait_socket(p_conn->sock, ev, (int)wait);
-        if (w < 0 || (w == 0 && wait == (uint32_t)timeout)) break;
+        if (!tls_wait_retry(p_conn, r, start, limit, timeout, "http_cln_tls_connect")) break;
     }
     if (!set_nonblocking(p_conn->sock, false)) ok = false;
     return ok;
@@ -202,24 +211,7 @@ int tls_write(HTTP_CLIENT_CONN *p_conn, const char *data, int len)
             slen = r;
             break;
         }
-        int err = SSL_get_error(p_conn->ssl, r);
-        short ev;
-        if (err == SSL_ERROR_WANT_WRITE)
-            ev = POLLOUT;
-        else if (err == SSL_ERROR_WANT_READ)
-            ev = POLLIN;
-        else
-            break;
-        uint32_t spent = sys_os_get_ms() - start;
-        if (spent >= limit) {
-            log_print(LOG_WARN, "%s, overall time limit!!!\r\n", "http_cln_tx");
-            break;
-        }
-        uint32_t wait = limit - spent;
-        if (wait > (uint32_t)timeout) wait = (uint32_t)timeout;
-        // A wait cut short by the overall limit goes round once more to report it.
-        int w = wait_socket(p_conn->sock, ev, (int)wait);
-        if (w < 0 || (w == 0 && wait == (uint32_t)timeout)) break;
+        if (!tls_wait_retry(p_conn, r, start, limit, timeout, "http_cln_tx")) break;
     }
     if (!set_nonblocking(p_conn->sock, false)) return -1;
     return slen;
