@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "bench/camsim_proc.hpp"
 #include "http/http_msg.h"
 #include "onvif/onvif_list.h"
 #include "onvif/onvif_trans.h"
 #include "platform/sys_buf.h"
 #include "platform/sys_net.h"
+#include "tests/support/camsim_process.h"
 
 namespace
 {
@@ -28,7 +28,7 @@ const char kPassword[] = "bench-pw";
 
 // One camsim fleet and the device records pointing at it.
 struct Fleet {
-    std::unique_ptr<bench::CamsimProc> camsim;
+    std::unique_ptr<CamsimProcess> camsim;
     std::vector<std::unique_ptr<ONVIF_DEVICE>> devices;
 };
 
@@ -40,7 +40,8 @@ bool start_fleet(int wsse, int tls)
                       "\",\"user\":\"" + kUser + "\",\"password\":\"" + kPassword +
                       "\",\"tls\":" + (tls ? "true" : "false") + "},\"cameras\":[]}";
     Fleet &f = g_fleets[wsse][tls];
-    f.camsim = std::make_unique<bench::CamsimProc>(CAMSIM_PATH, cfg, kCameras);
+    f.camsim = std::make_unique<CamsimProcess>(
+        CAMSIM_PATH, cfg, CamsimOptions{"/tmp/camsim_bench_XXXXXX", kCameras, false});
     if (!f.camsim->ok()) {
         fprintf(stderr, "camsim (wsse %d, tls %d): %s\n", wsse, tls, f.camsim->error().c_str());
         return false;

@@ -12,19 +12,15 @@
 #include "onvif/onvif_trans.h"
 #include "tests/hostile/hostile_util.h"
 #include "tests/http/http_msg_fixture.h"
+#include "tests/support/camsim_process.h"
 #include "tests/support/http_test_server.h"
 
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
-
-extern char **environ;
 
 using namespace hostile;
 using testsrv::Conn;
@@ -586,75 +582,15 @@ TEST_F(HostileClient, DownloadAndUploadAgainstBrokenServers)
 
 #ifdef CAMSIM_PATH
 
-// One camsim process on loopback with an ephemeral port; killed and reaped
+// One camsim process on loopback with an ephemeral port; stopped and reaped
 // at the end.
-class Camsim
+class Camsim : public CamsimProcess
 {
   public:
     explicit Camsim(const std::string &config_json)
+        : CamsimProcess(CAMSIM_PATH, config_json, CamsimOptions{"/tmp/hostile_camsim_XXXXXX"})
     {
-        char tmpl[] = "/tmp/hostile_camsim_XXXXXX";
-        if (!mkdtemp(tmpl)) return;
-        dir_ = tmpl;
-        std::ofstream(dir_ + "/cfg.json") << config_json;
-        std::string ready = dir_ + "/ready";
-        std::vector<std::string> args = {
-            CAMSIM_PATH,    "--config",  dir_ + "/cfg.json", "--http-port",  "0",
-            "--address",    "127.0.0.1", "--no-discovery",   "--ready-file", ready,
-            "--upload-dir", dir_,        "--quiet"};
-        std::vector<char *> argv;
-        for (auto &a : args)
-            argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, CAMSIM_PATH, nullptr, nullptr, argv.data(), environ) != 0) {
-            pid_ = 0;
-            return;
-        }
-        for (int i = 0; i < 300; i++) { // at most 15 s
-            std::ifstream in(ready);
-            std::string serial, addr;
-            int port = 0;
-            if (in >> serial >> addr >> port && port > 0) {
-                port_ = port;
-                break;
-            }
-            int st;
-            if (waitpid(pid_, &st, WNOHANG) == pid_) {
-                pid_ = 0;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
     }
-    ~Camsim()
-    {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            int st;
-            bool done = false;
-            for (int i = 0; i < 100 && !done; i++) {
-                done = waitpid(pid_, &st, WNOHANG) == pid_;
-                if (!done) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-            if (!done) {
-                kill(pid_, SIGKILL);
-                waitpid(pid_, &st, 0);
-            }
-        }
-        if (!dir_.empty()) {
-            std::string cmd = "rm -rf '" + dir_ + "'";
-            if (std::system(cmd.c_str()) != 0) {
-            }
-        }
-    }
-    Camsim(const Camsim &) = delete;
-    Camsim &operator=(const Camsim &) = delete;
-    int port() const { return port_; }
-
-  private:
-    pid_t pid_ = 0;
-    int port_ = 0;
-    std::string dir_;
 };
 
 TEST_F(HostileClient, CamsimBrokenAnswersBetweenGoodOnes)

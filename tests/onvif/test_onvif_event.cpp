@@ -10,10 +10,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -34,8 +31,7 @@
 #include "onvif/onvif_tev.h"
 #include "onvif/onvif_trans.h"
 #include "tests/http/http_msg_fixture.h"
-
-extern char **environ;
+#include "tests/support/camsim_process.h"
 
 namespace
 {
@@ -363,77 +359,21 @@ TEST_F(EventTest, NotRunningModuleRefusesAndRestarts)
 
 #ifdef CAMSIM_PATH
 
-// One camsim process on loopback with an ephemeral port, its request log and
-// ready file in a temporary folder; stopped and reaped at the end.
-class Camsim
+// One camsim process on loopback with an ephemeral port and its request log.
+class Camsim : public CamsimProcess
 {
   public:
     explicit Camsim(const std::string &config_json)
+        : CamsimProcess(CAMSIM_PATH, config_json,
+                        CamsimOptions{"/tmp/camsim_event_XXXXXX", 0, true})
     {
-        char tmpl[] = "/tmp/camsim_event_XXXXXX";
-        if (!mkdtemp(tmpl)) return;
-        dir_ = tmpl;
-        std::ofstream(dir_ + "/cfg.json") << config_json;
-        std::string ready = dir_ + "/ready";
-        std::vector<std::string> args = {
-            CAMSIM_PATH,     "--config",    dir_ + "/cfg.json", "--http-port",  "0",
-            "--address",     "127.0.0.1",   "--no-discovery",   "--ready-file", ready,
-            "--request-log", dir_ + "/log", "--upload-dir",     dir_,           "--quiet"};
-        std::vector<char *> argv;
-        for (auto &s : args)
-            argv.push_back(const_cast<char *>(s.c_str()));
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, CAMSIM_PATH, nullptr, nullptr, argv.data(), environ) != 0) {
-            pid_ = 0;
-            return;
-        }
-        for (int i = 0; i < 300; i++) {
-            std::ifstream in(ready);
-            std::string serial, addr;
-            int port = 0;
-            if (in >> serial >> addr >> port && port > 0) {
-                port_ = port;
-                break;
-            }
-            int st;
-            if (waitpid(pid_, &st, WNOHANG) == pid_) {
-                pid_ = 0;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
     }
-    ~Camsim()
-    {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            int st;
-            bool done = false;
-            for (int i = 0; i < 100 && !done; i++) {
-                done = waitpid(pid_, &st, WNOHANG) == pid_;
-                if (!done) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-            if (!done) {
-                kill(pid_, SIGKILL);
-                waitpid(pid_, &st, 0);
-            }
-        }
-        if (!dir_.empty()) {
-            std::string cmd = "rm -rf '" + dir_ + "'";
-            if (std::system(cmd.c_str()) != 0) {
-            }
-        }
-    }
-    Camsim(const Camsim &) = delete;
-    Camsim &operator=(const Camsim &) = delete;
-
-    int port() const { return port_; }
 
     // Log lines of one operation (or of one event kind), in order.
     std::vector<std::string> lines(const std::string &operation) const
     {
         std::vector<std::string> v;
-        std::ifstream in(dir_ + "/log");
+        std::ifstream in(dir() + "/log");
         std::string line;
         for (int i = 0; i < 100000 && std::getline(in, line); i++)
             if (line.find("\"operation\":\"" + operation + "\"") != std::string::npos ||
@@ -441,11 +381,6 @@ class Camsim
                 v.push_back(line);
         return v;
     }
-
-  private:
-    pid_t pid_ = 0;
-    int port_ = 0;
-    std::string dir_;
 };
 
 std::string json_field(const std::string &line, const std::string &key)

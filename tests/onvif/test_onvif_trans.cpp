@@ -11,12 +11,10 @@
 #include "platform/md5.h"
 #include "platform/sha1.h"
 #include "tests/http/http_msg_fixture.h"
+#include "tests/support/camsim_process.h"
 #include "tests/support/http_test_server.h"
 
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <fstream>
@@ -26,8 +24,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-extern char **environ;
 
 using testsrv::Conn;
 using testsrv::Server;
@@ -832,87 +828,25 @@ TEST_F(Engine, FreeBuffTakesNull)
 
 #ifdef CAMSIM_PATH
 
-// One camsim process on loopback with an ephemeral port, its request log and
-// ready file in a temporary folder; killed and reaped at the end.
-class Camsim
+// One camsim process on loopback with an ephemeral port and its request log.
+class Camsim : public CamsimProcess
 {
   public:
     explicit Camsim(const std::string &config_json)
+        : CamsimProcess(CAMSIM_PATH, config_json, CamsimOptions{"/tmp/camsim_test_XXXXXX", 0, true})
     {
-        char tmpl[] = "/tmp/camsim_test_XXXXXX";
-        if (!mkdtemp(tmpl)) return;
-        dir_ = tmpl;
-        std::ofstream(dir_ + "/cfg.json") << config_json;
-        std::string ready = dir_ + "/ready";
-        std::vector<std::string> args = {
-            CAMSIM_PATH,     "--config",    dir_ + "/cfg.json", "--http-port",  "0",
-            "--address",     "127.0.0.1",   "--no-discovery",   "--ready-file", ready,
-            "--request-log", dir_ + "/log", "--upload-dir",     dir_,           "--quiet"};
-        std::vector<char *> argv;
-        for (auto &a : args)
-            argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, CAMSIM_PATH, nullptr, nullptr, argv.data(), environ) != 0) {
-            pid_ = 0;
-            return;
-        }
-        // Wait (at most 15 s) for the ready file.
-        for (int i = 0; i < 300; i++) {
-            std::ifstream in(ready);
-            std::string serial, addr;
-            int port = 0;
-            if (in >> serial >> addr >> port && port > 0) {
-                port_ = port;
-                break;
-            }
-            int st;
-            if (waitpid(pid_, &st, WNOHANG) == pid_) {
-                pid_ = 0;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
     }
-    ~Camsim()
-    {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            int st;
-            bool done = false;
-            for (int i = 0; i < 100 && !done; i++) {
-                done = waitpid(pid_, &st, WNOHANG) == pid_;
-                if (!done) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-            if (!done) {
-                kill(pid_, SIGKILL);
-                waitpid(pid_, &st, 0);
-            }
-        }
-        if (!dir_.empty()) {
-            std::string cmd = "rm -rf '" + dir_ + "'";
-            if (std::system(cmd.c_str()) != 0) {
-            }
-        }
-    }
-    Camsim(const Camsim &) = delete;
-    Camsim &operator=(const Camsim &) = delete;
 
-    int port() const { return port_; }
     // Request log lines (JSON objects), in order.
     std::vector<std::string> log_lines() const
     {
         std::vector<std::string> v;
-        std::ifstream in(dir_ + "/log");
+        std::ifstream in(dir() + "/log");
         std::string line;
         while (std::getline(in, line) && v.size() < 10000)
             if (line.find("\"method\"") != npos()) v.push_back(line);
         return v;
     }
-
-  private:
-    pid_t pid_ = 0;
-    int port_ = 0;
-    std::string dir_;
 };
 
 std::string json_field(const std::string &line, const std::string &key)

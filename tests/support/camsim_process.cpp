@@ -1,4 +1,4 @@
-#include "bench/camsim_proc.hpp"
+#include "tests/support/camsim_process.h"
 
 #include <signal.h>
 #include <spawn.h>
@@ -13,12 +13,11 @@
 
 extern char **environ;
 
-namespace bench
-{
 namespace
 {
 
-// Ports of a complete ready file ("<serial> <address> <port>" per camera).
+// Ports of a complete ready file ("<serial> <address> <port>" per camera);
+// empty while fewer than count cameras are listed.
 std::vector<int> read_ports(const std::string &path, int count)
 {
     std::vector<int> ports;
@@ -33,22 +32,35 @@ std::vector<int> read_ports(const std::string &path, int count)
 
 } // namespace
 
-CamsimProc::CamsimProc(const std::string &camsim_path, const std::string &config_json, int count)
-    : count_(count)
+CamsimProcess::CamsimProcess(const std::string &camsim_path, const std::string &config_json,
+                             const CamsimOptions &opt)
+    : wanted_(opt.count > 0 ? opt.count : 1)
 {
-    char tmpl[] = "/tmp/camsim_bench_XXXXXX";
-    if (!mkdtemp(tmpl)) {
+    std::vector<char> tmpl(opt.dir_template.begin(), opt.dir_template.end());
+    tmpl.push_back('\0');
+    if (!mkdtemp(tmpl.data())) {
         error_ = "no temporary folder";
         return;
     }
-    dir_ = tmpl;
+    dir_ = tmpl.data();
     std::ofstream(dir_ + "/cfg.json") << config_json;
     std::string ready = dir_ + "/ready";
-    std::string count_text = std::to_string(count);
-    std::vector<std::string> args = {
-        camsim_path,    "--config", dir_ + "/cfg.json", "--count",   count_text,
-        "--http-port",  "0",        "--address",        "127.0.0.1", "--no-discovery",
-        "--ready-file", ready,      "--upload-dir",     dir_,        "--quiet"};
+    std::vector<std::string> args = {camsim_path, "--config", dir_ + "/cfg.json"};
+    if (opt.count > 0) {
+        args.push_back("--count");
+        args.push_back(std::to_string(opt.count));
+    }
+    for (const char *a : {"--http-port", "0", "--address", "127.0.0.1", "--no-discovery"})
+        args.push_back(a);
+    args.push_back("--ready-file");
+    args.push_back(ready);
+    if (opt.request_log) {
+        args.push_back("--request-log");
+        args.push_back(dir_ + "/log");
+    }
+    args.push_back("--upload-dir");
+    args.push_back(dir_);
+    args.push_back("--quiet");
     std::vector<char *> argv;
     for (auto &a : args)
         argv.push_back(const_cast<char *>(a.c_str()));
@@ -58,9 +70,9 @@ CamsimProc::CamsimProc(const std::string &camsim_path, const std::string &config
         error_ = "camsim could not be started";
         return;
     }
-    for (int i = 0; i < 300 && !ok(); i++) { // at most 15 s
-        ports_ = read_ports(ready, count);
-        if (ok()) break;
+    for (int i = 0; i < 300; i++) { // at most 15 s
+        ports_ = read_ports(ready, wanted_);
+        if (ok()) return;
         int st;
         if (waitpid(pid_, &st, WNOHANG) == pid_) {
             pid_ = 0;
@@ -69,10 +81,10 @@ CamsimProc::CamsimProc(const std::string &camsim_path, const std::string &config
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    if (!ok()) error_ = "camsim wrote no complete ready file within 15 s";
+    error_ = "camsim wrote no complete ready file within 15 s";
 }
 
-CamsimProc::~CamsimProc()
+CamsimProcess::~CamsimProcess()
 {
     if (pid_ > 0) {
         kill(pid_, SIGTERM);
@@ -92,5 +104,3 @@ CamsimProc::~CamsimProc()
         if (std::system(cmd.c_str()) != 0) fprintf(stderr, "could not remove %s\n", dir_.c_str());
     }
 }
-
-} // namespace bench
