@@ -2,6 +2,7 @@
 // network namespace of its own with a veth pair (10.203.1.1 <-> 10.203.1.2),
 // and a responder on 10.203.1.2 plays one camera site.
 #include "discovery/probe.h"
+#include "tests/support/netns.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,6 @@
 #include <errno.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sched.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/socket.h>
@@ -324,22 +324,14 @@ class ProbeNetns : public ::testing::Test
   public:
     static void SetUpTestSuite()
     {
-        if (geteuid() != 0 || unshare(CLONE_NEWNET) != 0) return;
-        const char *cmds[] = {
-            "ip link set lo up",
-            "ip link add va type veth peer name vb",
-            "ip addr add 10.203.1.1/24 dev va",
-            "ip addr add 10.203.1.2/24 dev vb",
-            "ip link set va up",
-            "ip link set vb up",
-            "ip route add 224.0.0.0/4 dev va",
-        };
-        for (const char *cmd : cmds) {
-            if (system(cmd) != 0) {
-                g_skip_reason = std::string("could not set up the test network (\"") + cmd +
-                                "\" failed); skipped";
-                return;
-            }
+        if (geteuid() != 0) return;
+        std::string failed;
+        int r = netns_enter_with_veth("va", "10.203.1.1", "vb", "10.203.1.2", &failed);
+        if (r == NETNS_NO_NAMESPACE) return;
+        if (r != NETNS_READY) {
+            g_skip_reason =
+                "could not set up the test network (\"" + failed + "\" failed); skipped";
+            return;
         }
         g_ns_ready = true;
     }

@@ -8,10 +8,10 @@
 #include "discovery/probe.h"
 
 #include "tests/hostile/hostile_util.h"
+#include "tests/support/netns.h"
 
 #include <gtest/gtest.h>
 
-#include <sched.h>
 #include <stdlib.h>
 
 #include <atomic>
@@ -214,25 +214,16 @@ class HostileDiscovery : public ::testing::Test
     static void SetUpTestSuite()
     {
         if (geteuid() != 0) return;
-        if (unshare(CLONE_NEWNET) != 0) {
+        std::string failed;
+        int r = netns_enter_with_veth("ha", "10.204.1.1", "hb", "10.204.1.2", &failed);
+        if (r == NETNS_NO_NAMESPACE) {
             g_skip_reason = "could not create a network namespace (unshare failed); skipped";
             return;
         }
-        const char *cmds[] = {
-            "ip link set lo up",
-            "ip link add ha type veth peer name hb",
-            "ip addr add 10.204.1.1/24 dev ha",
-            "ip addr add 10.204.1.2/24 dev hb",
-            "ip link set ha up",
-            "ip link set hb up",
-            "ip route add 224.0.0.0/4 dev ha",
-        };
-        for (const char *cmd : cmds) {
-            if (system(cmd) != 0) {
-                g_skip_reason = std::string("could not set up the test network (\"") + cmd +
-                                "\" failed); skipped";
-                return;
-            }
+        if (r != NETNS_READY) {
+            g_skip_reason =
+                "could not set up the test network (\"" + failed + "\" failed); skipped";
+            return;
         }
         g_ns_ready = true;
     }

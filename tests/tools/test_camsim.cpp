@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <sched.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -22,6 +21,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tests/support/netns.h"
 
 extern char **environ;
 
@@ -445,12 +446,8 @@ std::string receiveMatching(int fd, int ms, const std::vector<std::string> &need
 // 77 no namespace, 78 no veth, 1.. the step that failed.
 int discoveryInNamespace()
 {
-    if (unshare(CLONE_NEWNET) != 0) return 77;
-    if (std::system("ip link set lo up && ip link add va type veth peer name vb && "
-                    "ip addr add 10.203.9.1/24 dev va && ip addr add 10.203.9.2/24 dev vb && "
-                    "ip link set va up && ip link set vb up && ip route add 224.0.0.0/4 dev va") !=
-        0)
-        return 78;
+    int ns = netns_enter_with_veth("va", "10.203.9.1", "vb", "10.203.9.2", nullptr);
+    if (ns != NETNS_READY) return ns;
     int mc = socket(AF_INET, SOCK_DGRAM, 0);
     int one = 1;
     setsockopt(mc, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
