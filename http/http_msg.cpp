@@ -241,6 +241,24 @@ int find_end_bounded(const char *buf, int len)
     return 0;
 }
 
+// First HDRV of the list named name (case-insensitive), after prev when
+// given; the list stays locked while it is walked.
+HDRV *find_hdrv(PPS_CTX *list, const char *name, HDRV *prev)
+{
+    HDRV *found = nullptr;
+    HDRV *h = (HDRV *)pps_lookup_start(list);
+    if (prev) h = (HDRV *)pps_lookup_next(list, prev);
+    while (h) {
+        if (strcasecmp(h->header, name) == 0) {
+            found = h;
+            break;
+        }
+        h = (HDRV *)pps_lookup_next(list, h);
+    }
+    pps_lookup_end(list);
+    return found;
+}
+
 } // namespace
 
 extern "C" {
@@ -491,18 +509,7 @@ int http_msg_parse(char *buf, int len, HTTP_MSG *msg)
 HDRV *http_find_headline_next(HTTP_MSG *msg, const char *name, HDRV *prev)
 {
     if (!msg || !name) return nullptr;
-    HDRV *found = nullptr;
-    HDRV *h = (HDRV *)pps_lookup_start(&msg->headers);
-    if (prev) h = (HDRV *)pps_lookup_next(&msg->headers, prev);
-    while (h) {
-        if (strcasecmp(h->header, name) == 0) {
-            found = h;
-            break;
-        }
-        h = (HDRV *)pps_lookup_next(&msg->headers, h);
-    }
-    pps_lookup_end(&msg->headers);
-    return found;
+    return find_hdrv(&msg->headers, name, prev);
 }
 
 HDRV *http_find_headline(HTTP_MSG *msg, const char *name)
@@ -519,17 +526,7 @@ char *http_get_headline(HTTP_MSG *msg, const char *name)
 HDRV *http_find_ctt_headline(HTTP_MSG *msg, const char *name)
 {
     if (!msg || !name) return nullptr;
-    HDRV *found = nullptr;
-    HDRV *h = (HDRV *)pps_lookup_start(&msg->content);
-    while (h) {
-        if (strcasecmp(h->header, name) == 0) {
-            found = h;
-            break;
-        }
-        h = (HDRV *)pps_lookup_next(&msg->content, h);
-    }
-    pps_lookup_end(&msg->content);
-    return found;
+    return find_hdrv(&msg->content, name, nullptr);
 }
 
 char *http_get_ctt(HTTP_MSG *msg)
