@@ -169,6 +169,24 @@ void copy_text(char *dst, size_t size, const char *src)
     dst[n] = '\0';
 }
 
+// Runs call on a heap copy of the device's capabilities (the record is large)
+// and takes the copy over only when the call succeeded, so a refused or
+// broken answer leaves the record as it was.
+template <typename F> int update_capabilities(ONVIF_DEVICE *p_dev, const char *fn, F call)
+{
+    ONVIF_CAPABILITIES *caps = (ONVIF_CAPABILITIES *)malloc(sizeof(ONVIF_CAPABILITIES));
+    if (!caps) {
+        log_print(LOG_ERROR, "%s, memory alloc fail!!!\r\n", fn);
+        p_dev->last_error = -2;
+        return 0;
+    }
+    memcpy(caps, &p_dev->capabilities, sizeof(*caps));
+    int ok = call(caps);
+    if (ok) memcpy(&p_dev->capabilities, caps, sizeof(*caps));
+    free(caps);
+    return ok;
+}
+
 } // namespace
 
 extern "C" {
@@ -278,36 +296,20 @@ int GetDeviceInformation(ONVIF_DEVICE *p_dev)
 int GetCapabilities(ONVIF_DEVICE *p_dev)
 {
     if (!p_dev) return 0;
-    ONVIF_CAPABILITIES *caps = (ONVIF_CAPABILITIES *)malloc(sizeof(ONVIF_CAPABILITIES));
-    if (!caps) {
-        log_print(LOG_ERROR, "%s, memory alloc fail!!!\r\n", "GetCapabilities");
-        p_dev->last_error = -2;
-        return 0;
-    }
-    memcpy(caps, &p_dev->capabilities, sizeof(*caps));
-    int ok = onvif_tds_GetCapabilities(p_dev, nullptr, caps);
-    if (ok) memcpy(&p_dev->capabilities, caps, sizeof(*caps));
-    free(caps);
-    return ok;
+    return update_capabilities(p_dev, "GetCapabilities", [p_dev](ONVIF_CAPABILITIES *caps) {
+        return onvif_tds_GetCapabilities(p_dev, nullptr, caps);
+    });
 }
 
 int GetServices(ONVIF_DEVICE *p_dev)
 {
     if (!p_dev) return 0;
-    ONVIF_CAPABILITIES *caps = (ONVIF_CAPABILITIES *)malloc(sizeof(ONVIF_CAPABILITIES));
-    if (!caps) {
-        log_print(LOG_ERROR, "%s, memory alloc fail!!!\r\n", "GetServices");
-        p_dev->last_error = -2;
-        return 0;
-    }
-    memcpy(caps, &p_dev->capabilities, sizeof(*caps));
     ONVIF_GET_SERVICES_REQ req;
     memset(&req, 0, sizeof(req));
     req.include_capability = 1;
-    int ok = onvif_tds_GetServices(p_dev, &req, caps);
-    if (ok) memcpy(&p_dev->capabilities, caps, sizeof(*caps));
-    free(caps);
-    return ok;
+    return update_capabilities(p_dev, "GetServices", [p_dev, &req](ONVIF_CAPABILITIES *caps) {
+        return onvif_tds_GetServices(p_dev, &req, caps);
+    });
 }
 
 int SetSystemDateAndTime(ONVIF_DEVICE *p_dev)
