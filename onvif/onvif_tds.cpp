@@ -12,9 +12,7 @@ namespace
 int tds_call(ONVIF_DEVICE *p_dev, int type, void *p_req, void *p_res)
 {
     if (!p_dev) return 0;
-    HTTP_CLIENT_CONN conn;
-    onvif_init_xaddr_context(&conn, &p_dev->binfo.xaddr);
-    return http_onvif_trans(&conn, ONVIF_TRANS_TIMEOUT, type, p_dev, p_req, p_res);
+    return onvif_call_xaddr(p_dev, &p_dev->binfo.xaddr, type, p_req, p_res);
 }
 
 } // namespace

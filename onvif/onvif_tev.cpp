@@ -12,18 +12,11 @@
 namespace
 {
 
-int send_to(ONVIF_DEVICE *p_dev, const ONVIF_XADDR *xaddr, int type, void *p_req, void *p_res)
-{
-    HTTP_CLIENT_CONN conn;
-    onvif_init_xaddr_context(&conn, xaddr);
-    return http_onvif_trans(&conn, ONVIF_TRANS_TIMEOUT, type, p_dev, p_req, p_res);
-}
-
 // The events service address.
 int tev_call(ONVIF_DEVICE *p_dev, int type, void *p_req, void *p_res)
 {
     if (!p_dev) return 0;
-    return send_to(p_dev, &p_dev->capabilities.events.xaddr, type, p_req, p_res);
+    return onvif_call_xaddr(p_dev, &p_dev->capabilities.events.xaddr, type, p_req, p_res);
 }
 
 // The subscription reference when it can be split, else the events service.
@@ -36,7 +29,8 @@ int subscription_call(ONVIF_DEVICE *p_dev, int type, void *p_req, void *p_res)
     addr[n] = '\0';
     ONVIF_XADDR xaddr;
     memset(&xaddr, 0, sizeof(xaddr));
-    if (addr[0] && parse_XAddr(addr, &xaddr)) return send_to(p_dev, &xaddr, type, p_req, p_res);
+    if (addr[0] && parse_XAddr(addr, &xaddr))
+        return onvif_call_xaddr(p_dev, &xaddr, type, p_req, p_res);
     return tev_call(p_dev, type, p_req, p_res);
 }
 

@@ -204,6 +204,15 @@ int onvif_init_xaddr_context(HTTP_CLIENT_CONN *p_conn, const ONVIF_XADDR *p_xadd
     return 0;
 }
 
+int onvif_call_xaddr(ONVIF_DEVICE *p_dev, const ONVIF_XADDR *p_xaddr, int type, void *p_req,
+                     void *p_res)
+{
+    if (!p_dev || !p_xaddr) return 0;
+    HTTP_CLIENT_CONN conn;
+    onvif_init_xaddr_context(&conn, p_xaddr);
+    return http_onvif_trans(&conn, ONVIF_TRANS_TIMEOUT, type, p_dev, p_req, p_res);
+}
+
 int http_onvif_trans(HTTP_CLIENT_CONN *p_conn, int timeout, int type, ONVIF_DEVICE *p_dev,
                      void *p_req, void *p_res)
 {

@@ -50,6 +50,12 @@ int onvif_init_xaddr_context(HTTP_CLIENT_CONN *p_conn, const ONVIF_XADDR *p_xadd
 int http_onvif_trans(HTTP_CLIENT_CONN *p_conn, int timeout, int type, ONVIF_DEVICE *p_dev,
                      void *p_req, void *p_res);
 
+/* One operation sent to a service address: a connection context on the
+ * stack, then the transaction with ONVIF_TRANS_TIMEOUT. Every entry function
+ * onvif_<svc>_<Op> is this call with its service's address. 1 or 0. */
+int onvif_call_xaddr(ONVIF_DEVICE *p_dev, const ONVIF_XADDR *p_xaddr, int type, void *p_req,
+                     void *p_res);
+
 /* Device-level calls: 1 on success, 0 on failure.
  * GetSystemDateAndTime: stores the device clock (time_type, device_time, time_stamp).
  * GetDeviceInformation: fills device_information.
