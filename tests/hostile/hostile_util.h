@@ -3,6 +3,7 @@
 #ifndef TESTS_HOSTILE_HOSTILE_UTIL_H
 #define TESTS_HOSTILE_HOSTILE_UTIL_H
 
+#include "tests/support/loopback_client.h"
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <errno.h>
@@ -53,26 +54,6 @@ inline int open_fds()
     }
     closedir(d);
     return n - 1; // the directory stream itself
-}
-
-// A blocking TCP client of 127.0.0.1:port with 5 s send/receive limits; -1 on failure.
-inline int tcp_client(int port)
-{
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    struct timeval tv = {5, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
-    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof(tv));
-    struct sockaddr_in sa;
-    memset(&sa, 0, sizeof(sa));
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    sa.sin_port = htons((uint16_t)port);
-    if (connect(fd, (struct sockaddr *)&sa, sizeof(sa)) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
 }
 
 // Sends everything (false when the peer went away).

@@ -6,6 +6,7 @@
 
 #include "http/http_srv.h"
 #include "http_msg_fixture.h"
+#include "tests/support/loopback_client.h"
 
 #include <arpa/inet.h>
 #include <dirent.h>
@@ -106,25 +107,6 @@ const std::string kNotify = "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soa
                             "<s:Body><wsnt:Notify/></s:Body></s:Envelope>";
 
 // ---- loopback clients ----
-
-int tcp_client(uint16_t port)
-{
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    struct timeval tv = {5, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
-    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof(tv));
-    struct sockaddr_in sa;
-    memset(&sa, 0, sizeof(sa));
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    sa.sin_port = htons(port);
-    if (connect(fd, (struct sockaddr *)&sa, sizeof(sa)) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 bool send_all(int fd, const std::string &s)
 {
