@@ -24,6 +24,8 @@ using testsrv::Server;
 namespace
 {
 
+using testsrv::header_of;
+
 std::string md5_hex(const std::string &s)
 {
     uint8_t d[16];
@@ -38,16 +40,6 @@ std::string b64(const std::string &s)
     char out[512];
     EXPECT_EQ(base64_encode((const uint8_t *)s.data(), (int)s.size(), out, sizeof(out)), 1);
     return out;
-}
-
-// The value of a header line of a request text ("" when absent).
-std::string header_of(const std::string &req, const std::string &name)
-{
-    std::string key = "\r\n" + name + ": ";
-    size_t p = req.find(key);
-    if (p == std::string::npos) return "";
-    p += key.size();
-    return req.substr(p, req.find("\r\n", p) - p);
 }
 
 std::string param_of(const std::string &line, const std::string &name)

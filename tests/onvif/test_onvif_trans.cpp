@@ -31,6 +31,8 @@ using testsrv::Server;
 namespace
 {
 
+using testsrv::header_of;
+
 const char *const kEnvOpen = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
                              "<env:Envelope xmlns:env=\"http://www.w3.org/2003/05/soap-envelope\" "
                              "xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\" "
@@ -99,15 +101,6 @@ std::string op_of(const std::string &req)
     std::smatch m;
     if (std::regex_search(req, m, std::regex("<s:Body><[a-zA-Z0-9]+:([A-Za-z0-9]+)"))) return m[1];
     return "";
-}
-
-std::string header_of(const std::string &req, const std::string &name)
-{
-    std::string key = "\r\n" + name + ": ";
-    size_t p = req.find(key);
-    if (p == std::string::npos) return "";
-    p += key.size();
-    return req.substr(p, req.find("\r\n", p) - p);
 }
 
 std::string element_text(const std::string &req, const std::string &tag)

@@ -284,6 +284,16 @@ class Server
     std::vector<std::string> requests_;
 };
 
+// The value of a header line of a request text ("" when absent).
+inline std::string header_of(const std::string &req, const std::string &name)
+{
+    std::string key = "\r\n" + name + ": ";
+    size_t p = req.find(key);
+    if (p == std::string::npos) return "";
+    p += key.size();
+    return req.substr(p, req.find("\r\n", p) - p);
+}
+
 } // namespace testsrv
 
 #endif
