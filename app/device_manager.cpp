@@ -5,7 +5,7 @@
 #include "app/app_log.h"
 #include "http/http_msg.h"
 #include "onvif/onvif_list.h"
-#include "onvif/onvif_trans.h"
+#include "onvif/onvif_calls.h"
 #include "platform/sys_buf.h"
 #include "platform/sys_net.h"
 

@@ -14,6 +14,7 @@
 
 #include "http/http_msg.h"
 #include "onvif/onvif_list.h"
+#include "onvif/onvif_calls.h"
 #include "onvif/onvif_trans.h"
 #include "platform/sys_buf.h"
 #include "platform/sys_net.h"

@@ -200,3 +200,19 @@ extern "C" const char *onvif_get_local_ip(void)
 {
     return get_local_ip();
 }
+
+extern "C" void onvif_store_device_clock(ONVIF_DEVICE *p_dev, const ONVIF_SYSTEM_DATETIME *dt)
+{
+    if (!p_dev || !dt) return;
+    if (dt->flags & ONVIF_SYSDT_FLAG_UTC) {
+        p_dev->time_stamp = (int64_t)time(nullptr);
+        p_dev->device_time = dt->utc;
+        p_dev->time_type = ONVIF_TIME_UTC;
+    } else if (dt->flags & ONVIF_SYSDT_FLAG_LOCAL) {
+        p_dev->time_stamp = (int64_t)time(nullptr);
+        p_dev->device_time = dt->local;
+        p_dev->time_type = ONVIF_TIME_LOCAL;
+    } else {
+        p_dev->time_type = ONVIF_TIME_UNKNOWN;
+    }
+}

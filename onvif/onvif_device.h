@@ -130,6 +130,13 @@ int64_t onvif_timegm(struct tm *tm);
  * of characters written (cut to len - 1). */
 int onvif_get_timezone(char *buf, int len);
 
+/* ---- the device clock ------------------------------------------------------ */
+
+/* Stores a clock read by GetSystemDateAndTime in the device record: the UTC
+ * date-time when it was read (time_type 2), else the local one (1), else
+ * time_type 0; time_stamp is the local time() of the reading. */
+void onvif_store_device_clock(ONVIF_DEVICE *p_dev, const ONVIF_SYSTEM_DATETIME *dt);
+
 /* ---- checks --------------------------------------------------------------- */
 
 /* 1 when every character is a letter, digit, '-' or '.' (empty too). */

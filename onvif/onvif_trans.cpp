@@ -10,7 +10,6 @@
 #include <time.h>
 
 #include "onvif/onvif_act.h"
-#include "onvif/onvif_tds.h"
 #include "onvif/soap_build.h"
 #include "onvif/soap_parse.h"
 #include "platform/sys_log.h"
@@ -123,18 +122,42 @@ Step handle_reply(HTTP_CLIENT_CONN *p_conn, int type, ONVIF_DEVICE *p_dev, void 
     return RETRY_WS_SECURITY;
 }
 
+// Reads the device clock again (without WS-Security: GetSystemDateAndTime
+// needs none) and stores it in the device record.
+void refresh_device_clock(ONVIF_DEVICE *p_dev)
+{
+    p_dev->need_auth = 0;
+    p_dev->time_type = ONVIF_TIME_UNKNOWN;
+    ONVIF_SYSTEM_DATETIME dt;
+    memset(&dt, 0, sizeof(dt));
+    if (onvif_call_xaddr(p_dev, &p_dev->binfo.xaddr, ACT_tds_GetSystemDateAndTime, nullptr, &dt))
+        onvif_store_device_clock(p_dev, &dt);
+}
+
 // One attempt: build, connect, send, receive. 0 with a reply in
 // p_conn->rx_msg, or the negative result code.
 int run_attempt(HTTP_CLIENT_CONN *p_conn, int timeout, int type, const char *action,
                 ONVIF_DEVICE *p_dev, void *p_req, char *buf)
 {
-    // A nested transaction (the clock refresh of the Created time) may run
-    // inside the build; the outcome fields stay this transaction's.
-    int32_t auth_failed = p_dev->auth_failed;
-    int32_t last_error = p_dev->last_error;
-    int len = onvif_build_request(buf, ONVIF_REQ_BUF_SIZE, type, p_dev, p_req);
-    p_dev->auth_failed = auth_failed;
-    p_dev->last_error = last_error;
+    // The WS-Security Created time is the device clock plus the time passed;
+    // rather than roll it over midnight, the clock is read again first. That
+    // nested transaction leaves this one's outcome fields alone.
+    int len;
+    if (onvif_created_needs_refresh(p_dev)) {
+        int32_t auth_failed = p_dev->auth_failed;
+        int32_t last_error = p_dev->last_error;
+        refresh_device_clock(p_dev);
+        p_dev->auth_failed = auth_failed;
+        p_dev->last_error = last_error;
+        // This request still carries the UsernameToken (with the fresh
+        // clock); later ones follow what the refresh left in need_auth.
+        int32_t need_auth = p_dev->need_auth;
+        p_dev->need_auth = 1;
+        len = onvif_build_request(buf, ONVIF_REQ_BUF_SIZE, type, p_dev, p_req);
+        p_dev->need_auth = need_auth;
+    } else {
+        len = onvif_build_request(buf, ONVIF_REQ_BUF_SIZE, type, p_dev, p_req);
+    }
     if (len < 0 || len >= ONVIF_REQ_BUF_SIZE) return -2;
 
     int r = http_cln_connect(p_conn, timeout, &p_dev->binfo.xaddr, kTrans);
@@ -167,24 +190,6 @@ void copy_text(char *dst, size_t size, const char *src)
     size_t n = src ? strnlen(src, size - 1) : 0;
     if (n) memcpy(dst, src, n);
     dst[n] = '\0';
-}
-
-// Runs call on a heap copy of the device's capabilities (the record is large)
-// and takes the copy over only when the call succeeded, so a refused or
-// broken answer leaves the record as it was.
-template <typename F> int update_capabilities(ONVIF_DEVICE *p_dev, const char *fn, F call)
-{
-    ONVIF_CAPABILITIES *caps = (ONVIF_CAPABILITIES *)malloc(sizeof(ONVIF_CAPABILITIES));
-    if (!caps) {
-        log_print(LOG_ERROR, "%s, memory alloc fail!!!\r\n", fn);
-        p_dev->last_error = -2;
-        return 0;
-    }
-    memcpy(caps, &p_dev->capabilities, sizeof(*caps));
-    int ok = call(caps);
-    if (ok) memcpy(&p_dev->capabilities, caps, sizeof(*caps));
-    free(caps);
-    return ok;
 }
 
 } // namespace
@@ -270,72 +275,6 @@ int http_onvif_trans(HTTP_CLIENT_CONN *p_conn, int timeout, int type, ONVIF_DEVI
     free(buf);
     http_cln_free(p_conn);
     return ok;
-}
-
-int GetSystemDateAndTime(ONVIF_DEVICE *p_dev)
-{
-    if (!p_dev) return 0;
-    ONVIF_SYSTEM_DATETIME dt;
-    memset(&dt, 0, sizeof(dt));
-    if (!onvif_tds_GetSystemDateAndTime(p_dev, nullptr, &dt)) return 0;
-    if (dt.flags & ONVIF_SYSDT_FLAG_UTC) {
-        p_dev->time_stamp = (int64_t)time(nullptr);
-        p_dev->device_time = dt.utc;
-        p_dev->time_type = ONVIF_TIME_UTC;
-    } else if (dt.flags & ONVIF_SYSDT_FLAG_LOCAL) {
-        p_dev->time_stamp = (int64_t)time(nullptr);
-        p_dev->device_time = dt.local;
-        p_dev->time_type = ONVIF_TIME_LOCAL;
-    } else {
-        p_dev->time_type = ONVIF_TIME_UNKNOWN;
-    }
-    return 1;
-}
-
-int GetDeviceInformation(ONVIF_DEVICE *p_dev)
-{
-    if (!p_dev) return 0;
-    ONVIF_DEVICE_INFORMATION info;
-    memset(&info, 0, sizeof(info));
-    if (!onvif_tds_GetDeviceInformation(p_dev, nullptr, &info)) return 0;
-    p_dev->device_information = info;
-    return 1;
-}
-
-int GetCapabilities(ONVIF_DEVICE *p_dev)
-{
-    if (!p_dev) return 0;
-    return update_capabilities(p_dev, "GetCapabilities", [p_dev](ONVIF_CAPABILITIES *caps) {
-        return onvif_tds_GetCapabilities(p_dev, nullptr, caps);
-    });
-}
-
-int GetServices(ONVIF_DEVICE *p_dev)
-{
-    if (!p_dev) return 0;
-    ONVIF_GET_SERVICES_REQ req;
-    memset(&req, 0, sizeof(req));
-    req.include_capability = 1;
-    return update_capabilities(p_dev, "GetServices", [p_dev, &req](ONVIF_CAPABILITIES *caps) {
-        return onvif_tds_GetServices(p_dev, &req, caps);
-    });
-}
-
-int SetSystemDateAndTime(ONVIF_DEVICE *p_dev)
-{
-    if (!p_dev) return 0;
-    ONVIF_SET_SYSTEM_DATETIME_REQ req;
-    memset(&req, 0, sizeof(req));
-    req.flags = ONVIF_SETDT_FLAG_UTC;
-    req.date_time_type = 0; // Manual
-    req.daylight_savings = 0;
-    onvif_time_t_to_datetime((int64_t)time(nullptr), &req.utc);
-    return onvif_tds_SetSystemDateAndTime(p_dev, &req, nullptr) > 0 ? 1 : 0;
-}
-
-void FreeBuff(uint8_t *buf)
-{
-    if (buf) free(buf);
 }
 
 } // extern "C"

@@ -56,20 +56,6 @@ int http_onvif_trans(HTTP_CLIENT_CONN *p_conn, int timeout, int type, ONVIF_DEVI
 int onvif_call_xaddr(ONVIF_DEVICE *p_dev, const ONVIF_XADDR *p_xaddr, int type, void *p_req,
                      void *p_res);
 
-/* Device-level calls: 1 on success, 0 on failure.
- * GetSystemDateAndTime: stores the device clock (time_type, device_time, time_stamp).
- * GetDeviceInformation: fills device_information.
- * GetCapabilities / GetServices: update capabilities (unchanged on failure).
- * SetSystemDateAndTime: sets the device clock to the local clock's UTC time. */
-int GetSystemDateAndTime(ONVIF_DEVICE *p_dev);
-int GetDeviceInformation(ONVIF_DEVICE *p_dev);
-int GetCapabilities(ONVIF_DEVICE *p_dev);
-int GetServices(ONVIF_DEVICE *p_dev);
-int SetSystemDateAndTime(ONVIF_DEVICE *p_dev);
-
-/* Frees a buffer handed out by the library (null does nothing). */
-void FreeBuff(uint8_t *buf);
-
 #ifdef __cplusplus
 }
 #endif

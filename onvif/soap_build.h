@@ -40,27 +40,32 @@ int onvif_build_addressing_header(char *p_buf, int mlen, ONVIF_DEVICE *p_dev, co
  * fit in len bytes. onvif_calc_digest: base64 of SHA-1(nonce created
  * password) into digest (28 characters); 1, or 0 when it does not fit.
  * onvif_build_created: the wsu:Created text for the next request (device
- * clock when its UTC time is known, else the local clock; refreshes the
- * device clock instead of rolling over midnight); its length. */
+ * clock when its UTC time is known, else the local clock); its length.
+ * onvif_created_needs_refresh: 1 when the device clock plus the time passed
+ * would roll over midnight for a request with WS-Security; the engine then
+ * reads the device clock again before it builds (the builder itself never
+ * makes a network call). */
 int onvif_make_nonce(char *nonce, int len);
 int onvif_calc_digest(const char *nonce, const char *created, const char *password, char *digest,
                       int len);
 int onvif_build_created(ONVIF_DEVICE *p_dev, char *buf, int len);
+int onvif_created_needs_refresh(const ONVIF_DEVICE *p_dev);
 
-/* Body of one operation (the element inside s:Body): characters written, -1
- * when it does not fit, -2 when the type has no body builder (or needs a
- * request record that was not given). */
+/* Body of one operation (the element inside s:Body), written from the
+ * request record through the operation's descriptor: characters written, -1
+ * when it does not fit, -2 for an unknown type or when a required request
+ * record is missing or refused. */
 int onvif_build_body(char *p_buf, int mlen, int type, const void *p_req);
 
-/* Operations without input: 1 when the request element has no children at
- * all (always written as "<prefix:Name />"), 2 when all its children are
- * optional (written empty when no request record is given), else 0. The XML
- * element prefix of a type's request ("tds", "tptz", "wsnt" ...), null
- * outside 1..387. */
+/* Input of a type from the operation table: 1 when the request element has
+ * no children ("<prefix:Name />"), 2 when the request record may be null,
+ * else 0. The XML element prefix of a type's request ("tds", "tptz",
+ * "wsnt" ...), null outside 1..387. */
 int onvif_body_without_input(int type);
 const char *onvif_body_prefix(int type);
 
-/* Body builders of the device service: characters written or -1. A null
+/* Body builders of the device-service operations the tool uses (the same
+ * as onvif_build_body for their types): characters written or -1. A null
  * request record gives the defaults ("All", false, no entries) where the
  * input is optional, and -1 where it is required. */
 int build_GetCapabilities_xml(char *p_buf, int mlen, const ONVIF_GET_CAPABILITIES_REQ *p_req);
@@ -70,17 +75,6 @@ int build_SetDNS_xml(char *p_buf, int mlen, const ONVIF_DNS *p_req);
 int build_SetNetworkDefaultGateway_xml(char *p_buf, int mlen, const ONVIF_NETWORK_GATEWAY *p_req);
 int build_SetSystemDateAndTime_xml(char *p_buf, int mlen,
                                    const ONVIF_SET_SYSTEM_DATETIME_REQ *p_req);
-
-/* Body builders of the events service: characters written or -1.
- * Subscribe needs a consumer address; Renew and PullMessages need their
- * record; CreatePullPointSubscription without a record is the empty element.
- * Filters are written under ONVIF_SUBSCRIBE_FLAG_TOPIC / _CONTENT (default
- * dialects when the record leaves them empty), the initial termination time
- * under ONVIF_SUBSCRIBE_FLAG_TERMINATION. */
-int build_Subscribe_xml(char *p_buf, int mlen, const ONVIF_SUBSCRIBE_REQ *p_req);
-int build_CreatePullPointSubscription_xml(char *p_buf, int mlen, const ONVIF_SUBSCRIBE_REQ *p_req);
-int build_Renew_xml(char *p_buf, int mlen, const ONVIF_RENEW_REQ *p_req);
-int build_PullMessages_xml(char *p_buf, int mlen, const ONVIF_PULL_MESSAGES_REQ *p_req);
 
 #ifdef __cplusplus
 }

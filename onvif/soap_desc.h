@@ -71,7 +71,6 @@ enum {
     SOAP_NS_wsnt,
     SOAP_NS_wsa,
     SOAP_NS_ter,
-    SOAP_NS_xop,
     SOAP_NS_COUNT
 };
 
@@ -98,13 +97,15 @@ enum {
 };
 
 /* Options of a field (opts). */
-#define SOAP_F_ATTR 0x0001     /* an attribute of the element, not a child */
-#define SOAP_F_VALUE 0x0002    /* the element's own text (simple content) */
-#define SOAP_F_TRIM 0x0004     /* token-like text: surrounding whitespace is dropped */
-#define SOAP_F_LIST 0x0008     /* repeated: linked list of heap nodes, head at offset */
-#define SOAP_F_ARRAY 0x0010    /* repeated: fixed array of max entries of stride size,
-                                  used entries counted in the int32 at count_off */
-#define SOAP_F_NONEMPTY 0x0020 /* array of texts without count: empty entries are skipped
+#define SOAP_F_ATTR 0x0001  /* an attribute of the element, not a child */
+#define SOAP_F_VALUE 0x0002 /* the element's own text (simple content) */
+#define SOAP_F_TRIM 0x0004  /* token-like text: surrounding whitespace is dropped */
+#define SOAP_F_LIST 0x0008  /* repeated: linked list of heap nodes, head at offset */
+#define SOAP_F_ARRAY                                                                               \
+    0x0010 /* repeated: fixed array of max entries of stride size,                                 \
+              used entries counted in the int32 at count_off */
+#define SOAP_F_NONEMPTY                                                                            \
+    0x0020                     /* array of texts without count: empty entries are skipped          \
                                   when writing, the first free entry is filled when reading */
 #define SOAP_F_REQUIRED 0x0040 /* reading fails when the element is missing */
 
@@ -134,20 +135,20 @@ typedef struct {
 } SOAP_HOOK;
 
 typedef struct SOAP_FIELD_ {
-    const char *name;  /* element or attribute local name */
-    uint8_t ns;        /* SOAP_NS_ prefix of the element when written */
-    uint8_t kind;      /* SOAP_K_ */
-    uint16_t opts;     /* SOAP_F_ */
-    uint32_t offset;   /* of the member in the record */
-    uint32_t size;     /* of one value: char field size, record size ... */
-    uint32_t max;      /* SOAP_F_ARRAY: capacity; SOAP_F_LIST: cap (0: SOAP_LIST_MAX) */
-    uint32_t count_off; /* SOAP_F_ARRAY: offset of the int32 count */
-    int32_t pres_bit;  /* presence bit (0..31) in the uint32 at pres_off, -1 none */
-    uint32_t pres_off; /* offset of that flag word */
-    const struct SOAP_TYPE *type;  /* SOAP_K_CHILD: the nested record */
-    SOAP_ENUM_TO_TEXT to_text;     /* SOAP_K_ENUM */
-    SOAP_TEXT_TO_ENUM from_text;   /* SOAP_K_ENUM */
-    const SOAP_HOOK *hook;         /* SOAP_K_HOOK */
+    const char *name;             /* element or attribute local name */
+    uint8_t ns;                   /* SOAP_NS_ prefix of the element when written */
+    uint8_t kind;                 /* SOAP_K_ */
+    uint16_t opts;                /* SOAP_F_ */
+    uint32_t offset;              /* of the member in the record */
+    uint32_t size;                /* of one value: char field size, record size ... */
+    uint32_t max;                 /* SOAP_F_ARRAY: capacity; SOAP_F_LIST: cap (0: SOAP_LIST_MAX) */
+    uint32_t count_off;           /* SOAP_F_ARRAY: offset of the int32 count */
+    int32_t pres_bit;             /* presence bit (0..31) in the uint32 at pres_off, -1 none */
+    uint32_t pres_off;            /* offset of that flag word */
+    const struct SOAP_TYPE *type; /* SOAP_K_CHILD: the nested record */
+    SOAP_ENUM_TO_TEXT to_text;    /* SOAP_K_ENUM */
+    SOAP_TEXT_TO_ENUM from_text;  /* SOAP_K_ENUM */
+    const SOAP_HOOK *hook;        /* SOAP_K_HOOK */
 } SOAP_FIELD;
 
 typedef struct SOAP_TYPE {
@@ -185,8 +186,7 @@ typedef struct SOAP_READ_CTX {
  * 0, or -1 once the writer overflowed. */
 int soap_desc_write_attrs(SOAP_WRITER *w, const SOAP_TYPE *t, const void *rec);
 int soap_desc_write(SOAP_WRITER *w, const SOAP_TYPE *t, const void *rec);
-int soap_desc_write_element(SOAP_WRITER *w, const char *qname, const SOAP_TYPE *t,
-                            const void *rec);
+int soap_desc_write_element(SOAP_WRITER *w, const char *qname, const SOAP_TYPE *t, const void *rec);
 
 /* Reader: fills rec (assumed zero-filled, or cleared by the caller) from the
  * attributes and children of p_node. ctx may be null. 1, or 0 when p_node
@@ -198,10 +198,10 @@ int soap_desc_read(XML_NODE *p_node, const SOAP_TYPE *t, void *rec, SOAP_READ_CT
 void soap_desc_free(const SOAP_TYPE *t, void *rec);
 
 /* Value conversions the reader uses, for hand-written code too. */
-int soap_text_to_bool(const char *text, int32_t *out);  /* 1 when the text is a boolean */
+int soap_text_to_bool(const char *text, int32_t *out);         /* 1 when the text is a boolean */
 int soap_text_to_duration(const char *text, int32_t *seconds); /* xs:duration */
-int soap_text_to_datetime(const char *text, int64_t *t);      /* xs:dateTime -> UTC */
-int soap_format_datetime(int64_t t, char *buf, int len);      /* "%Y-%m-%dT%H:%M:%SZ" */
+int soap_text_to_datetime(const char *text, int64_t *t);       /* xs:dateTime -> UTC */
+int soap_format_datetime(int64_t t, char *buf, int len);       /* "%Y-%m-%dT%H:%M:%SZ" */
 int soap_format_float(double v, int is_float, char *buf, int len); /* shortest, no locale */
 
 #ifdef __cplusplus

@@ -6,6 +6,9 @@
 #include <strings.h>
 
 #include "onvif/onvif_act.h"
+#include "onvif/desc_hand.h"
+#include "onvif/onvif_ops.h"
+#include "onvif/soap_desc.h"
 #include "onvif/onvif_caps.h"
 #include "onvif/onvif_enum.h"
 #include "platform/sys_log.h"
@@ -54,13 +57,7 @@ int onvif_parse_fault(XML_NODE *p_body, ONVIF_FAULT *p_fault)
 int parse_GetDeviceInformation_rly(XML_NODE *p_node, ONVIF_DEVICE_INFORMATION *p_res)
 {
     if (!p_res) return 0;
-    soap_get_text(p_node, "Manufacturer", p_res->manufacturer, sizeof(p_res->manufacturer));
-    soap_get_text(p_node, "Model", p_res->model, sizeof(p_res->model));
-    soap_get_text(p_node, "FirmwareVersion", p_res->firmware_version,
-                  sizeof(p_res->firmware_version));
-    soap_get_text(p_node, "SerialNumber", p_res->serial_number, sizeof(p_res->serial_number));
-    soap_get_text(p_node, "HardwareId", p_res->hardware_id, sizeof(p_res->hardware_id));
-    return 1;
+    return soap_desc_read(p_node, &SD_tds_GetDeviceInformation_RES, p_res, nullptr);
 }
 
 int parse_GetSystemDateAndTime_rly(XML_NODE *p_node, ONVIF_SYSTEM_DATETIME *p_res)
@@ -85,84 +82,20 @@ int parse_GetSystemDateAndTime_rly(XML_NODE *p_node, ONVIF_SYSTEM_DATETIME *p_re
     return 1;
 }
 
-static void parse_dot11(XML_NODE *p_node, ONVIF_DOT11_CONFIGURATION *d)
-{
-    soap_get_text(p_node, "SSID", d->ssid, sizeof(d->ssid));
-    soap_get_enum(p_node, "Mode", onvif_StringToDot11StationMode, &d->mode);
-    soap_get_text(p_node, "Alias", d->alias, sizeof(d->alias));
-    soap_get_int(p_node, "Priority", &d->priority);
-    XML_NODE *sec = xml_node_soap_get(p_node, "Security");
-    if (!sec) return;
-    soap_get_enum(sec, "Mode", onvif_StringToDot11SecurityMode, &d->security_mode);
-    if (soap_get_enum(sec, "Algorithm", onvif_StringToDot11Cipher, &d->algorithm))
-        d->security_flags |= ONVIF_DOT11_SEC_ALGORITHM;
-    XML_NODE *psk = soap_get_opt(sec, "PSK", &d->security_flags, ONVIF_DOT11_SEC_PSK);
-    if (psk) {
-        soap_get_opt_text(psk, "Key", &d->psk_flags, ONVIF_DOT11_PSK_KEY, d->psk_key,
-                          sizeof(d->psk_key));
-        soap_get_opt_text(psk, "Passphrase", &d->psk_flags, ONVIF_DOT11_PSK_PASSPHRASE,
-                          d->psk_passphrase, sizeof(d->psk_passphrase));
-    }
-    soap_get_opt_text(sec, "Dot1X", &d->security_flags, ONVIF_DOT11_SEC_DOT1X, d->dot1x,
-                      sizeof(d->dot1x));
-}
-
-static void parse_network_interface(XML_NODE *p_node, ONVIF_NETWORK_INTERFACE *p_if)
-{
-    soap_get_attr(p_node, "token", p_if->token, sizeof(p_if->token));
-    soap_get_bool(p_node, "Enabled", &p_if->enabled);
-
-    XML_NODE *info = soap_get_opt(p_node, "Info", &p_if->flags, ONVIF_NETIF_FLAG_INFO);
-    if (info) {
-        soap_get_opt_text(info, "Name", &p_if->info_flags, ONVIF_NETIF_INFO_NAME, p_if->name,
-                          sizeof(p_if->name));
-        soap_get_text(info, "HwAddress", p_if->hw_address, sizeof(p_if->hw_address));
-        soap_get_opt_int(info, "MTU", &p_if->info_flags, ONVIF_NETIF_INFO_MTU, &p_if->mtu);
-    }
-
-    XML_NODE *ipv4 = soap_get_opt(p_node, "IPv4", &p_if->flags, ONVIF_NETIF_FLAG_IPV4);
-    if (ipv4) {
-        soap_get_bool(ipv4, "Enabled", &p_if->ipv4_enabled);
-        XML_NODE *config = xml_node_soap_get(ipv4, "Config");
-        if (config) {
-            /* An address obtained by DHCP replaces the manual one. */
-            XML_NODE *manual = xml_node_soap_get(config, "Manual");
-            soap_get_text(manual, "Address", p_if->ipv4_address, sizeof(p_if->ipv4_address));
-            soap_get_int(manual, "PrefixLength", &p_if->prefix_length);
-            XML_NODE *from_dhcp = xml_node_soap_get(config, "FromDHCP");
-            soap_get_text(from_dhcp, "Address", p_if->ipv4_address, sizeof(p_if->ipv4_address));
-            soap_get_int(from_dhcp, "PrefixLength", &p_if->prefix_length);
-            soap_get_bool(config, "DHCP", &p_if->dhcp);
-        }
-    }
-
-    XML_NODE *ext = soap_get_opt(p_node, "Extension", &p_if->flags, ONVIF_NETIF_FLAG_EXTENSION);
-    if (ext) {
-        soap_get_int(ext, "InterfaceType", &p_if->interface_type);
-        p_if->dot11_count = 0;
-        for (XML_NODE *d = soap_first(ext, "Dot11"); d && p_if->dot11_count < ONVIF_NETIF_MAX_DOT11;
-             d = soap_next(d, "Dot11"))
-            parse_dot11(d, &p_if->dot11[p_if->dot11_count++]);
-    }
-}
-
 int parse_GetNetworkInterfaces_rly(XML_NODE *p_node, NetworkInterfaceList **p_res)
 {
     if (!p_res) return 0;
-    for (XML_NODE *n = soap_first(p_node, "NetworkInterfaces"); n;
-         n = soap_next(n, "NetworkInterfaces")) {
-        NetworkInterfaceList *item = onvif_add_NetworkInterface(p_res);
-        if (!item) continue;
-        parse_network_interface(n, &item->NetworkInterface);
-    }
-    return 1;
+    return soap_desc_read(p_node, &SD_tds_GetNetworkInterfaces_RES, p_res, nullptr);
 }
 
 int parse_SetNetworkInterfaces_rly(XML_NODE *p_node, ONVIF_SET_NETWORK_INTERFACES_RES *p_res)
 {
     if (!p_res) return 0;
-    const char *text = soap_child_text(p_node, "RebootNeeded");
-    if (text && parse_Bool(text)) p_res->reboot_needed = 1;
+    /* RebootNeeded only ever turns the flag on: without it the field keeps
+     * its value. */
+    ONVIF_SET_NETWORK_INTERFACES_RES r = {0};
+    soap_desc_read(p_node, &SD_tds_SetNetworkInterfaces_RES, &r, nullptr);
+    if (r.reboot_needed) p_res->reboot_needed = 1;
     return 1;
 }
 
@@ -220,23 +153,13 @@ int parse_GetNetworkDefaultGateway_rly(XML_NODE *p_node, ONVIF_NETWORK_GATEWAY *
 int parse_GetScopes_rly(XML_NODE *p_node, ScopeList **p_res)
 {
     if (!p_res) return 0;
-    for (XML_NODE *n = soap_first(p_node, "Scopes"); n; n = soap_next(n, "Scopes")) {
-        ScopeList *item = onvif_add_Scope(p_res);
-        if (!item) continue;
-        soap_get_enum(n, "ScopeDef", onvif_StringToScopeDefinition, &item->Scope.definition);
-        soap_get_text(n, "ScopeItem", item->Scope.item, sizeof(item->Scope.item));
-    }
-    return 1;
+    return soap_desc_read(p_node, &SD_tds_GetScopes_RES, p_res, nullptr);
 }
 
 int parse_GetHostname_rly(XML_NODE *p_node, ONVIF_HOSTNAME *p_res)
 {
-    XML_NODE *info = xml_node_soap_get(p_node, "HostnameInformation");
-    if (!info || !p_res) return 0;
-    soap_get_bool(info, "FromDHCP", &p_res->from_dhcp);
-    soap_get_opt_text(info, "Name", &p_res->flags, ONVIF_HOSTNAME_FLAG_NAME, p_res->name,
-                      sizeof(p_res->name));
-    return 1;
+    if (!p_res) return 0;
+    return soap_desc_read(p_node, &SD_tds_GetHostname_RES, p_res, nullptr);
 }
 
 /* ---- events service ---- */
@@ -449,90 +372,41 @@ int parse_tev_GetServiceCapabilities_rly(XML_NODE *p_node, ONVIF_CAP_EVENTS *p_r
 
 /* ---- dispatcher ---- */
 
-namespace
-{
-
-typedef int (*ReplyParser)(XML_NODE *p_node, void *p_res);
-
-/* Adapts a typed parser to the table's form. */
-template <class T, int (*F)(XML_NODE *, T *)> int adapt(XML_NODE *p_node, void *p_res)
-{
-    return F(p_node, static_cast<T *>(p_res));
-}
-
-/* One operation with a parser: the record (or list head) it fills; its size
- * is what the dispatcher zero-fills when the catalogue says to clear. */
-struct ParserRow {
-    int type;
-    ReplyParser parse;
-    size_t res_size;
-};
-
-#define PARSER_ROW(type, T, fn)                                                                    \
-    {                                                                                              \
-        type, adapt<T, fn>, sizeof(T)                                                              \
-    }
-
-const ParserRow kParsers[] = {
-    PARSER_ROW(ACT_tds_GetCapabilities, ONVIF_CAPABILITIES, parse_GetCapabilities_rly),
-    PARSER_ROW(ACT_tds_GetServices, ONVIF_CAPABILITIES, parse_GetServices_rly),
-    PARSER_ROW(ACT_tds_GetDeviceInformation, ONVIF_DEVICE_INFORMATION,
-               parse_GetDeviceInformation_rly),
-    PARSER_ROW(ACT_tds_GetNetworkInterfaces, NetworkInterfaceList *,
-               parse_GetNetworkInterfaces_rly),
-    PARSER_ROW(ACT_tds_SetNetworkInterfaces, ONVIF_SET_NETWORK_INTERFACES_RES,
-               parse_SetNetworkInterfaces_rly),
-    PARSER_ROW(ACT_tds_GetHostname, ONVIF_HOSTNAME, parse_GetHostname_rly),
-    PARSER_ROW(ACT_tds_SetHostnameFromDHCP, ONVIF_SET_NETWORK_INTERFACES_RES,
-               parse_SetNetworkInterfaces_rly),
-    PARSER_ROW(ACT_tds_GetDNS, ONVIF_DNS, parse_GetDNS_rly),
-    PARSER_ROW(ACT_tds_GetNetworkDefaultGateway, ONVIF_NETWORK_GATEWAY,
-               parse_GetNetworkDefaultGateway_rly),
-    PARSER_ROW(ACT_tds_GetSystemDateAndTime, ONVIF_SYSTEM_DATETIME, parse_GetSystemDateAndTime_rly),
-    PARSER_ROW(ACT_tds_GetScopes, ScopeList *, parse_GetScopes_rly),
-    PARSER_ROW(ACT_tev_GetServiceCapabilities, ONVIF_CAP_EVENTS,
-               parse_tev_GetServiceCapabilities_rly),
-    PARSER_ROW(ACT_tev_GetEventProperties, ONVIF_EVENT_PROPERTIES, parse_GetEventProperties_rly),
-    PARSER_ROW(ACT_tev_Subscribe, ONVIF_SUBSCRIBE_RES, parse_Subscribe_rly),
-    PARSER_ROW(ACT_tev_CreatePullPointSubscription, ONVIF_SUBSCRIBE_RES, parse_Subscribe_rly),
-    PARSER_ROW(ACT_tev_PullMessages, ONVIF_PULL_MESSAGES_RES, parse_PullMessages_rly),
-};
-
-const ParserRow *find_parser(int type)
-{
-    for (const ParserRow &row : kParsers)
-        if (row.type == type) return &row;
-    return nullptr;
-}
-
-} // namespace
-
 int onvif_has_parser(int type)
 {
-    if (type < ONVIF_ACT_MIN || type > ONVIF_ACT_MAX) return 0;
-    if (type == ACT_tds_GetSystemLog || !onvif_act_has_output(type)) return 1;
-    return find_parser(type) ? 1 : 0;
+    const ONVIF_OP *op = onvif_op(type);
+    if (!op) return 0;
+    return op->out == ONVIF_OUT_N || (op->res && op->res->count > 0);
+}
+
+int onvif_parse_response_ctx(XML_NODE *p_body, int type, ONVIF_DEVICE *p_dev, void *p_res,
+                             SOAP_READ_CTX *ctx)
+{
+    (void)p_dev;
+    const ONVIF_OP *op = onvif_op(type);
+    if (!op) return 0;
+
+    char rsp_name[128];
+    snprintf(rsp_name, sizeof(rsp_name), "%sResponse", op->name);
+    XML_NODE *rsp = xml_node_soap_get(p_body, rsp_name);
+    if (!rsp) return 0;
+    if (op->out == ONVIF_OUT_N || !p_res) return 1;
+    if (!op->res || op->res->count == 0) {
+        log_print(LOG_ERROR, "%s, no parser for type %d\r\n", "onvif_parse_response", type);
+        return 0;
+    }
+    /* A reused record never mixes an old reply with a new one; only the
+     * capability block is merged on purpose. */
+    if (op->out == ONVIF_OUT_C) memset(p_res, 0, op->res->size);
+    if (soap_desc_read(rsp, op->res, p_res, ctx)) return 1;
+    if (op->out == ONVIF_OUT_C) {
+        soap_desc_free(op->res, p_res);
+        memset(p_res, 0, op->res->size);
+    }
+    return 0;
 }
 
 int onvif_parse_response(XML_NODE *p_body, int type, ONVIF_DEVICE *p_dev, void *p_res)
 {
-    (void)p_dev;
-    if (type < ONVIF_ACT_MIN || type > ONVIF_ACT_MAX) return 0;
-    if (type == ACT_tds_GetSystemLog) return 1; /* the reply is not read */
-
-    const char *name = onvif_act_name(type);
-    if (!name) return 0;
-    char rsp_name[128];
-    snprintf(rsp_name, sizeof(rsp_name), "%sResponse", name);
-    XML_NODE *rsp = xml_node_soap_get(p_body, rsp_name);
-    if (!rsp) return 0;
-    if (!onvif_act_has_output(type) || !p_res) return 1;
-
-    const ParserRow *row = find_parser(type);
-    if (!row) {
-        log_print(LOG_ERROR, "%s, no parser for type %d\r\n", "onvif_parse_response", type);
-        return 0;
-    }
-    if (onvif_act_clears_result(type)) memset(p_res, 0, row->res_size);
-    return row->parse(rsp, p_res);
+    return onvif_parse_response_ctx(p_body, type, p_dev, p_res, nullptr);
 }

@@ -23,12 +23,18 @@
 extern "C" {
 #endif
 
-/* Dispatcher: p_body is the s:Body element. 1 on success, 0 when the type is
- * outside 1..387, the response element is missing, the parser failed, or
- * the type has output but no parser yet. p_res may be null (then only the
- * response element is looked for). onvif_has_parser: 1 when the type's
- * reply is read (or needs no reading), else 0. */
+/* Dispatcher: p_body is the s:Body element. The response element
+ * <Op>Response is read into p_res through the operation's result
+ * descriptor; the record is cleared first unless the operation merges (the
+ * capability block). 1 on success, 0 when the type is outside 1..387, the
+ * response element is missing or its reading failed (a failed read leaves
+ * a cleared record). p_res may be null (then only the response element is
+ * looked for). The _ctx form passes the MTOM attachments of the reply.
+ * onvif_has_parser: 1 when the type's reply is read (or needs no reading). */
+struct SOAP_READ_CTX;
 int onvif_parse_response(XML_NODE *p_body, int type, ONVIF_DEVICE *p_dev, void *p_res);
+int onvif_parse_response_ctx(XML_NODE *p_body, int type, ONVIF_DEVICE *p_dev, void *p_res,
+                             struct SOAP_READ_CTX *ctx);
 int onvif_has_parser(int type);
 
 /* Fault of a refused request: 0 when the Body has no Fault, else 1 with

@@ -289,6 +289,16 @@ static int decode_ref(const char *src, char *out, int *outlen)
     return (int)(p + 1 - src);
 }
 
+/* Length of the UTF-8 sequence that starts with byte c (1 for a stray
+ * continuation byte or an invalid lead, so every byte is copied once). */
+static int utf8_seq_len(unsigned char c)
+{
+    if (c >= 0xF0 && c <= 0xF4) return 4;
+    if (c >= 0xE0) return c <= 0xEF ? 3 : 1;
+    if (c >= 0xC2) return 2;
+    return 1;
+}
+
 int soap_copy_text(char *dst, int size, const char *src)
 {
     if (!dst || size <= 0) return 0;
@@ -308,6 +318,14 @@ int soap_copy_text(char *dst, int size, const char *src)
                     piece[0] = '&';
                     plen = 1;
                 }
+            } else {
+                /* A multi-byte character is copied whole or not at all. */
+                int want = utf8_seq_len((unsigned char)*p);
+                int have = 1;
+                while (have < want && ((unsigned char)p[have] & 0xC0) == 0x80)
+                    have++;
+                plen = used = have;
+                memcpy(piece, p, (size_t)have);
             }
             if (len + plen > size - 1) break;
             memcpy(dst + len, piece, (size_t)plen);
@@ -315,6 +333,23 @@ int soap_copy_text(char *dst, int size, const char *src)
             p += used;
         }
     }
+    dst[len] = '\0';
+    return len;
+}
+
+int soap_copy_utf8(char *dst, int size, const char *src, int n)
+{
+    if (!dst || size <= 0) return 0;
+    int len = 0;
+    while (src && len < n && src[len]) {
+        int want = utf8_seq_len((unsigned char)src[len]);
+        int have = 1;
+        while (have < want && len + have < n && ((unsigned char)src[len + have] & 0xC0) == 0x80)
+            have++;
+        if (len + have > size - 1) break;
+        len += have;
+    }
+    if (src) memcpy(dst, src, (size_t)len);
     dst[len] = '\0';
     return len;
 }
@@ -336,9 +371,28 @@ int soap_atoi(const char *text)
     return (int)(v > INT_MAX ? INT_MAX : v);
 }
 
+/* The text between leading and trailing XML whitespace, copied into buf
+ * (cut to size). */
+static const char *soap_token(const char *text, char *buf, size_t size)
+{
+    while (*text == ' ' || *text == '\t' || *text == '\r' || *text == '\n')
+        text++;
+    size_t n = strlen(text);
+    while (n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\t' || text[n - 1] == '\r' ||
+                     text[n - 1] == '\n'))
+        n--;
+    if (n >= size) n = size - 1;
+    memcpy(buf, text, n);
+    buf[n] = '\0';
+    return buf;
+}
+
 int parse_Bool(const char *text)
 {
-    return (text && strcasecmp(text, "true") == 0) ? 1 : 0;
+    if (!text) return 0;
+    char token[8];
+    soap_token(text, token, sizeof(token));
+    return (strcasecmp(token, "true") == 0 || strcmp(token, "1") == 0) ? 1 : 0;
 }
 
 const char *soap_child_text(XML_NODE *parent, const char *name)
@@ -376,8 +430,9 @@ int soap_get_enum(XML_NODE *parent, const char *name, SOAP_TEXT_TO_ENUM conv, in
     const char *text = soap_child_text(parent, name);
     if (!text || !out || !conv) return 0;
     char value[128];
+    char token[128];
     soap_copy_text(value, sizeof(value), text);
-    *out = conv(value);
+    *out = conv(soap_token(value, token, sizeof(token)));
     return 1;
 }
 

@@ -32,7 +32,9 @@ typedef const char *(*SOAP_ENUM_TO_TEXT)(int value);
 typedef int (*SOAP_TEXT_TO_ENUM)(const char *text);
 
 /* Bounded writer over buf[0..size): len characters written so far (buf[len]
- * is always a NUL when size > 0); overflow is 1 once a piece did not fit. */
+ * is always a NUL when size > 0); overflow is 1 once a piece did not fit,
+ * SOAP_W_REFUSED when a writer refused its input (a required value missing). */
+#define SOAP_W_REFUSED 2
 typedef struct {
     char *buf;
     int size;
@@ -93,18 +95,25 @@ int soap_escape(const char *src, char *dst, int size);
  * split) and dst is always terminated when size > 0. Returns bytes written. */
 int soap_copy_text(char *dst, int size, const char *src);
 
+/* Plain bounded copy of n bytes of src (no decoding): at most size - 1
+ * bytes, never splitting a UTF-8 character; dst always terminated when
+ * size > 0. Returns bytes written. */
+int soap_copy_utf8(char *dst, int size, const char *src, int n);
+
 /* Numbers: decimal like atoi (leading blanks, sign, digits; anything else
  * ends the number, no digits give 0) but clamped to the int32 range. */
 int soap_atoi(const char *text);
 
-/* Boolean text: 1 for "true" in any case, else 0. */
+/* Boolean text: 1 for "true" (any case) or "1", with surrounding whitespace
+ * ignored; 0 for anything else. */
 int parse_Bool(const char *text);
 
 /* Lookup: the child's text when it has one, else null. */
 const char *soap_child_text(XML_NODE *parent, const char *name);
 
 /* Reading one child into a field: text (decoded, cut to size), int, bool,
- * enumeration through its converter. 1 when found with text, else 0. */
+ * enumeration through its converter (surrounding whitespace ignored). 1 when
+ * found with text, else 0. */
 int soap_get_text(XML_NODE *parent, const char *name, char *dst, int size);
 int soap_get_int(XML_NODE *parent, const char *name, int32_t *out);
 int soap_get_bool(XML_NODE *parent, const char *name, int32_t *out);

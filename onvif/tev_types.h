@@ -116,6 +116,12 @@ typedef struct {
     int32_t termination_time;
 } ONVIF_RENEW_REQ;
 
+/* Result of Renew: the device's clock and the new termination time, as sent. */
+typedef struct {
+    char current_time[64]; /* empty when absent */
+    char termination_time[64];
+} ONVIF_RENEW_RES;
+
 /* ---- PullMessages ------------------------------------------------------------ */
 
 /* Request of PullMessages. */

@@ -9,6 +9,7 @@
 #include "onvif/onvif_act.h"
 #include "onvif/onvif_list.h"
 #include "onvif/onvif_tds.h"
+#include "onvif/onvif_calls.h"
 #include "onvif/onvif_trans.h"
 #include "tests/hostile/hostile_util.h"
 #include "tests/http/http_msg_fixture.h"

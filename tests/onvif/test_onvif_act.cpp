@@ -154,64 +154,6 @@ const char *const kServiceNames[] = {"device",       "media",    "media 2",     
                                      "door control", "thermal",  "credential",  "access rules",
                                      "schedule",     "receiver", "provisioning"};
 
-// Operations whose reply carries no output.
-const char *const kNoOutput =
-    "device: CreateUsers, DeleteUsers, SetUser, SetRemoteUser, SetNTP, SetHostname, SetDNS, "
-    "SetDynamicDNS, SetNetworkProtocols, SetDiscoveryMode, SetNetworkDefaultGateway, "
-    "SetZeroConfiguration, SetRelayOutputSettings, SetRelayOutputState, SetSystemDateAndTime, "
-    "SystemReboot, SetSystemFactoryDefault, SetScopes, AddScopes, RemoveScopes, SetGeoLocation, "
-    "DeleteGeoLocation, SetIPAddressFilter, AddIPAddressFilter, RemoveIPAddressFilter, "
-    "SetAccessPolicy, SetStorageConfiguration, DeleteStorageConfiguration; media: "
-    "AddVideoEncoderConfiguration, AddVideoSourceConfiguration, AddAudioEncoderConfiguration, "
-    "AddAudioSourceConfiguration, AddPTZConfiguration, RemoveVideoEncoderConfiguration, "
-    "RemoveVideoSourceConfiguration, RemoveAudioEncoderConfiguration, "
-    "RemoveAudioSourceConfiguration, RemovePTZConfiguration, DeleteProfile, "
-    "SetVideoSourceConfiguration, SetVideoEncoderConfiguration, SetAudioSourceConfiguration, "
-    "SetAudioEncoderConfiguration, GetAudioSourceConfigurationOptions, SetSynchronizationPoint, "
-    "SetAudioOutputConfiguration, SetAudioDecoderConfiguration, AddAudioOutputConfiguration, "
-    "AddAudioDecoderConfiguration, RemoveAudioOutputConfiguration, "
-    "RemoveAudioDecoderConfiguration, SetOSD, DeleteOSD, AddVideoAnalyticsConfiguration, "
-    "RemoveVideoAnalyticsConfiguration, SetVideoAnalyticsConfiguration; media 2: "
-    "SetVideoEncoderConfiguration, DeleteProfile, SetVideoSourceConfiguration, "
-    "SetSynchronizationPoint, GetMetadataConfigurationOptions, SetMetadataConfiguration, "
-    "GetAudioSourceConfigurationOptions, SetAudioSourceConfiguration, "
-    "SetAudioEncoderConfiguration, AddConfiguration, RemoveConfiguration, "
-    "SetAudioOutputConfiguration, SetAudioDecoderConfiguration, StartMulticastStreaming, "
-    "StopMulticastStreaming, DeleteOSD, SetOSD, SetMask, DeleteMask; PTZ: RemovePreset, "
-    "GotoPreset, GotoHomePosition, SetHomePosition, ContinuousMove, RelativeMove, AbsoluteMove, "
-    "Stop, SetConfiguration, ModifyPresetTour, OperatePresetTour, RemovePresetTour, GeoMove; "
-    "events: Renew, Unsubscribe, PauseSubscription, ResumeSubscription, DestroyPullPoint, Seek, "
-    "SetSynchronizationPoint; imaging: SetImagingSettings, Move, Stop, SetCurrentPreset; device "
-    "IO: SetRelayOutputSettings, SetRelayOutputState, SetDigitalInputConfigurations; recording: "
-    "DeleteRecording, SetRecordingConfiguration, DeleteTrack, SetTrackConfiguration, "
-    "DeleteRecordingJob, SetRecordingJobMode; replay: SetReplayConfiguration; analytics: "
-    "CreateRules, DeleteRules, ModifyRules, CreateAnalyticsModules, DeleteAnalyticsModules, "
-    "ModifyAnalyticsModules; access control: SetAccessPoint, ModifyAccessPoint, DeleteAccessPoint, "
-    "SetArea, ModifyArea, DeleteArea, EnableAccessPoint, DisableAccessPoint; door control: "
-    "AccessDoor, LockDoor, UnlockDoor, DoubleLockDoor, BlockDoor, LockDownDoor, "
-    "LockDownReleaseDoor, LockOpenDoor, LockOpenReleaseDoor, SetDoor, ModifyDoor, DeleteDoor; "
-    "thermal: SetConfiguration, SetRadiometryConfiguration; credential: ModifyCredential, "
-    "DeleteCredential, EnableCredential, DisableCredential, ResetAntipassbackViolation, "
-    "SetCredentialIdentifier, DeleteCredentialIdentifier, SetCredentialAccessProfiles, "
-    "DeleteCredentialAccessProfiles; access rules: ModifyAccessProfile, DeleteAccessProfile; "
-    "schedule: ModifySchedule, DeleteSchedule, ModifySpecialDayGroup, DeleteSpecialDayGroup; "
-    "receiver: DeleteReceiver, ConfigureReceiver, SetReceiverMode; provisioning: PanMove, "
-    "TiltMove, ZoomMove, RollMove, FocusMove, Stop";
-
-// Operations with output whose result record the dispatcher leaves alone.
-const char *const kNoClear =
-    "device: GetCapabilities, GetServices, GetServiceCapabilities, GetDeviceInformation, "
-    "GetRemoteUser, GetNTP, GetHostname, SetHostnameFromDHCP, GetDNS, GetDynamicDNS, "
-    "GetNetworkProtocols, GetDiscoveryMode, GetNetworkDefaultGateway, GetSystemDateAndTime, "
-    "StartFirmwareUpgrade, GetSystemUris, StartSystemRestore, GetWsdlUrl, GetDot11Capabilities, "
-    "GetDot11Status, ScanAvailableDot11Networks, GetGeoLocation, GetIPAddressFilter, "
-    "GetAccessPolicy, GetStorageConfigurations, CreateStorageConfiguration, "
-    "GetStorageConfiguration; media: GetServiceCapabilities, GetVideoSources, GetAudioSources, "
-    "GetVideoSourceConfigurations, GetVideoEncoderConfigurations, GetAudioSourceConfigurations, "
-    "GetAudioEncoderConfigurations, GetVideoSourceConfiguration, GetVideoEncoderConfiguration, "
-    "GetAudioSourceConfiguration, GetAudioEncoderConfiguration; PTZ: GetPresets, "
-    "GetConfigurations, GetConfiguration; imaging: GetImagingSettings";
-
 std::vector<std::string> split(const std::string &text, const std::string &sep)
 {
     std::vector<std::string> out;
@@ -223,40 +165,6 @@ std::vector<std::string> split(const std::string &text, const std::string &sep)
         pos = next + sep.size();
     }
     return out;
-}
-
-int service_index(const std::string &name)
-{
-    for (int i = 0; i < ONVIF_SVC_COUNT; i++)
-        if (name == kServiceNames[i]) return i;
-    return -1;
-}
-
-// "device: A, B; media: C" -> {(service, name)}.
-std::set<std::pair<int, std::string>> parse_by_service(const char *text)
-{
-    std::set<std::pair<int, std::string>> out;
-    for (const std::string &part : split(text, "; ")) {
-        std::size_t colon = part.find(": ");
-        if (colon == std::string::npos) {
-            ADD_FAILURE() << "bad list part: " << part;
-            continue;
-        }
-        int svc = service_index(part.substr(0, colon));
-        EXPECT_GE(svc, 0) << part.substr(0, colon);
-        for (const std::string &name : split(part.substr(colon + 2), ", "))
-            out.insert({svc, name});
-    }
-    return out;
-}
-
-int type_of(int svc, const std::string &name)
-{
-    const Block &b = kBlocks[svc];
-    std::vector<std::string> names = split(b.names, ", ");
-    for (std::size_t i = 0; i < names.size(); i++)
-        if (names[i] == name) return b.first + static_cast<int>(i);
-    return 0;
 }
 
 // The rows whose action is not "<base>/<name>".
@@ -475,58 +383,6 @@ TEST(OnvifAct, ActionsFollowBaseAndNameExceptListedRows)
 }
 
 // Has-output and clears-result flags match the two published lists.
-TEST(OnvifAct, OutputAndClearingFlags)
-{
-    std::set<std::pair<int, std::string>> no_output = parse_by_service(kNoOutput);
-    std::set<std::pair<int, std::string>> no_clear = parse_by_service(kNoClear);
-    EXPECT_EQ(no_output.size(), 161u);
-    EXPECT_EQ(no_clear.size(), 42u);
-
-    std::set<int> no_output_types, no_clear_types;
-    for (const auto &e : no_output) {
-        int t = type_of(e.first, e.second);
-        EXPECT_NE(t, 0) << e.second;
-        no_output_types.insert(t);
-    }
-    for (const auto &e : no_clear) {
-        int t = type_of(e.first, e.second);
-        EXPECT_NE(t, 0) << e.second;
-        EXPECT_EQ(no_output_types.count(t), 0u) << e.second;
-        no_clear_types.insert(t);
-    }
-
-    int outputs = 0, clears = 0;
-    for (int t = 1; t <= ONVIF_ACT_MAX; t++) {
-        int has_output = no_output_types.count(t) ? 0 : 1;
-        int clears_result = has_output && !no_clear_types.count(t) ? 1 : 0;
-        EXPECT_EQ(onvif_act_has_output(t), has_output) << t << " " << onvif_act_name(t);
-        EXPECT_EQ(onvif_act_clears_result(t), clears_result) << t << " " << onvif_act_name(t);
-        outputs += onvif_act_has_output(t);
-        clears += onvif_act_clears_result(t);
-    }
-    EXPECT_EQ(outputs, 387 - 161);
-    EXPECT_EQ(clears, 387 - 161 - 42);
-
-    // The application's operations.
-    EXPECT_EQ(onvif_act_has_output(ACT_tds_SetDNS), 0);
-    EXPECT_EQ(onvif_act_has_output(ACT_tds_SetNetworkDefaultGateway), 0);
-    EXPECT_EQ(onvif_act_has_output(ACT_tds_SetNetworkInterfaces), 1);
-    EXPECT_EQ(onvif_act_clears_result(ACT_tds_SetNetworkInterfaces), 1);
-    EXPECT_EQ(onvif_act_clears_result(ACT_tds_GetNetworkInterfaces), 1);
-    EXPECT_EQ(onvif_act_clears_result(ACT_tds_GetCapabilities), 0);
-    EXPECT_EQ(onvif_act_clears_result(ACT_tds_GetServices), 0);
-    EXPECT_EQ(onvif_act_clears_result(ACT_tds_GetDeviceInformation), 0);
-    EXPECT_EQ(onvif_act_clears_result(ACT_tds_GetSystemDateAndTime), 0);
-    EXPECT_EQ(onvif_act_clears_result(ACT_tds_GetDNS), 0);
-    EXPECT_EQ(onvif_act_clears_result(ACT_tds_SetHostnameFromDHCP), 0);
-    EXPECT_EQ(onvif_act_clears_result(ACT_img_GetImagingSettings), 0);
-    EXPECT_EQ(onvif_act_clears_result(ACT_ptz_GetPresets), 0);
-    EXPECT_EQ(onvif_act_clears_result(ACT_tr2_GetProfiles), 1);
-    EXPECT_EQ(onvif_act_has_output(ACT_tds_GetSystemLog), 1);
-    EXPECT_EQ(onvif_act_has_output(ACT_tev_Renew), 0);
-    EXPECT_EQ(onvif_act_has_output(ACT_tev_Subscribe), 1);
-    EXPECT_EQ(onvif_act_has_output(ACT_tev_PullMessages), 1);
-}
 
 namespace
 {

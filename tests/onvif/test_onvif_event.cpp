@@ -29,6 +29,7 @@
 
 #include "onvif/onvif_list.h"
 #include "onvif/onvif_tev.h"
+#include "onvif/onvif_calls.h"
 #include "onvif/onvif_trans.h"
 #include "tests/http/http_msg_fixture.h"
 #include "tests/support/camsim_process.h"

@@ -3,6 +3,7 @@
 // refusals, faults, broken bodies, silence), then against the camera
 // simulator when it is built.
 
+#include "onvif/onvif_calls.h"
 #include "onvif/onvif_trans.h"
 
 #include "onvif/onvif_act.h"

@@ -103,22 +103,6 @@ void expect_valid(const std::vector<std::string> &envelopes)
             GTEST_SKIP() << "python3 or xmllint missing: schema validation not possible";          \
     } while (0)
 
-// A loopback TCP port with nothing listening on it (bound, then closed).
-int closed_port()
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return -1;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof(a);
-    int port = -1;
-    if (bind(fd, (sockaddr *)&a, sizeof(a)) == 0 && getsockname(fd, (sockaddr *)&a, &len) == 0)
-        port = ntohs(a.sin_port);
-    close(fd);
-    return port;
-}
-
 std::string utc_date_now()
 {
     char buf[32];
@@ -248,32 +232,31 @@ TEST(SoapBuild, CreatedFollowsTheDeviceClock)
     EXPECT_STREQ(small, "2031-07");
 }
 
-TEST(SoapBuild, CreatedPastMidnightRereadsTheDeviceClock)
+TEST(SoapBuild, CreatedPastMidnightIsLeftToTheEngine)
 {
-    int port = closed_port();
-    ASSERT_GT(port, 0);
     auto dev = new_device();
-    strcpy(dev->binfo.xaddr.host, "127.0.0.1");
-    dev->binfo.xaddr.port = port;
-    strcpy(dev->binfo.xaddr.path, "/onvif/device_service");
     dev->need_auth = 1;
     onvif_SetAuthInfo(dev.get(), "admin", "admin");
     dev->time_type = ONVIF_TIME_UTC;
     dev->device_time = ONVIF_DATETIME{23, 59, 50, 2031, 7, 4};
     dev->time_stamp = (int64_t)time(nullptr) - 15;
 
+    // The engine reads the clock again before it builds; the builder itself
+    // never makes a network call and never stamps 24:00:05 of the old date.
+    EXPECT_EQ(onvif_created_needs_refresh(dev.get()), 1);
     std::string env = build(ACT_tds_GetDeviceInformation, dev.get(), nullptr);
     ASSERT_FALSE(env.empty());
-    // The clock was read again (on a port where nobody answers, so it failed
-    // fast): both fields were cleared first, and the failed read left them so.
-    EXPECT_EQ(dev->need_auth, 0);
-    EXPECT_EQ(dev->time_type, ONVIF_TIME_UNKNOWN);
-    EXPECT_EQ(dev->last_error, -1);
-    // The token of this request still went out, stamped with the local clock,
-    // never with 24:00:05 of the old date.
+    EXPECT_EQ(dev->need_auth, 1);
+    EXPECT_EQ(dev->time_type, ONVIF_TIME_UTC);
     std::string created = between(env, "<wsu:Created>", "</wsu:Created>");
     EXPECT_EQ(created.substr(0, 10), utc_date_now()) << created;
     EXPECT_EQ(env.find("T24:"), std::string::npos);
+
+    dev->time_stamp = (int64_t)time(nullptr);
+    EXPECT_EQ(onvif_created_needs_refresh(dev.get()), 0);
+    dev->time_stamp = (int64_t)time(nullptr) - 15;
+    dev->need_auth = 0; // no token, no Created: nothing to refresh for
+    EXPECT_EQ(onvif_created_needs_refresh(dev.get()), 0);
 }
 
 TEST(SoapBuild, NetworkInterfaceBodies)
@@ -408,8 +391,7 @@ TEST(SoapBuild, DnsGatewayAndCapabilityBodies)
               std::string::npos);
     envs.push_back(env);
     env = build(ACT_tds_SetNetworkDefaultGateway, dev.get(), nullptr);
-    EXPECT_NE(env.find("<tds:SetNetworkDefaultGateway></tds:SetNetworkDefaultGateway>"),
-              std::string::npos);
+    EXPECT_NE(env.find("<tds:SetNetworkDefaultGateway />"), std::string::npos);
     envs.push_back(env);
 
     const char *cats[] = {"All", "Analytics", "Device", "Events", "Imaging", "Media", "PTZ"};
@@ -520,27 +502,16 @@ TEST(SoapBuild, OverflowNeverSendsATruncatedRequest)
     EXPECT_TRUE(!log.is_open() || log.contains("onvif_build_request, request too large\r\n"));
 }
 
-TEST(SoapBuild, TypesWithoutABodyBuilderFail)
+TEST(SoapBuild, UnknownTypesAndMissingRequiredInputFail)
 {
-    LogCapture log;
     auto dev = new_device();
     int ret = 0;
     EXPECT_EQ(build(ACT_tds_SetHostname, dev.get(), nullptr, &ret), "");
     EXPECT_EQ(ret, -1);
-    EXPECT_TRUE(!log.is_open() ||
-                log.contains("onvif_build_request, no body builder for type 16\r\n"));
     EXPECT_EQ(build(0, dev.get(), nullptr, &ret), "");
     EXPECT_EQ(ret, -1);
     EXPECT_EQ(build(388, dev.get(), nullptr, &ret), "");
     EXPECT_EQ(ret, -1);
-    // Optional input given as a record that no builder reads yet: refused
-    // rather than silently dropped.
-    int dummy = 0;
-    ASSERT_EQ(onvif_body_without_input(ACT_tr2_GetProfiles), 2);
-    EXPECT_EQ(build(ACT_tr2_GetProfiles, dev.get(), &dummy, &ret), "");
-    EXPECT_EQ(ret, -1);
-    EXPECT_NE(build(ACT_tr2_GetProfiles, dev.get(), nullptr).find("<tr2:GetProfiles />"),
-              std::string::npos);
     // Elements with required children are never sent empty.
     EXPECT_EQ(onvif_body_without_input(ACT_ptz_ContinuousMove), 0);
     EXPECT_EQ(onvif_body_without_input(ACT_tev_Renew), 0);
@@ -559,7 +530,9 @@ TEST(SoapBuild, EveryEmptyBodyValidates)
         ASSERT_GT(ret, 0) << "type " << type;
         std::string elem =
             std::string("<") + onvif_body_prefix(type) + ":" + onvif_act_name(type) + " />";
-        EXPECT_NE(env.find("<s:Body>" + elem + "</s:Body>"), std::string::npos) << env;
+        if (onvif_body_without_input(type) == 1) {
+            EXPECT_NE(env.find("<s:Body>" + elem + "</s:Body>"), std::string::npos) << env;
+        }
         envs.push_back(env);
         with_empty_body++;
     }

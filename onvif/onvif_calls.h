@@ -1,0 +1,36 @@
+/*
+ * Device-level calls: thin wrappers over one or more operations that keep
+ * what they read in the device record (clock, identity, capabilities, the
+ * cached lists), and the transfers that go with some operations (firmware
+ * and backup files). 1 on success, 0 on failure (the reason is in the device
+ * record: last_error, auth_failed, fault).
+ */
+#ifndef ONVIF_ONVIF_CALLS_H
+#define ONVIF_ONVIF_CALLS_H
+
+#include <stdint.h>
+
+#include "onvif/onvif_device.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* GetSystemDateAndTime: stores the device clock (time_type, device_time,
+ * time_stamp). GetDeviceInformation: fills device_information.
+ * GetCapabilities / GetServices: update capabilities (unchanged on failure).
+ * SetSystemDateAndTime: sets the device clock to the local clock's UTC time. */
+int GetSystemDateAndTime(ONVIF_DEVICE *p_dev);
+int GetDeviceInformation(ONVIF_DEVICE *p_dev);
+int GetCapabilities(ONVIF_DEVICE *p_dev);
+int GetServices(ONVIF_DEVICE *p_dev);
+int SetSystemDateAndTime(ONVIF_DEVICE *p_dev);
+
+/* Frees a buffer handed out by the library (null does nothing). */
+void FreeBuff(uint8_t *buf);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
