@@ -19,6 +19,7 @@
 #include "http/http_msg.h"
 #include "onvif/onvif_caps.h"
 #include "onvif/onvif_device.h"
+#include "onvif/onvif_calls.h"
 #include "onvif/onvif_list.h"
 #include "platform/pps.h"
 #include "platform/sys_buf.h"

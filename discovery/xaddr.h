@@ -12,22 +12,13 @@
 
 #include <stdint.h>
 
+#include "http/http_addr.h" /* ONVIF_XADDR */
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-#define ONVIF_XADDR_HOST_LEN 128
-#define ONVIF_XADDR_PATH_LEN 128
 #define ONVIF_SCOPE_ITEM_LEN 128
-
-/* One service address. All zero means "unknown"; an empty path means the
- * default device-service path when a connection is made. */
-typedef struct {
-    int32_t https;                   /* 1 for an "https://" URL */
-    int32_t port;                    /* 1..65535; 80 when the URL names none */
-    char host[ONVIF_XADDR_HOST_LEN]; /* host name or dotted IPv4 */
-    char path[ONVIF_XADDR_PATH_LEN]; /* from the '/' after host[:port], query included */
-} ONVIF_XADDR;
 
 /* One scope URI. definition: 0 Fixed, 1 Configurable (discovery leaves 0). */
 typedef struct {

@@ -4,6 +4,7 @@
 #include "fuzz/fuzz_common.hpp"
 #include "onvif/onvif_act.h"
 #include "onvif/onvif_caps.h"
+#include "onvif/onvif_calls.h"
 #include "onvif/onvif_list.h"
 #include "onvif/soap_parse.h"
 #include "onvif/tev_types.h"

@@ -287,8 +287,14 @@ void head_auth(TextBuf *tb, HTTP_CLIENT_CONN *p_conn, const char *method)
     tb->len += n;
 }
 
+// The fall-back address of a transfer, null when there is none.
+const ONVIF_XADDR *fallback_of(const HTTP_PEER *p_peer)
+{
+    return p_peer && p_peer->fallback.host[0] ? &p_peer->fallback : nullptr;
+}
+
 // Answer to a first 401 of a download or an upload: arms HTTP authentication.
-void answer_challenge(HTTP_CLIENT_CONN *p_conn, ONVIF_DEVICE *p_dev)
+void answer_challenge(HTTP_CLIENT_CONN *p_conn, const HTTP_PEER *p_peer)
 {
     int digest = http_cln_parse_challenge(p_conn, p_conn->rx_msg);
     http_cln_close(p_conn);
@@ -297,8 +303,11 @@ void answer_challenge(HTTP_CLIENT_CONN *p_conn, ONVIF_DEVICE *p_dev)
         copy_text(user, sizeof(user), p_conn->user);
         copy_text(pass, sizeof(pass), p_conn->pass);
         http_cln_set_auth(p_conn, 1, user, pass);
-    } else if (p_dev) {
-        http_cln_set_auth(p_conn, 0, p_dev->username, p_dev->password);
+    } else if (p_peer) {
+        char user[64], pass[64];
+        copy_text(user, sizeof(user), p_peer->user);
+        copy_text(pass, sizeof(pass), p_peer->pass);
+        http_cln_set_auth(p_conn, 0, user, pass);
     } else {
         char user[64], pass[64];
         copy_text(user, sizeof(user), p_conn->user);
@@ -723,7 +732,7 @@ void http_cln_free(HTTP_CLIENT_CONN *p_conn)
 }
 
 int http_onvif_download(HTTP_CLIENT_CONN *p_conn, int timeout, uint8_t **p_buf, int *p_len,
-                        ONVIF_DEVICE *p_dev)
+                        const HTTP_PEER *p_peer)
 {
     if (!p_buf || !p_len) return 0;
     *p_buf = nullptr;
@@ -735,8 +744,7 @@ int http_onvif_download(HTTP_CLIENT_CONN *p_conn, int timeout, uint8_t **p_buf, 
     int ret = 0;
     char head[kHeadSize];
     for (int attempt = 0; attempt < 2; attempt++) {
-        if (http_cln_connect(p_conn, timeout, p_dev ? &p_dev->binfo.xaddr : nullptr, name) != 0)
-            break;
+        if (http_cln_connect(p_conn, timeout, fallback_of(p_peer), name) != 0) break;
         TextBuf tb = {head, kHeadSize, 0, false};
         head[0] = '\0';
         head_start(&tb, "GET", p_conn, "Brisklane");
@@ -751,7 +759,7 @@ int http_onvif_download(HTTP_CLIENT_CONN *p_conn, int timeout, uint8_t **p_buf, 
 
         HTTP_MSG *msg = p_conn->rx_msg;
         if (msg->code == 401 && !(p_conn->req_flags & HTTP_CLN_AUTH)) {
-            answer_challenge(p_conn, p_dev);
+            answer_challenge(p_conn, p_peer);
             continue;
         }
         // A body without Content-Length that filled the until-close limit was
@@ -782,7 +790,7 @@ int http_onvif_download(HTTP_CLIENT_CONN *p_conn, int timeout, uint8_t **p_buf, 
 }
 
 int http_onvif_file_upload(HTTP_CLIENT_CONN *p_conn, int timeout, const char *filename,
-                           ONVIF_DEVICE *p_dev)
+                           const HTTP_PEER *p_peer)
 {
     if (!p_conn || !filename) return 0;
     const char *name = "http_onvif_file_upload";
@@ -823,8 +831,7 @@ int http_onvif_file_upload(HTTP_CLIENT_CONN *p_conn, int timeout, const char *fi
     int ret = 0;
     char head[kHeadSize];
     for (int attempt = 0; attempt < 2; attempt++) {
-        if (http_cln_connect(p_conn, timeout, p_dev ? &p_dev->binfo.xaddr : nullptr, name) != 0)
-            break;
+        if (http_cln_connect(p_conn, timeout, fallback_of(p_peer), name) != 0) break;
         TextBuf tb = {head, kHeadSize, 0, false};
         head[0] = '\0';
         head_start(&tb, "POST", p_conn, "Vazaredade");
@@ -843,7 +850,7 @@ int http_onvif_file_upload(HTTP_CLIENT_CONN *p_conn, int timeout, const char *fi
 
         HTTP_MSG *msg = p_conn->rx_msg;
         if (msg->code == 401 && !(p_conn->req_flags & HTTP_CLN_AUTH)) {
-            answer_challenge(p_conn, p_dev);
+            answer_challenge(p_conn, p_peer);
             continue;
         }
         ret = msg->code == 200 ? 1 : 0;

@@ -26,10 +26,9 @@
 
 #include <stdint.h>
 
-#include "discovery/xaddr.h"
+#include "http/http_addr.h"
 #include "http/http_msg.h"
 #include "http/http_rx.h"
-#include "onvif/onvif_device.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -93,12 +92,12 @@ int tcp_connect(const char *hostname, int port, int timeout);
 /* Whole exchanges. download: 1 with a heap block (free it with free or
  * FreeBuff) and its length, else 0; a body without Content-Length must end
  * with the close below HTTP_LEN_UNTIL_CLOSE bytes (else it would be cut: 0). upload: 1 when the
- * server answered 200. p_dev may be null: then there is no fall-back address and no credentials
+ * server answered 200. p_peer may be null: then there is no fall-back address and no credentials
  * other than the context's. */
 int http_onvif_download(HTTP_CLIENT_CONN *p_conn, int timeout, uint8_t **p_buf, int *p_len,
-                        ONVIF_DEVICE *p_dev);
+                        const HTTP_PEER *p_peer);
 int http_onvif_file_upload(HTTP_CLIENT_CONN *p_conn, int timeout, const char *filename,
-                           ONVIF_DEVICE *p_dev);
+                           const HTTP_PEER *p_peer);
 
 /* Server side: a Digest Authorization line of a received request: 1 or 0. */
 int http_get_auth_digest_info(HTTP_MSG *rx_msg, DIGEST_INFO *p_auth);

@@ -6,7 +6,6 @@
 #ifndef ONVIF_DESC_HAND_H
 #define ONVIF_DESC_HAND_H
 
-#include "onvif/ops_hand.h"
 #include "onvif/soap_desc.h"
 
 #ifdef __cplusplus

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "onvif/onvif_event.h"
+#include "onvif/onvif_list.h"
 #include "onvif/onvif_ops.h"
 #include "platform/sys_log.h"
 
@@ -83,6 +85,20 @@ int SetSystemDateAndTime(ONVIF_DEVICE *p_dev)
     req.daylight_savings = 0;
     onvif_time_t_to_datetime((int64_t)time(nullptr), &req.utc);
     return onvif_tds_SetSystemDateAndTime(p_dev, &req, nullptr) > 0 ? 1 : 0;
+}
+
+void onvif_free_device(ONVIF_DEVICE *p_dev)
+{
+    if (!p_dev) return;
+    /* The renewal timer touches a subscribed device: take it out first. */
+    if (p_dev->subscribed) Unsubscribe(p_dev);
+    /* The media and PTZ lists (video_sources, audio_sources, profiles,
+     * media2_profiles, the four configuration lists, ptz_nodes, ptz_configs)
+     * get their node types and release functions together with the
+     * operations that fill them; until then nothing fills them and their
+     * heads stay null. Each new list type adds its release call here. */
+    onvif_free_NotificationMessages(&p_dev->notify_messages);
+    p_dev->cur_profile = nullptr;
 }
 
 void FreeBuff(uint8_t *buf)

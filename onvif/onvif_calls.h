@@ -26,6 +26,12 @@ int GetCapabilities(ONVIF_DEVICE *p_dev);
 int GetServices(ONVIF_DEVICE *p_dev);
 int SetSystemDateAndTime(ONVIF_DEVICE *p_dev);
 
+/* The whole device record: ends an active event subscription first
+ * (Unsubscribe, when subscribed is set), then frees every list it holds that
+ * has a release function so far (notify_messages included) and sets those
+ * heads to null; null does nothing. */
+void onvif_free_device(ONVIF_DEVICE *p_dev);
+
 /* Frees a buffer handed out by the library (null does nothing). */
 void FreeBuff(uint8_t *buf);
 

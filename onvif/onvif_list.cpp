@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "onvif/onvif_event.h"
 #include "platform/sys_log.h"
 
 namespace
@@ -184,18 +183,4 @@ int onvif_list_count(const void *head, int max_nodes)
          node = node->next)
         n++;
     return n;
-}
-
-void onvif_free_device(ONVIF_DEVICE *p_dev)
-{
-    if (!p_dev) return;
-    /* The renewal timer touches a subscribed device: take it out first. */
-    if (p_dev->subscribed) Unsubscribe(p_dev);
-    /* The media and PTZ lists (video_sources, audio_sources, profiles,
-     * media2_profiles, the four configuration lists, ptz_nodes, ptz_configs)
-     * get their node types and release functions together with the
-     * operations that fill them; until then nothing fills them and their
-     * heads stay null. Each new list type adds its release call here. */
-    onvif_free_NotificationMessages(&p_dev->notify_messages);
-    p_dev->cur_profile = nullptr;
 }

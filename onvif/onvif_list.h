@@ -67,12 +67,6 @@ char *onvif_format_SimpleItem(SimpleItemList *p_list);
  * max_nodes nodes so a damaged list cannot hang it. */
 int onvif_list_count(const void *head, int max_nodes);
 
-/* The whole device record: ends an active event subscription first
- * (Unsubscribe, when subscribed is set), then frees every list it holds that
- * has a release function so far (notify_messages included) and sets those
- * heads to null; null does nothing. */
-void onvif_free_device(ONVIF_DEVICE *p_dev);
-
 #ifdef __cplusplus
 }
 #endif

@@ -8,7 +8,7 @@
 
 #include "discovery/xaddr.h"
 #include "onvif/onvif_act.h"
-#include "onvif/onvif_ops.h"
+#include "onvif/onvif_optab.h"
 #include "onvif/soap_desc.h"
 #include "onvif/soap_util.h"
 #include "platform/encoding.h"

@@ -7,7 +7,7 @@
 
 #include "onvif/onvif_act.h"
 #include "onvif/desc_hand.h"
-#include "onvif/onvif_ops.h"
+#include "onvif/onvif_optab.h"
 #include "onvif/soap_desc.h"
 #include "onvif/onvif_caps.h"
 #include "onvif/onvif_enum.h"

@@ -9,6 +9,9 @@ jobs=$(nproc)
 export CCACHE_DIR=${CCACHE_DIR:-$HOME/.cache/ccache}
 export QT_QPA_PLATFORM=offscreen
 
+echo "== layer check"
+python3 scripts/check-layers.py
+
 echo "== format check"
 git ls-files '*.c' '*.cpp' '*.h' '*.hpp' | xargs -r clang-format --dry-run --Werror
 

@@ -85,8 +85,7 @@ class HttpCln : public HttpPoolTest
     {
         HttpPoolTest::SetUp();
         memset(&conn_, 0, sizeof(conn_));
-        dev_ = std::make_unique<ONVIF_DEVICE>();
-        memset(dev_.get(), 0, sizeof(ONVIF_DEVICE));
+        memset(&peer_, 0, sizeof(peer_));
     }
     void TearDown() override
     {
@@ -106,7 +105,7 @@ class HttpCln : public HttpPoolTest
     {
         uint8_t *buf = nullptr;
         int len = -5;
-        int r = http_onvif_download(&conn_, timeout, &buf, &len, dev_.get());
+        int r = http_onvif_download(&conn_, timeout, &buf, &len, &peer_);
         if (r == 1) {
             EXPECT_NE(buf, nullptr);
             if (buf) out->assign((const char *)buf, (size_t)len);
@@ -140,7 +139,7 @@ class HttpCln : public HttpPoolTest
     }
 
     HTTP_CLIENT_CONN conn_;
-    std::unique_ptr<ONVIF_DEVICE> dev_;
+    HTTP_PEER peer_;
     std::vector<std::string> files_;
 };
 
@@ -323,8 +322,8 @@ TEST_F(HttpCln, BasicChallengeUsesTheDeviceCredentials)
                       : ok_reply("jpeg"));
     });
     target(srv.port());
-    snprintf(dev_->username, sizeof(dev_->username), "operator");
-    snprintf(dev_->password, sizeof(dev_->password), "p@ss:word");
+    snprintf(peer_.user, sizeof(peer_.user), "operator");
+    snprintf(peer_.pass, sizeof(peer_.pass), "p@ss:word");
     std::string got;
     ASSERT_EQ(download(&got), 1);
     srv.stop();
@@ -353,7 +352,7 @@ TEST_F(HttpCln, ASecond401EndsTheCall)
     });
     target(up.port(), "/upgrade");
     std::string f = temp_file("firmware");
-    EXPECT_EQ(http_onvif_file_upload(&conn_, 2000, f.c_str(), dev_.get()), 0);
+    EXPECT_EQ(http_onvif_file_upload(&conn_, 2000, f.c_str(), &peer_), 0);
     up.stop();
     EXPECT_EQ(up.accepted(), 2);
 }
@@ -498,7 +497,7 @@ TEST_F(HttpCln, TlsUploadToAPeerThatClosesDoesNotRaiseSigpipe)
         target(srv.port(), "/up");
         conn_.req_flags = HTTP_CLN_TLS;
         std::string f = temp_file(pattern(4 << 20));
-        EXPECT_EQ(http_onvif_file_upload(&conn_, 2000, f.c_str(), dev_.get()), 0);
+        EXPECT_EQ(http_onvif_file_upload(&conn_, 2000, f.c_str(), &peer_), 0);
     }
     SSL_CTX_free(tls);
 }
@@ -595,7 +594,7 @@ TEST_F(HttpCln, TlsUploadToASlowReaderIsCutByTheOverallLimit)
         // 32 MiB at most 6.4 MB/s: the transfer would outlast the limit. On a
         // loaded machine the handshake itself may be what runs out of time, so
         // the check is on the limit, not on which step hit it.
-        EXPECT_EQ(http_onvif_file_upload(&conn_, 1000, f.c_str(), dev_.get()), 0);
+        EXPECT_EQ(http_onvif_file_upload(&conn_, 1000, f.c_str(), &peer_), 0);
         EXPECT_TRUE(log_.contains(", overall time limit!!!"));
     }
     SSL_CTX_free(tls);
@@ -611,8 +610,8 @@ TEST_F(HttpCln, FallsBackToTheDiscoveredAddress)
     });
     // 127.0.0.2 is loopback too, but nothing listens on this port there.
     target(srv.port(), "/snapshot/1", "127.0.0.2");
-    snprintf(dev_->binfo.xaddr.host, sizeof(dev_->binfo.xaddr.host), "127.0.0.1");
-    dev_->binfo.xaddr.port = srv.port();
+    snprintf(peer_.fallback.host, sizeof(peer_.fallback.host), "127.0.0.1");
+    peer_.fallback.port = srv.port();
     std::string got;
     ASSERT_EQ(download(&got), 1);
     EXPECT_EQ(got, "from-fallback");
@@ -630,8 +629,8 @@ TEST_F(HttpCln, NoFallbackWhenTheHostIsAlreadyTheDiscoveredOne)
     int port = srv.port();
     srv.stop(); // nothing listens any more
     target(port, "/x", "LOCALHOST");
-    snprintf(dev_->binfo.xaddr.host, sizeof(dev_->binfo.xaddr.host), "localhost");
-    dev_->binfo.xaddr.port = port;
+    snprintf(peer_.fallback.host, sizeof(peer_.fallback.host), "localhost");
+    peer_.fallback.port = port;
     std::string got;
     EXPECT_EQ(download(&got, 500), 0);
     EXPECT_STREQ(conn_.host, "LOCALHOST"); // untouched: compared ignoring case
@@ -670,10 +669,10 @@ TEST_F(HttpCln, UploadOfAnEmptyFileSendsNothing)
     Server srv([&](Conn &c, int) { c.read_request(); });
     target(srv.port(), "/upgrade");
     std::string f = temp_file("");
-    EXPECT_EQ(http_onvif_file_upload(&conn_, 1000, f.c_str(), dev_.get()), 0);
-    EXPECT_EQ(http_onvif_file_upload(&conn_, 1000, "/nonexistent/dir/file.bin", dev_.get()), 0);
-    EXPECT_EQ(http_onvif_file_upload(&conn_, 1000, "/tmp", dev_.get()), 0); // a directory
-    EXPECT_EQ(http_onvif_file_upload(&conn_, 1000, nullptr, dev_.get()), 0);
+    EXPECT_EQ(http_onvif_file_upload(&conn_, 1000, f.c_str(), &peer_), 0);
+    EXPECT_EQ(http_onvif_file_upload(&conn_, 1000, "/nonexistent/dir/file.bin", &peer_), 0);
+    EXPECT_EQ(http_onvif_file_upload(&conn_, 1000, "/tmp", &peer_), 0); // a directory
+    EXPECT_EQ(http_onvif_file_upload(&conn_, 1000, nullptr, &peer_), 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     srv.stop();
     EXPECT_EQ(srv.accepted(), 0);
@@ -692,7 +691,7 @@ TEST_F(HttpCln, UploadSendsTheFileBytesAfterTheHead)
     snprintf(conn_.user, sizeof(conn_.user), "admin");
     snprintf(conn_.pass, sizeof(conn_.pass), "pw");
     std::string f = temp_file(content);
-    EXPECT_EQ(http_onvif_file_upload(&conn_, 3000, f.c_str(), dev_.get()), 1);
+    EXPECT_EQ(http_onvif_file_upload(&conn_, 3000, f.c_str(), &peer_), 1);
     srv.stop();
     auto reqs = srv.requests();
     ASSERT_EQ(reqs.size(), 2u);
@@ -719,7 +718,7 @@ TEST_F(HttpCln, UploadIsOnlyASuccessWithA200)
     });
     target(srv.port(), "/up");
     std::string f = temp_file("abc");
-    EXPECT_EQ(http_onvif_file_upload(&conn_, 2000, f.c_str(), dev_.get()), 0);
+    EXPECT_EQ(http_onvif_file_upload(&conn_, 2000, f.c_str(), &peer_), 0);
 }
 
 TEST_F(HttpCln, PlainUploadToAPeerThatClosesDoesNotRaiseSigpipe)
@@ -727,7 +726,7 @@ TEST_F(HttpCln, PlainUploadToAPeerThatClosesDoesNotRaiseSigpipe)
     Server srv([&](Conn &c, int) { shutdown(c.fd(), SHUT_RDWR); });
     target(srv.port(), "/up");
     std::string f = temp_file(pattern(8 << 20));
-    EXPECT_EQ(http_onvif_file_upload(&conn_, 2000, f.c_str(), dev_.get()), 0);
+    EXPECT_EQ(http_onvif_file_upload(&conn_, 2000, f.c_str(), &peer_), 0);
 }
 
 // ---- hostile replies ----

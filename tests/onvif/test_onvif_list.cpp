@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "onvif/onvif_calls.h"
 #include "onvif/onvif_list.h"
 
 TEST(OnvifList, NetworkInterfacesAppendInOrderAndFreeToNull)

@@ -12,6 +12,7 @@
 
 #include "onvif/onvif_act.h"
 #include "onvif/onvif_device.h"
+#include "onvif/onvif_calls.h"
 #include "onvif/onvif_list.h"
 #include "onvif/soap_build.h"
 #include "onvif/soap_parse.h"
