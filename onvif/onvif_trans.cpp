@@ -11,6 +11,8 @@
 
 #include "onvif/onvif_act.h"
 #include "onvif/soap_build.h"
+#include "onvif/soap_desc.h"
+#include "onvif/soap_mime.h"
 #include "onvif/soap_parse.h"
 #include "platform/sys_log.h"
 #include "platform/sys_os.h"
@@ -76,11 +78,28 @@ Step handle_reply(HTTP_CLIENT_CONN *p_conn, int type, ONVIF_DEVICE *p_dev, void 
     }
 
     char *body = http_get_ctt(msg);
-    if (!body || msg->content_len <= 0) {
+    int body_len = msg->content_len;
+    if (!body || body_len <= 0) {
         p_dev->last_error = -6;
         return DONE;
     }
-    XML_NODE *root = xxx_hxml_parse(body, msg->content_len);
+    // An MTOM reply: the envelope is the root part, the binary parts are
+    // handed to the reader as attachments.
+    SOAP_MIME mime;
+    SOAP_READ_CTX ctx = {nullptr, 0, 0};
+    const char *ctype = http_get_headline(msg, "Content-Type");
+    if (soap_mime_is_multipart(ctype)) {
+        if (!soap_mime_split(ctype, body, body_len, &mime)) {
+            log_print(LOG_WARN, "%s, multipart reply without a readable root part!!!\r\n", kTrans);
+            p_dev->last_error = -7;
+            return DONE;
+        }
+        body = mime.root;
+        body_len = mime.root_len;
+        ctx.attachments = mime.parts;
+        ctx.attachment_count = mime.count;
+    }
+    XML_NODE *root = xxx_hxml_parse(body, body_len);
     XML_NODE *p_body = soap_body(root);
     if (!p_body) {
         xml_node_del(root);
@@ -90,7 +109,7 @@ Step handle_reply(HTTP_CLIENT_CONN *p_conn, int type, ONVIF_DEVICE *p_dev, void 
 
     if (status == 200) {
         p_dev->auth_retry = 0;
-        if (onvif_parse_response(p_body, type, p_dev, p_res)) {
+        if (onvif_parse_response_ctx(p_body, type, p_dev, p_res, &ctx)) {
             *ok = 1;
         } else {
             p_dev->last_error = -8;
