@@ -146,6 +146,12 @@ constexpr Fld hook(const char *n, int ns, size_t off, size_t sz, const SOAP_HOOK
     sd::Fld(name, SOAP_NS_##ns, SOAP_K_##K, offsetof(R, m), sizeof(R::m[0]))                       \
         .array(sizeof(R::m) / sizeof(R::m[0]), sizeof(R::m[0]), offsetof(R, c))
 
+// Fixed array R::m of enumeration values through the converter pair of E,
+// count in R::c.
+#define SD_ARRAY_OF_ENUM(R, m, c, ns, name, E)                                                     \
+    sd::enm(name, SOAP_NS_##ns, offsetof(R, m), onvif_##E##ToString, onvif_StringTo##E)            \
+        .array(sizeof(R::m) / sizeof(R::m[0]), sizeof(R::m[0]), offsetof(R, c))
+
 // Fixed array R::m of texts without a count: empty entries are unused.
 #define SD_TEXTS(R, m, ns, name)                                                                   \
     sd::Fld(name, SOAP_NS_##ns, SOAP_K_TEXT, offsetof(R, m), sizeof(R::m[0]))                      \
