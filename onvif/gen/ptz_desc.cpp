@@ -5,7 +5,7 @@
 #include "onvif/soap_desc_def.hpp"
 
 static const SOAP_FIELD k_ONVIF_TPTZ_CAPABILITIES[] = {
-    SD_BOOL(ONVIF_TPTZ_CAPABILITIES, e_flip, NONE, "EFlip")
+    SD_BOOL(ONVIF_TPTZ_CAPABILITIES, eflip, NONE, "EFlip")
         .attr()
         .opt(SD_BIT(ONVIF_TPTZ_CAPABILITIES, flags, 0)),
     SD_BOOL(ONVIF_TPTZ_CAPABILITIES, reverse, NONE, "Reverse")
@@ -28,20 +28,20 @@ SD_DEFINE_TYPE(ONVIF_TPTZ_CAPABILITIES, k_ONVIF_TPTZ_CAPABILITIES);
 
 static const SOAP_FIELD k_ONVIF_PTZ_SPACES[] = {
     SD_LIST(ONVIF_PTZ_SPACES, absolute_pan_tilt_position_space, tt, "AbsolutePanTiltPositionSpace",
-            ONVIF_SPACE2_D_DESCRIPTION),
+            ONVIF_SPACE2D_DESCRIPTION),
     SD_LIST(ONVIF_PTZ_SPACES, absolute_zoom_position_space, tt, "AbsoluteZoomPositionSpace",
-            ONVIF_SPACE1_D_DESCRIPTION),
+            ONVIF_SPACE1D_DESCRIPTION),
     SD_LIST(ONVIF_PTZ_SPACES, relative_pan_tilt_translation_space, tt,
-            "RelativePanTiltTranslationSpace", ONVIF_SPACE2_D_DESCRIPTION),
+            "RelativePanTiltTranslationSpace", ONVIF_SPACE2D_DESCRIPTION),
     SD_LIST(ONVIF_PTZ_SPACES, relative_zoom_translation_space, tt, "RelativeZoomTranslationSpace",
-            ONVIF_SPACE1_D_DESCRIPTION),
+            ONVIF_SPACE1D_DESCRIPTION),
     SD_LIST(ONVIF_PTZ_SPACES, continuous_pan_tilt_velocity_space, tt,
-            "ContinuousPanTiltVelocitySpace", ONVIF_SPACE2_D_DESCRIPTION),
+            "ContinuousPanTiltVelocitySpace", ONVIF_SPACE2D_DESCRIPTION),
     SD_LIST(ONVIF_PTZ_SPACES, continuous_zoom_velocity_space, tt, "ContinuousZoomVelocitySpace",
-            ONVIF_SPACE1_D_DESCRIPTION),
+            ONVIF_SPACE1D_DESCRIPTION),
     SD_LIST(ONVIF_PTZ_SPACES, pan_tilt_speed_space, tt, "PanTiltSpeedSpace",
-            ONVIF_SPACE1_D_DESCRIPTION),
-    SD_LIST(ONVIF_PTZ_SPACES, zoom_speed_space, tt, "ZoomSpeedSpace", ONVIF_SPACE1_D_DESCRIPTION),
+            ONVIF_SPACE1D_DESCRIPTION),
+    SD_LIST(ONVIF_PTZ_SPACES, zoom_speed_space, tt, "ZoomSpeedSpace", ONVIF_SPACE1D_DESCRIPTION),
 };
 SD_DEFINE_TYPE(ONVIF_PTZ_SPACES, k_ONVIF_PTZ_SPACES);
 
@@ -104,10 +104,10 @@ static const SOAP_FIELD k_ONVIF_PTZ_STATUS[] = {
 };
 SD_DEFINE_TYPE(ONVIF_PTZ_STATUS, k_ONVIF_PTZ_STATUS);
 
-static const SOAP_FIELD k_ONVIF_E_FLIP_OPTIONS[] = {
-    SD_ARRAY_OF_ENUM(ONVIF_E_FLIP_OPTIONS, mode, mode_count, tt, "Mode", EFlipMode),
+static const SOAP_FIELD k_ONVIF_EFLIP_OPTIONS[] = {
+    SD_ARRAY_OF_ENUM(ONVIF_EFLIP_OPTIONS, mode, mode_count, tt, "Mode", EFlipMode),
 };
-SD_DEFINE_TYPE(ONVIF_E_FLIP_OPTIONS, k_ONVIF_E_FLIP_OPTIONS);
+SD_DEFINE_TYPE(ONVIF_EFLIP_OPTIONS, k_ONVIF_EFLIP_OPTIONS);
 
 static const SOAP_FIELD k_ONVIF_REVERSE_OPTIONS[] = {
     SD_ARRAY_OF_ENUM(ONVIF_REVERSE_OPTIONS, mode, mode_count, tt, "Mode", ReverseMode),
@@ -115,7 +115,7 @@ static const SOAP_FIELD k_ONVIF_REVERSE_OPTIONS[] = {
 SD_DEFINE_TYPE(ONVIF_REVERSE_OPTIONS, k_ONVIF_REVERSE_OPTIONS);
 
 static const SOAP_FIELD k_ONVIF_PT_CONTROL_DIRECTION_OPTIONS[] = {
-    SD_CHILD(ONVIF_PT_CONTROL_DIRECTION_OPTIONS, e_flip, tt, "EFlip", ONVIF_E_FLIP_OPTIONS)
+    SD_CHILD(ONVIF_PT_CONTROL_DIRECTION_OPTIONS, eflip, tt, "EFlip", ONVIF_EFLIP_OPTIONS)
         .opt(SD_BIT(ONVIF_PT_CONTROL_DIRECTION_OPTIONS, flags, 0)),
     SD_CHILD(ONVIF_PT_CONTROL_DIRECTION_OPTIONS, reverse, tt, "Reverse", ONVIF_REVERSE_OPTIONS)
         .opt(SD_BIT(ONVIF_PT_CONTROL_DIRECTION_OPTIONS, flags, 1)),
@@ -212,10 +212,10 @@ static const SOAP_FIELD k_ONVIF_PTZ_PRESET_TOUR_PRESET_DETAIL_OPTIONS[] = {
     SD_BOOL(ONVIF_PTZ_PRESET_TOUR_PRESET_DETAIL_OPTIONS, home, tt, "Home")
         .opt(SD_BIT(ONVIF_PTZ_PRESET_TOUR_PRESET_DETAIL_OPTIONS, flags, 0)),
     SD_CHILD(ONVIF_PTZ_PRESET_TOUR_PRESET_DETAIL_OPTIONS, pan_tilt_position_space, tt,
-             "PanTiltPositionSpace", ONVIF_SPACE2_D_DESCRIPTION)
+             "PanTiltPositionSpace", ONVIF_SPACE2D_DESCRIPTION)
         .opt(SD_BIT(ONVIF_PTZ_PRESET_TOUR_PRESET_DETAIL_OPTIONS, flags, 1)),
     SD_CHILD(ONVIF_PTZ_PRESET_TOUR_PRESET_DETAIL_OPTIONS, zoom_position_space, tt,
-             "ZoomPositionSpace", ONVIF_SPACE1_D_DESCRIPTION)
+             "ZoomPositionSpace", ONVIF_SPACE1D_DESCRIPTION)
         .opt(SD_BIT(ONVIF_PTZ_PRESET_TOUR_PRESET_DETAIL_OPTIONS, flags, 2)),
 };
 SD_DEFINE_TYPE(ONVIF_PTZ_PRESET_TOUR_PRESET_DETAIL_OPTIONS,

@@ -60,7 +60,7 @@ static const SOAP_FIELD k_ONVIF_SECURITY_CAPABILITIES[] = {
     SD_BOOL(ONVIF_SECURITY_CAPABILITIES, remote_user_handling, NONE, "RemoteUserHandling")
         .attr()
         .opt(SD_BIT(ONVIF_SECURITY_CAPABILITIES, flags, 7)),
-    SD_BOOL(ONVIF_SECURITY_CAPABILITIES, x_509_token, NONE, "X.509Token")
+    SD_BOOL(ONVIF_SECURITY_CAPABILITIES, x509_token, NONE, "X.509Token")
         .attr()
         .opt(SD_BIT(ONVIF_SECURITY_CAPABILITIES, flags, 8)),
     SD_BOOL(ONVIF_SECURITY_CAPABILITIES, saml_token, NONE, "SAMLToken")

@@ -111,6 +111,14 @@ OVERRIDES = {
                                            "NotificationMessageList", "onvif/tev_types.h"),
 }
 
+# Names of anonymous types (instead of their element path), where the
+# library's list helpers already name them.
+LOCAL_NAMES = {
+    "tt:ConfigDescription/Messages": "ConfigDescription_Message",
+    "tt:ItemListDescription/SimpleItemDescription": "SimpleItemDescription",
+    "tt:ItemListDescription/ElementItemDescription": "ElementItemDescription",
+}
+
 # Headers scanned for record and list names the library already uses.
 RESERVED_NAME_HEADERS = ["onvif/*.h", "discovery/*.h"]
 

@@ -336,8 +336,14 @@ def write_types(part, where, model):
             forward.add(n)
     forward -= own_nodes
     g = guard(part.name + "_types")
-    out = ["/* %s */" % BANNER, "#ifndef %s" % g, "#define %s" % g, "", "#include <stdint.h>",
-           ""]
+    if part.name.startswith("common"):
+        what = "Records of schema types that the operations of several services carry."
+    else:
+        svc = part.name.rstrip("0123456789")
+        what = ("Records of the %s operations: the schema types only they carry, then each "
+                "operation's request and result record (<svc>_<Op>_REQ / _RES)." % svc)
+    out = ["/* %s */" % BANNER, "/* %s */" % what, "#ifndef %s" % g, "#define %s" % g, "",
+           "#include <stdint.h>", ""]
     inc = sorted(i for i in includes if not i.startswith("onvif/gen/"))
     inc += sorted(i for i in includes if i.startswith("onvif/gen/"))
     if binary:

@@ -59,8 +59,9 @@ def qname(ns, local):
 
 def split_words(name):
     s = name
-    for a, b in (("Dot1X", "Dot1x"), ("OSDs", "Osds")):
+    for a, b in (("Dot1X", "Dot1x"), ("OSDs", "Osds"), ("EFlip", "Eflip"), ("X.509", "X509")):
         s = s.replace(a, b)
+    s = re.sub(r"(\d)D(?=[A-Z]|$)", r"\1d", s)  # Space2DDescription
     # IPv4, DHCPv6: the version belongs to the acronym
     s = re.sub(r"([A-Z]+)v(\d)", lambda m: m.group(1).capitalize() + "v" + m.group(2), s)
     s = re.sub(r"([A-Z]+)([A-Z][a-z])", r"\1_\2", s)
@@ -167,6 +168,8 @@ class Field:
         self.cname = None
         self.bit = None  # presence bit number over all flag words
         self.recursive = False
+        self.ctype = None  # complexType declaration of a complex element
+        self.decl = None  # the element or attribute declaration
 
     @property
     def prefix(self):
@@ -251,6 +254,7 @@ class Model:
         self.notes = []  # constructs mapped in a special way, for the report
         self.enum_map = {}  # simple type name -> converter pair name
         self.choice_ids = 0
+        self.choice_alts = {}  # choice id -> number of alternatives
         self.reserved = reserved_names(repo)
         self.overrides = {}
         for key, (rec, node, header) in config.OVERRIDES.items():
@@ -426,6 +430,7 @@ class Model:
         if group.tag == "choice":
             self.choice_ids += 1
             cid = self.choice_ids
+            self.choice_alts[cid] = len(kids)
         for alt, k in enumerate(kids):
             ch = choices + ((cid, alt),) if cid is not None else choices
             kmin = gmin if cid is None or len(kids) == 1 else 0
@@ -484,7 +489,8 @@ class Model:
             d = d.parent()
         names.reverse()
         ns = ctype.doc.tns
-        return "%s:%s" % (PREFIX_OF.get(ns, ns), "/".join(names)), ns, "_".join(names)
+        key = "%s:%s" % (PREFIX_OF.get(ns, ns), "/".join(names))
+        return key, ns, config.LOCAL_NAMES.get(key, "_".join(names))
 
     def type_key(self, ctype):
         if ctype.get("name"):
@@ -515,6 +521,14 @@ class Model:
                 return ("raw",)
             return "record", self.record(ctype)
         return "record", self.record(ctype)
+
+    def shadow(self, ctype):
+        """A record of the schema content of a type held by a hand-written
+        record (the sample writer walks it)."""
+        key, ns, local = self.type_key(ctype)
+        r = Record(key, ns, local)
+        self.fill(r, self.content(ctype), ctype)
+        return r
 
     def record(self, ctype, key=None, ns=None, local=None):
         if key is None:
@@ -620,6 +634,9 @@ class Model:
         f.min, f.max, f.choices = p.min, p.max, p.choices
         f.optional = p.min == 0
         what, t = self.element_type(p.decl)
+        f.decl = p.decl
+        if what == "complex":
+            f.ctype = t
         repeated = p.max is None or p.max > 1
         if what == "anytype":
             f.kind = "RAW"
