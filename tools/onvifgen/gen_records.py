@@ -31,7 +31,7 @@ sys.path.insert(0, HERE)
 sys.dont_write_bytecode = True
 
 import config  # noqa: E402
-from recmodel import Model, GenError, Record, upper_snake  # noqa: E402
+from recmodel import GenError, Model, upper_snake  # noqa: E402
 from xsdschema import Schema, SchemaError  # noqa: E402
 
 REPO = os.path.dirname(os.path.dirname(HERE))
@@ -98,8 +98,7 @@ def member_decl(f):
         return ["%s %s;" % (f.rec.cname, f.cname)]
     if f.kind == "RAW":
         return ["char *%s;%s" % (f.cname, comment)]
-    size = config.MEMBER_SIZES.get((f.owner, f.cname), f.size)
-    cap = config.MEMBER_ARRAY_CAPS.get((f.owner, f.cname), f.cap)
+    size, cap = f.size, f.cap
     if f.kind == "TEXT":
         if f.rep == "array":
             return ["char %s[%d][%d];" % (f.cname, cap, size),
@@ -434,9 +433,6 @@ def generate(schema_dir):
     schema = Schema(schema_dir)
     model = Model(schema, REPO, os.path.join(REPO, "onvif", "onvif_ops.def"))
     model.build()
-    for r in model.order:
-        for f in r.fields:
-            f.owner = r.cname
     parts = plan(model)
     where = {}
     for p in parts:

@@ -43,15 +43,15 @@ an attribute, the element's own path for simple content. Values:
 
 import base64
 import os
+import re
 import subprocess
 import sys
-import tempfile
+import xml.etree.ElementTree as ET
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.dont_write_bytecode = True
 
-import config  # noqa: E402
 from recmodel import Field, GenError, Model, PREFIX_OF, Record  # noqa: E402
 from xsdschema import Schema, SchemaError  # noqa: E402
 
@@ -86,6 +86,7 @@ class Sampler:
         self.prefixes = {}
         self.multibyte = set()
         self.shadows = {}
+        self.hand = set()  # hand-written records met on the way
 
     # ---- helpers -------------------------------------------------------------
 
@@ -117,6 +118,7 @@ class Sampler:
 
     def record_of(self, f):
         if f.rec.override:
+            self.hand.add(f.rec.cname)
             key = id(f.ctype.elem)
             if key not in self.shadows:
                 self.shadows[key] = self.model.shadow(f.ctype)
@@ -406,7 +408,51 @@ def op_sample(model, op, request, variant=0):
     s = Sampler(model, variant)
     xml = s.body(decl, rec)
     head = ["# %s %s %s; %s" % (op.svc, op.name, "request" if request else "response", what)]
+    if s.hand:
+        head.append("# lines below hand-written records (%s) follow the schema"
+                    % ", ".join(sorted(s.hand)))
     return xml, head + s.lines
+
+
+def listing_problems(xml, lines):
+    """Listing lines whose path or value the sample does not have (a check of
+    this script: every expected value must be readable from its sample)."""
+    root = ET.fromstring(xml)
+    bad = []
+    for line in lines:
+        if line.startswith(("#", "!")):
+            continue
+        path, op, value = re.match(r"^(.*?)(~?=)(.*)$", line).groups()
+        node, attr = root, None
+        for step in path.split("/") if path else []:
+            if step.startswith("@"):
+                attr = step[1:]
+                break
+            name, _, idx = step.partition("[")
+            kids = [c for c in node if c.tag.rpartition("}")[2] == name]
+            i = int(idx[:-1]) if idx else 0
+            if i >= len(kids):
+                node = None
+                break
+            node = kids[i]
+        if node is None:
+            bad.append("no element for " + line)
+            continue
+        if op == "~=":
+            if value not in ET.tostring(node, encoding="unicode"):
+                bad.append("raw text not found: " + line)
+            continue
+        got = node.get(attr) if attr is not None else (node.text or "")
+        if len(node) and attr is None and node[0].tag == "{%s}Include" % XOP_NS:
+            continue
+        if got != value:
+            try:
+                if base64.b64decode(got).decode() == value:
+                    continue
+            except (ValueError, UnicodeDecodeError):
+                pass
+            bad.append("sample holds %r: %s" % (got, line))
+    return bad
 
 
 def main(argv):
@@ -459,8 +505,13 @@ def main(argv):
                     return 2
                 ops.append(by_name[key])
         written = []
+        listing_bad = 0
         for op in ops:
             xml, lines = op_sample(model, op, request, variant)
+            if validate:
+                for p in listing_problems(xml, lines):
+                    print("LISTING %s %s: %s" % (op.svc, op.name, p))
+                    listing_bad += 1
             if out_dir is None:
                 print(xml)
                 print()
@@ -487,8 +538,9 @@ def main(argv):
                 bad.append((path, r.stdout.strip()))
         for path, msg in bad:
             print("INVALID %s\n%s" % (path, msg))
-        print("%d samples, %d invalid" % (len(written), len(bad)))
-        return 1 if bad else 0
+        print("%d samples, %d invalid, %d listing problems" % (len(written), len(bad),
+                                                               listing_bad))
+        return 1 if bad or listing_bad else 0
     return 0
 
 

@@ -21,7 +21,7 @@ import os
 import re
 
 import config
-from xsdschema import XS, Decl, SchemaError
+from xsdschema import XS
 
 KEYWORDS = {
     # C
@@ -241,6 +241,8 @@ def reserved_names(repo):
             names.update(re.findall(r"\}\s*(\w+)\s*;", text))
             names.update(re.findall(r"typedef\s+struct\s+(\w+)", text))
             names.update(re.findall(r"typedef\s+[^;{}]*?\b(\w+)\s*;", text))
+            names.update(re.findall(r"#define\s+(\w+)", text))
+            names.update(re.findall(r"\b(ONVIF_\w+)\s*[=,]", text))
     return names
 
 
@@ -786,6 +788,10 @@ class Model:
         self.name_records()
         for r in order:
             self.name_members(r)
+            for f in r.fields:
+                f.size = config.MEMBER_SIZES.get((r.cname, f.cname), f.size)
+                if f.rep == "array":
+                    f.cap = config.MEMBER_ARRAY_CAPS.get((r.cname, f.cname), f.cap)
 
     def _mark(self, r, svc, seen):
         if r.key in seen:
@@ -865,8 +871,3 @@ class Model:
                 used.add(n + "_count")
         for i, f in enumerate(optional):
             f.bit = i
-
-    # ---- helpers for writers --------------------------------------------------
-
-    def all_records(self):
-        return list(self.order)
