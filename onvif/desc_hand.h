@@ -19,6 +19,7 @@ extern const SOAP_TYPE SD_ONVIF_DOT11_CONFIGURATION;
 extern const SOAP_TYPE SD_ONVIF_SCOPE;
 extern const SOAP_TYPE SD_ONVIF_SIMPLE_ITEM;
 extern const SOAP_TYPE SD_ONVIF_ELEMENT_ITEM;
+extern const SOAP_TYPE SD_ONVIF_NOTIFICATION_MESSAGE;
 
 /* Operations. */
 extern const SOAP_TYPE SD_tds_GetCapabilities_REQ;

@@ -3,10 +3,12 @@
 // read into the capability records of the device.
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "onvif/desc_hand.h"
 #include "onvif/onvif_caps.h"
+#include "onvif/onvif_list.h"
 #include "onvif/soap_desc_def.hpp"
 #include "onvif/soap_parse.h"
 
@@ -142,6 +144,71 @@ const SOAP_FIELD kEventPropertiesFields[] = {
         .required(),
 };
 
+// ---- items and messages ----
+
+const SOAP_FIELD kSimpleItemFields[] = {
+    SD_ATTR_TEXT(ONVIF_SIMPLE_ITEM, name, "Name"),
+    SD_TEXT(ONVIF_SIMPLE_ITEM, value, NONE, "Value").attr(),
+};
+
+// The content of an ElementItem is one element of any name: its XML text
+// is kept (and written back) as it stands.
+int write_element_any(SOAP_WRITER *w, const void *field, const SOAP_FIELD *)
+{
+    const char *xml = *static_cast<char *const *>(field);
+    return xml ? soap_w_puts(w, xml) : 0;
+}
+int read_element_any(XML_NODE *p_parent, void *field, const SOAP_FIELD *, SOAP_READ_CTX *)
+{
+    XML_NODE *any = p_parent->first_child;
+    while (any && any->kind != XML_NODE_ELEMENT)
+        any = any->next_sibling;
+    char *text = soap_xml_copy(any);
+    if (!text) return 0;
+    char **slot = static_cast<char **>(field);
+    free(*slot);
+    *slot = text;
+    return 1;
+}
+void release_element_any(void *field, const SOAP_FIELD *)
+{
+    char **slot = static_cast<char **>(field);
+    free(*slot);
+    *slot = nullptr;
+}
+const SOAP_HOOK kElementAnyHook = {write_element_any, read_element_any, release_element_any};
+
+const SOAP_FIELD kElementItemFields[] = {
+    SD_ATTR_TEXT(ONVIF_ELEMENT_ITEM, name, "Name"),
+    sd::hook("any", SOAP_NS_NONE, offsetof(ONVIF_ELEMENT_ITEM, any), sizeof(char *),
+             &kElementAnyHook),
+};
+
+// A notification message is read by its hand-written reader (the message's
+// six item lists, the topic with its dialect).
+int read_notification(XML_NODE *p_parent, void *field, const SOAP_FIELD *, SOAP_READ_CTX *)
+{
+    return parse_NotificationMessage(p_parent, static_cast<ONVIF_NOTIFICATION_MESSAGE *>(field))
+               ? 1
+               : -1;
+}
+void release_notification(void *field, const SOAP_FIELD *)
+{
+    ONVIF_MESSAGE *m = &static_cast<ONVIF_NOTIFICATION_MESSAGE *>(field)->message;
+    onvif_free_SimpleItems(&m->source_simple);
+    onvif_free_ElementItems(&m->source_element);
+    onvif_free_SimpleItems(&m->key_simple);
+    onvif_free_ElementItems(&m->key_element);
+    onvif_free_SimpleItems(&m->data_simple);
+    onvif_free_ElementItems(&m->data_element);
+}
+const SOAP_HOOK kNotificationHook = {nullptr, read_notification, release_notification};
+
+const SOAP_FIELD kNotificationFields[] = {
+    sd::hook("NotificationMessage", SOAP_NS_wsnt, 0, sizeof(ONVIF_NOTIFICATION_MESSAGE),
+             &kNotificationHook),
+};
+
 // ---- GetServiceCapabilities of every service ----
 
 // The Capabilities child read into the service's capability record.
@@ -184,6 +251,10 @@ SERVICE_CAPS(tpv, ONVIF_CAP_PROVISIONING)
 } // namespace
 
 extern "C" {
+
+SD_DEFINE_TYPE(ONVIF_SIMPLE_ITEM, kSimpleItemFields);
+SD_DEFINE_TYPE(ONVIF_ELEMENT_ITEM, kElementItemFields);
+SD_DEFINE_TYPE(ONVIF_NOTIFICATION_MESSAGE, kNotificationFields);
 
 SD_DEFINE_VIEW(SD_tev_Subscribe_REQ, ONVIF_SUBSCRIBE_REQ, kSubscribeFields);
 SD_DEFINE_VIEW(SD_tev_Subscribe_RES, ONVIF_SUBSCRIBE_RES, kSubscribeResFields);

@@ -280,13 +280,12 @@ int write_binary(SOAP_WRITER *w, const SOAP_BINARY *b)
         w->overflow = 1;
         return -1;
     }
-    int n = base64_encode(b->data, b->len, w->buf + w->len, w->size - w->len);
-    if (n <= 0) {
+    if (!base64_encode(b->data, b->len, w->buf + w->len, w->size - w->len)) {
         w->overflow = 1;
         w->buf[w->len] = '\0';
         return -1;
     }
-    w->len += n;
+    w->len += (int)strlen(w->buf + w->len);
     return 0;
 }
 
@@ -495,19 +494,27 @@ bool read_simple(const SOAP_FIELD &f, char *p, const char *raw)
 
 bool read_raw(XML_NODE *c, char *p)
 {
-    int need = xml_calc_buf_len(c);
-    if (need <= 0) return false;
-    char *xml = static_cast<char *>(malloc((size_t)need + 1));
+    char *xml = soap_xml_copy(c);
     if (!xml) return false;
-    int n = xml_nwrite_buf(c, xml, need + 1);
-    if (n < 0) {
-        free(xml);
-        return false;
-    }
-    xml[n < need ? n : need] = '\0';
     free(load<char *>(p));
     store<char *>(p, xml);
     return true;
+}
+
+// The declaration of prefix (n characters; 0: the default namespace) on e or
+// its nearest ancestor that has one.
+XML_NODE *ns_decl(XML_NODE *e, const char *prefix, size_t n)
+{
+    for (int guard = 0; e && guard < 4096; e = e->parent, guard++) {
+        for (XML_NODE *a = e->first_attr; a; a = a->next_sibling) {
+            if (!a->name) continue;
+            if (n == 0 && strcmp(a->name, "xmlns") == 0) return a;
+            if (n > 0 && strncmp(a->name, "xmlns:", 6) == 0 && strlen(a->name + 6) == n &&
+                strncmp(a->name + 6, prefix, n) == 0)
+                return a;
+        }
+    }
+    return nullptr;
 }
 
 bool read_binary(XML_NODE *c, char *p, SOAP_READ_CTX *ctx)
@@ -758,6 +765,71 @@ const char *soap_ns_prefix(int ns)
 {
     if (ns < 0 || ns >= SOAP_NS_COUNT) return nullptr;
     return kNsPrefix[ns];
+}
+
+void soap_xml_carry_ns(XML_NODE *node)
+{
+    if (!node || node->kind != XML_NODE_ELEMENT) return;
+    // The prefixes the subtree uses (element and attribute names), each
+    // looked up once; an iterative walk, so deep trees cannot exhaust the
+    // stack.
+    struct Need {
+        const char *name;
+        size_t n;
+    };
+    Need needs[32];
+    int count = 0;
+    auto want = [&](const char *qname, bool element) {
+        if (!qname) return;
+        const char *colon = strchr(qname, ':');
+        size_t n = colon ? (size_t)(colon - qname) : 0;
+        if (!element && n == 0) return; // unprefixed attributes have no namespace
+        if (n == 5 && strncmp(qname, "xmlns", 5) == 0) return;
+        if (n == 3 && strncmp(qname, "xml", 3) == 0) return;
+        if (!element && strcmp(qname, "xmlns") == 0) return;
+        for (int i = 0; i < count; i++)
+            if (needs[i].n == n && strncmp(needs[i].name, qname, n) == 0) return;
+        if (count < 32) needs[count++] = {qname, n};
+    };
+    XML_NODE *e = node;
+    for (int guard = 0; e && guard < 1000000; guard++) {
+        want(e->name, true);
+        for (XML_NODE *a = e->first_attr; a; a = a->next_sibling)
+            want(a->name, false);
+        if (e->first_child) {
+            e = e->first_child;
+            continue;
+        }
+        while (e && e != node && !e->next_sibling)
+            e = e->parent;
+        if (!e || e == node) break;
+        e = e->next_sibling;
+    }
+    for (int i = 0; i < count; i++) {
+        XML_NODE *decl = ns_decl(node, needs[i].name, needs[i].n);
+        if (!decl || !decl->text) continue;
+        bool own = false;
+        for (XML_NODE *a = node->first_attr; a; a = a->next_sibling)
+            if (a == decl) own = true;
+        if (!own) xml_attr_add(node, decl->name, decl->text);
+    }
+}
+
+char *soap_xml_copy(XML_NODE *node)
+{
+    if (!node) return nullptr;
+    soap_xml_carry_ns(node);
+    int need = xml_calc_buf_len(node);
+    if (need <= 0) return nullptr;
+    char *xml = static_cast<char *>(malloc((size_t)need + 1));
+    if (!xml) return nullptr;
+    int n = xml_nwrite_buf(node, xml, need + 1);
+    if (n < 0) {
+        free(xml);
+        return nullptr;
+    }
+    xml[n < need ? n : need] = '\0';
+    return xml;
 }
 
 size_t soap_desc_node_offset(const SOAP_TYPE *t)

@@ -197,6 +197,15 @@ int soap_desc_read(XML_NODE *p_node, const SOAP_TYPE *t, void *rec, SOAP_READ_CT
  * data) and sets those members to null / 0; the record itself stays. */
 void soap_desc_free(const SOAP_TYPE *t, void *rec);
 
+/* Makes an element's XML text stand on its own before it is copied: every
+ * namespace prefix its subtree uses (and the default namespace) that is
+ * declared only on an ancestor gets its declaration added to the element. */
+void soap_xml_carry_ns(XML_NODE *node);
+
+/* A heap copy of an element's XML text, standing on its own (above); null
+ * on failure. */
+char *soap_xml_copy(XML_NODE *node);
+
 /* Value conversions the reader uses, for hand-written code too. */
 int soap_text_to_bool(const char *text, int32_t *out);         /* 1 when the text is a boolean */
 int soap_text_to_duration(const char *text, int32_t *seconds); /* xs:duration */

@@ -28,9 +28,20 @@ struct Bit {
 
 struct Fld : SOAP_FIELD {
     constexpr Fld(const char *n, int ns_, int kind_, size_t off, size_t sz)
-        : SOAP_FIELD{n,       static_cast<uint8_t>(ns_), static_cast<uint8_t>(kind_), 0,
-                     static_cast<uint32_t>(off), static_cast<uint32_t>(sz), 0, 0, -1, 0,
-                     nullptr, nullptr, nullptr, nullptr}
+        : SOAP_FIELD{n,
+                     static_cast<uint8_t>(ns_),
+                     static_cast<uint8_t>(kind_),
+                     0,
+                     static_cast<uint32_t>(off),
+                     static_cast<uint32_t>(sz),
+                     0,
+                     0,
+                     -1,
+                     0,
+                     nullptr,
+                     nullptr,
+                     nullptr,
+                     nullptr}
     {
     }
     // Optional member: its presence bit.
@@ -108,7 +119,10 @@ constexpr Fld hook(const char *n, int ns, size_t off, size_t sz, const SOAP_HOOK
 
 // Presence bit b of the flag word R::w.
 #define SD_BIT(R, w, b)                                                                            \
-    sd::Bit { static_cast<uint32_t>(offsetof(R, w)), b }
+    sd::Bit                                                                                        \
+    {                                                                                              \
+        static_cast<uint32_t>(offsetof(R, w)), b                                                   \
+    }
 
 // Simple members.
 #define SD_TEXT(R, m, ns, name) sd::Fld(name, SOAP_NS_##ns, SOAP_K_TEXT, SD_AT(R, m))
@@ -144,6 +158,12 @@ constexpr Fld hook(const char *n, int ns, size_t off, size_t sz, const SOAP_HOOK
 // prefix), count in R::c.
 #define SD_ARRAY_OF(R, m, c, ns, name, K)                                                          \
     sd::Fld(name, SOAP_NS_##ns, SOAP_K_##K, offsetof(R, m), sizeof(R::m[0]))                       \
+        .array(sizeof(R::m) / sizeof(R::m[0]), sizeof(R::m[0]), offsetof(R, c))
+
+// Fixed array R::m of enumeration values through the converter pair of E,
+// count in R::c.
+#define SD_ARRAY_OF_ENUM(R, m, c, ns, name, E)                                                     \
+    sd::enm(name, SOAP_NS_##ns, offsetof(R, m), onvif_##E##ToString, onvif_StringTo##E)            \
         .array(sizeof(R::m) / sizeof(R::m[0]), sizeof(R::m[0]), offsetof(R, c))
 
 // Fixed array R::m of texts without a count: empty entries are unused.

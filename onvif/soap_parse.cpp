@@ -171,35 +171,6 @@ namespace
  * turn a few bytes per element into a large amount of memory. */
 const int kMaxItemsPerList = 64;
 
-/* Namespace declaration of prefix (length n; 0 for the default namespace)
- * on node itself or the nearest ancestor that has one; null when none. */
-XML_NODE *find_ns_decl(XML_NODE *node, const char *prefix, size_t n)
-{
-    for (XML_NODE *e = node; e; e = e->parent) {
-        for (XML_NODE *a = e->first_attr; a; a = a->next_sibling) {
-            if (!a->name) continue;
-            if (n == 0 && strcmp(a->name, "xmlns") == 0) return a;
-            if (n > 0 && strncmp(a->name, "xmlns:", 6) == 0 && strlen(a->name + 6) == n &&
-                strncmp(a->name + 6, prefix, n) == 0)
-                return a;
-        }
-    }
-    return nullptr;
-}
-
-/* Makes an element self-contained for copying: when its own prefix is
- * declared only on an ancestor, the declaration is added to the element. */
-void carry_ns_decl(XML_NODE *node)
-{
-    const char *colon = strchr(node->name, ':');
-    size_t n = colon ? (size_t)(colon - node->name) : 0;
-    XML_NODE *decl = find_ns_decl(node, node->name, n);
-    if (!decl || !decl->text) return;
-    for (XML_NODE *a = node->first_attr; a; a = a->next_sibling)
-        if (a == decl) return; /* declared on the element itself */
-    xml_attr_add(node, decl->name, decl->text);
-}
-
 /* The children of ReferenceParameters as XML text into buf. 1, or 0 when they
  * do not fit (buf then empty: a cut reference would be sent back broken). */
 int get_reference_parameters(XML_NODE *p_refs, char *buf, int size)
@@ -209,7 +180,7 @@ int get_reference_parameters(XML_NODE *p_refs, char *buf, int size)
     int len = 0;
     for (XML_NODE *c = p_refs->first_child; c; c = c->next_sibling) {
         if (!c->name) continue;
-        carry_ns_decl(c);
+        soap_xml_carry_ns(c);
         int n = xml_nwrite_buf(c, buf + len, size - len);
         if (n < 0) {
             buf[0] = '\0';
@@ -242,17 +213,10 @@ void parse_item_list(XML_NODE *p_list, SimpleItemList **p_simple, ElementItemLis
             element++;
             soap_get_attr(n, "Name", item->ElementItem.name, sizeof(item->ElementItem.name));
             XML_NODE *any = n->first_child;
-            int need = any ? xml_calc_buf_len(any) : 0;
-            if (need <= 0) continue;
-            char *text = static_cast<char *>(malloc((size_t)need));
-            if (!text) {
-                log_print(LOG_ERROR, "%s, memory alloc fail!!!\r\n", "parse_Message");
-                continue;
-            }
-            if (xml_nwrite_buf(any, text, need) < 0) {
-                free(text);
-                continue;
-            }
+            while (any && any->kind != XML_NODE_ELEMENT)
+                any = any->next_sibling;
+            char *text = any ? soap_xml_copy(any) : nullptr;
+            if (!text) continue;
             item->ElementItem.any = text;
         }
     }

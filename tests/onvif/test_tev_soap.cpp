@@ -324,8 +324,11 @@ TEST(TevParse, PullMessagesReplyGivesTheMessagesWithTheirItems)
     ASSERT_NE(a.message.data_element, nullptr);
     EXPECT_STREQ(a.message.data_element->ElementItem.name, "Region");
     ASSERT_NE(a.message.data_element->ElementItem.any, nullptr);
+    // The element's XML stands on its own: its prefix's declaration, made on
+    // the envelope, comes with it.
     EXPECT_STREQ(a.message.data_element->ElementItem.any,
-                 "<tt:Polygon><tt:Point x=\"0.1\" y=\"0.2\"/></tt:Polygon>");
+                 "<tt:Polygon xmlns:tt=\"http://www.onvif.org/ver10/schema\"><tt:Point x=\"0.1\" "
+                 "y=\"0.2\"/></tt:Polygon>");
 
     // A topic without text is absent; an unknown operation reads as -1; an
     // ElementItem without an element has no text.
