@@ -38,6 +38,16 @@ int onvif_parse_datetime(XML_NODE *p_node, ONVIF_DATETIME *p_dt)
     return 1;
 }
 
+static void trim_in_place(char *text)
+{
+    size_t n = strlen(text);
+    while (n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\t' || text[n - 1] == '\r' ||
+                     text[n - 1] == '\n'))
+        text[--n] = '\0';
+    size_t lead = strspn(text, " \t\r\n");
+    if (lead) memmove(text, text + lead, n - lead + 1);
+}
+
 int onvif_parse_fault(XML_NODE *p_body, ONVIF_FAULT *p_fault)
 {
     XML_NODE *fault = xml_node_soap_get(p_body, "Fault");
@@ -47,6 +57,9 @@ int onvif_parse_fault(XML_NODE *p_body, ONVIF_FAULT *p_fault)
     soap_get_text(code, "Value", p_fault->code, sizeof(p_fault->code));
     soap_get_text(xml_node_soap_get(code, "Subcode"), "Value", p_fault->subcode,
                   sizeof(p_fault->subcode));
+    /* Codes are QNames: whitespace around them is not part of the value. */
+    trim_in_place(p_fault->code);
+    trim_in_place(p_fault->subcode);
     soap_get_text(xml_node_soap_get(fault, "Reason"), "Text", p_fault->reason,
                   sizeof(p_fault->reason));
     return 1;

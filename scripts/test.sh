@@ -12,6 +12,9 @@ export QT_QPA_PLATFORM=offscreen
 echo "== layer check"
 python3 scripts/check-layers.py
 
+echo "== generated records are current"
+python3 tools/onvifgen/gen_records.py --check
+
 echo "== format check"
 git ls-files '*.c' '*.cpp' '*.h' '*.hpp' | xargs -r clang-format --dry-run --Werror
 
