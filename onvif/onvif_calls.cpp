@@ -2,14 +2,19 @@
 
 #include "onvif/onvif_calls.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
+#include "discovery/xaddr.h"
+#include "http/http_cln.h"
 #include "onvif/onvif_event.h"
 #include "onvif/onvif_list.h"
 #include "onvif/onvif_ops.h"
+#include "onvif/onvif_trans.h"
 #include "platform/sys_log.h"
+#include "platform/sys_os.h"
 
 namespace
 {
@@ -29,6 +34,48 @@ template <typename F> int update_capabilities(ONVIF_DEVICE *p_dev, const char *f
     int ok = call(caps);
     if (ok) memcpy(&p_dev->capabilities, caps, sizeof(*caps));
     free(caps);
+    return ok;
+}
+
+const int kTransferTimeout = 60000;
+const int kMaxUploadDelay = 60;
+
+// The device's side of a transfer: its discovered address and credentials.
+void device_peer(const ONVIF_DEVICE *p_dev, HTTP_PEER *peer)
+{
+    memset(peer, 0, sizeof(*peer));
+    peer->fallback = p_dev->binfo.xaddr;
+    static_assert(sizeof(peer->user) > sizeof(p_dev->username), "room for the terminator");
+    memcpy(peer->user, p_dev->username, strnlen(p_dev->username, sizeof(p_dev->username)));
+    memcpy(peer->pass, p_dev->password, strnlen(p_dev->password, sizeof(p_dev->password)));
+}
+
+// A connection context for a URI a device handed out (its "&amp;" undone);
+// false when the URI cannot be split.
+bool transfer_context(const ONVIF_DEVICE *p_dev, const char *uri, HTTP_CLIENT_CONN *conn,
+                      HTTP_PEER *peer, const char *fn)
+{
+    char plain[256];
+    ONVIF_XADDR xaddr;
+    memset(&xaddr, 0, sizeof(xaddr));
+    if (onvif_parse_uri(uri, plain, sizeof(plain)) != 0 || !parse_XAddr(plain, &xaddr)) {
+        log_print(LOG_ERROR, "%s, unusable transfer address\r\n", fn);
+        return false;
+    }
+    onvif_init_xaddr_context(conn, &xaddr);
+    device_peer(p_dev, peer);
+    memcpy(conn->user, peer->user, sizeof(conn->user));
+    memcpy(conn->pass, peer->pass, sizeof(conn->pass));
+    return true;
+}
+
+int upload_to(ONVIF_DEVICE *p_dev, const char *uri, const char *filename, const char *fn)
+{
+    HTTP_CLIENT_CONN conn;
+    HTTP_PEER peer;
+    if (!transfer_context(p_dev, uri, &conn, &peer, fn)) return 0;
+    int ok = http_onvif_file_upload(&conn, kTransferTimeout, filename, &peer);
+    http_cln_free(&conn);
     return ok;
 }
 
@@ -99,6 +146,59 @@ void onvif_free_device(ONVIF_DEVICE *p_dev)
      * heads stay null. Each new list type adds its release call here. */
     onvif_free_NotificationMessages(&p_dev->notify_messages);
     p_dev->cur_profile = nullptr;
+}
+
+int FirmwareUpgrade(ONVIF_DEVICE *p_dev, const char *filename)
+{
+    if (!p_dev || !filename) return 0;
+    tds_StartFirmwareUpgrade_RES res;
+    memset(&res, 0, sizeof(res));
+    if (!onvif_tds_StartFirmwareUpgrade(p_dev, nullptr, &res)) return 0;
+    // The device may need a moment to get ready for the upload.
+    int delay = res.upload_delay;
+    if (delay > kMaxUploadDelay) delay = kMaxUploadDelay;
+    if (delay > 0) sys_os_sleep_ms((uint32_t)delay * 1000u);
+    return upload_to(p_dev, res.upload_uri, filename, "FirmwareUpgrade");
+}
+
+int SystemRestore(ONVIF_DEVICE *p_dev, const char *filename)
+{
+    if (!p_dev || !filename) return 0;
+    tds_StartSystemRestore_RES res;
+    memset(&res, 0, sizeof(res));
+    if (!onvif_tds_StartSystemRestore(p_dev, nullptr, &res)) return 0;
+    return upload_to(p_dev, res.upload_uri, filename, "SystemRestore");
+}
+
+int SystemBackup(ONVIF_DEVICE *p_dev, const char *filename)
+{
+    if (!p_dev || !filename) return 0;
+    tds_GetSystemUris_RES *uris = (tds_GetSystemUris_RES *)calloc(1, sizeof(*uris));
+    if (!uris) return 0;
+    int ok = 0;
+    if (onvif_tds_GetSystemUris(p_dev, nullptr, uris) &&
+        (uris->flags & tds_GetSystemUris_RES_HAS_SYSTEM_BACKUP_URI) && uris->system_backup_uri[0]) {
+        HTTP_CLIENT_CONN conn;
+        memset(&conn, 0, sizeof(conn));
+        HTTP_PEER peer;
+        uint8_t *data = nullptr;
+        int len = 0;
+        if (transfer_context(p_dev, uris->system_backup_uri, &conn, &peer, "SystemBackup") &&
+            http_onvif_download(&conn, kTransferTimeout, &data, &len, &peer)) {
+            FILE *f = fopen(filename, "wb");
+            if (f) {
+                ok = (len == 0 || fwrite(data, 1, (size_t)len, f) == (size_t)len);
+                if (fclose(f) != 0) ok = 0;
+            } else {
+                log_print(LOG_ERROR, "%s, cannot write %s\r\n", "SystemBackup", filename);
+            }
+            FreeBuff(data);
+        }
+        http_cln_free(&conn);
+    }
+    onvif_free_result(ACT_tds_GetSystemUris, uris);
+    free(uris);
+    return ok;
 }
 
 void FreeBuff(uint8_t *buf)

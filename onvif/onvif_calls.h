@@ -26,6 +26,17 @@ int GetCapabilities(ONVIF_DEVICE *p_dev);
 int GetServices(ONVIF_DEVICE *p_dev);
 int SetSystemDateAndTime(ONVIF_DEVICE *p_dev);
 
+/* Transfers through the device service, each with the device's credentials
+ * and a 60 s limit:
+ * FirmwareUpgrade: StartFirmwareUpgrade, waits the upload delay the device
+ *   asks for (at most 60 s), then posts the file to the upload URI it gave.
+ * SystemRestore: StartSystemRestore, then posts the file the same way.
+ * SystemBackup: GetSystemUris; downloads the system backup URI and writes
+ *   it to the file (created or truncated); 0 when the device has none. */
+int FirmwareUpgrade(ONVIF_DEVICE *p_dev, const char *filename);
+int SystemRestore(ONVIF_DEVICE *p_dev, const char *filename);
+int SystemBackup(ONVIF_DEVICE *p_dev, const char *filename);
+
 /* The whole device record: ends an active event subscription first
  * (Unsubscribe, when subscribed is set), then frees every list it holds that
  * has a release function so far (notify_messages included) and sets those
