@@ -1,9 +1,14 @@
 #include "onvif/onvif_list.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 
+#include "onvif/desc_hand.h"
+#include "onvif/gen/onvif_desc.h"
+#include "onvif/soap_desc.h"
 #include "platform/sys_log.h"
 
 namespace
@@ -30,13 +35,14 @@ template <class T> T *list_add(T **head, const char *func)
     return node;
 }
 
-/* Frees every node of a list whose records own nothing. */
-template <class T> void list_free(T **head)
+/* Frees every node of a list and what its record owns (described by desc). */
+template <class T> void list_free(T **head, size_t record_offset, const SOAP_TYPE *desc)
 {
     if (!head) return;
     T *node = *head;
-    while (node) {
+    for (int n = 0; node && n < 16 * SOAP_LIST_MAX; n++) {
         T *next = node->next;
+        soap_desc_free(desc, reinterpret_cast<char *>(node) + record_offset);
         free(node);
         node = next;
     }
@@ -50,55 +56,34 @@ struct AnyNode {
 
 } // namespace
 
-NetworkInterfaceList *onvif_add_NetworkInterface(NetworkInterfaceList **p_head)
-{
-    return list_add(p_head, "onvif_add_NetworkInterface");
-}
-
-void onvif_free_NetworkInterfaces(NetworkInterfaceList **p_head)
-{
-    list_free(p_head);
-}
-
-ScopeList *onvif_add_Scope(ScopeList **p_head)
-{
-    return list_add(p_head, "onvif_add_Scope");
-}
-
-void onvif_free_Scopes(ScopeList **p_head)
-{
-    list_free(p_head);
-}
-
-SimpleItemList *onvif_add_SimpleItem(SimpleItemList **p_head)
-{
-    return list_add(p_head, "onvif_add_SimpleItem");
-}
-
-void onvif_free_SimpleItems(SimpleItemList **p_head)
-{
-    list_free(p_head);
-}
-
-ElementItemList *onvif_add_ElementItem(ElementItemList **p_head)
-{
-    return list_add(p_head, "onvif_add_ElementItem");
-}
-
-void onvif_free_ElementItems(ElementItemList **p_head)
-{
-    if (!p_head) return;
-    for (ElementItemList *n = *p_head; n; n = n->next) {
-        free(n->ElementItem.any);
-        n->ElementItem.any = nullptr;
+#define LIST(T, P, Node, M, D)                                                                     \
+    Node *onvif_add_##T(Node **p_head)                                                             \
+    {                                                                                              \
+        return list_add(p_head, "onvif_add_" #T);                                                  \
+    }                                                                                              \
+    void onvif_free_##P(Node **p_head)                                                             \
+    {                                                                                              \
+        list_free(p_head, offsetof(Node, M), &D);                                                  \
     }
-    list_free(p_head);
-}
-
-NotificationMessageList *onvif_add_NotificationMessage(NotificationMessageList **p_head)
-{
-    return list_add(p_head, "onvif_add_NotificationMessage");
-}
+#define EXACT strcmp
+#define NOCASE strcasecmp
+#define FIND(T, Node, M, K, C)                                                                     \
+    Node *onvif_find_##T(Node *p_head, const char *key)                                            \
+    {                                                                                              \
+        if (!key) return nullptr;                                                                  \
+        for (int n = 0; p_head && n < 16 * SOAP_LIST_MAX; p_head = p_head->next, n++) {            \
+            char k[sizeof(p_head->M.K) + 1];                                                       \
+            memcpy(k, p_head->M.K, sizeof(p_head->M.K));                                           \
+            k[sizeof(p_head->M.K)] = '\0';                                                         \
+            if (C(k, key) == 0) return p_head;                                                     \
+        }                                                                                          \
+        return nullptr;                                                                            \
+    }
+#include "onvif/onvif_lists.def"
+#undef LIST
+#undef FIND
+#undef EXACT
+#undef NOCASE
 
 void onvif_free_NotificationMessage(NotificationMessageList *p_node)
 {
@@ -111,18 +96,6 @@ void onvif_free_NotificationMessage(NotificationMessageList *p_node)
     onvif_free_SimpleItems(&m->data_simple);
     onvif_free_ElementItems(&m->data_element);
     free(p_node);
-}
-
-void onvif_free_NotificationMessages(NotificationMessageList **p_head)
-{
-    if (!p_head) return;
-    NotificationMessageList *node = *p_head;
-    while (node) {
-        NotificationMessageList *next = node->next;
-        onvif_free_NotificationMessage(node);
-        node = next;
-    }
-    *p_head = nullptr;
 }
 
 void onvif_device_add_NotificationMessages(ONVIF_DEVICE *p_dev, NotificationMessageList *p_chain)

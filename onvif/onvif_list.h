@@ -18,38 +18,25 @@
 #include "onvif/onvif_device.h"
 #include "onvif/tds_types.h"
 #include "onvif/tev_types.h"
+#include "onvif/gen/onvif_types.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-/* Node of the GetScopes result. */
-typedef struct ScopeList {
-    struct ScopeList *next;
-    ONVIF_SCOPE Scope;
-} ScopeList;
+/* The helpers of every list type (onvif_lists.def): onvif_add_<Type>,
+ * onvif_free_<Types>, and onvif_find_<Type> where a list is searched by key. */
+#define LIST(T, P, Node, M, D)                                                                     \
+    Node *onvif_add_##T(Node **p_head);                                                            \
+    void onvif_free_##P(Node **p_head);
+#define FIND(T, Node, M, K, C) Node *onvif_find_##T(Node *p_head, const char *key);
+#include "onvif/onvif_lists.def"
+#undef LIST
+#undef FIND
 
-/* Network interfaces (GetNetworkInterfaces). */
-NetworkInterfaceList *onvif_add_NetworkInterface(NetworkInterfaceList **p_head);
-void onvif_free_NetworkInterfaces(NetworkInterfaceList **p_head);
-
-/* Scopes (GetScopes). */
-ScopeList *onvif_add_Scope(ScopeList **p_head);
-void onvif_free_Scopes(ScopeList **p_head);
-
-/* Items of a notification message. onvif_free_ElementItems also frees each
- * item's XML text. */
-SimpleItemList *onvif_add_SimpleItem(SimpleItemList **p_head);
-void onvif_free_SimpleItems(SimpleItemList **p_head);
-ElementItemList *onvif_add_ElementItem(ElementItemList **p_head);
-void onvif_free_ElementItems(ElementItemList **p_head);
-
-/* Notification messages (Notify, PullMessages). onvif_free_NotificationMessage
- * frees one node that is no longer linked: its six item lists, then the node;
- * onvif_free_NotificationMessages does that for a whole list. */
-NotificationMessageList *onvif_add_NotificationMessage(NotificationMessageList **p_head);
+/* One notification message node that is no longer linked: its six item
+ * lists, then the node. */
 void onvif_free_NotificationMessage(NotificationMessageList *p_node);
-void onvif_free_NotificationMessages(NotificationMessageList **p_head);
 
 /* The device's kept messages: append a chain at the tail of notify_messages;
  * release up to n messages from the front (oldest first) and return how many

@@ -14,6 +14,8 @@
 
 #include <stdint.h>
 
+#include "discovery/xaddr.h" /* ONVIF_SCOPE */
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -137,6 +139,12 @@ typedef struct NetworkInterfaceList {
     struct NetworkInterfaceList *next;
     ONVIF_NETWORK_INTERFACE NetworkInterface;
 } NetworkInterfaceList;
+
+/* Node of the GetScopes result. */
+typedef struct ScopeList {
+    struct ScopeList *next;
+    ONVIF_SCOPE Scope;
+} ScopeList;
 
 /* Result of SetNetworkInterfaces (and SetHostnameFromDHCP). */
 typedef struct {

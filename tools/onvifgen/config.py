@@ -110,7 +110,7 @@ OVERRIDES = {
     "tt:ItemList/SimpleItem": ("ONVIF_SIMPLE_ITEM", "SimpleItemList", "onvif/tev_types.h"),
     "tt:ItemList/ElementItem": ("ONVIF_ELEMENT_ITEM", "ElementItemList", "onvif/tev_types.h"),
     "tt:Capabilities": ("ONVIF_CAPABILITIES", None, "onvif/onvif_caps.h"),
-    "tt:Scope": ("ONVIF_SCOPE", "ScopeList", "onvif/onvif_list.h"),
+    "tt:Scope": ("ONVIF_SCOPE", "ScopeList", "onvif/tds_types.h"),
     # The notification message of GetMessages is the one PullMessages and
     # Notify deliver.
     "wsnt:NotificationMessageHolderType": ("ONVIF_NOTIFICATION_MESSAGE",
