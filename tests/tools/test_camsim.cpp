@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "tests/support/netns.h"
+#include "tests/support/raw_http.h"
 
 extern char **environ;
 
@@ -145,40 +146,6 @@ class Sim
     }
 };
 
-// Sends raw bytes and reads the whole answer until the server closes
-// (bounded by a 5 s time-out). Returns "" when the connect fails.
-std::string exchange(const std::string &host, int port, const std::string &request)
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return std::string();
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(uint16_t(port));
-    inet_pton(AF_INET, host.c_str(), &sa.sin_addr);
-    if (connect(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0) {
-        close(fd);
-        return std::string();
-    }
-    size_t off = 0;
-    while (off < request.size()) {
-        ssize_t n = send(fd, request.data() + off, request.size() - off, MSG_NOSIGNAL);
-        if (n <= 0) break;
-        off += size_t(n);
-    }
-    std::string out;
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    char buf[65536];
-    while (std::chrono::steady_clock::now() < end) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 100) <= 0) continue;
-        ssize_t n = recv(fd, buf, sizeof buf, 0);
-        if (n <= 0) break;
-        out.append(buf, size_t(n));
-    }
-    close(fd);
-    return out;
-}
-
 std::string post(const Cam &c, const std::string &path, const std::string &body,
                  const std::string &contentType = "application/soap+xml; charset=utf-8",
                  const std::string &extra = "")
@@ -187,7 +154,7 @@ std::string post(const Cam &c, const std::string &path, const std::string &body,
                       std::to_string(c.port) + "\r\nContent-Type: " + contentType +
                       "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extra +
                       "Connection: close\r\n\r\n" + body;
-    return exchange(c.address, c.port, req);
+    return raw_exchange(c.address, c.port, req);
 }
 
 std::string soap(const std::string &inner)
@@ -196,18 +163,6 @@ std::string soap(const std::string &inner)
            "xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\" "
            "xmlns:tt=\"http://www.onvif.org/ver10/schema\"><s:Body>" +
            inner + "</s:Body></s:Envelope>";
-}
-
-int statusOf(const std::string &resp)
-{
-    if (resp.compare(0, 9, "HTTP/1.1 ") != 0) return -1;
-    return std::atoi(resp.c_str() + 9);
-}
-
-std::string bodyOf(const std::string &resp)
-{
-    size_t p = resp.find("\r\n\r\n");
-    return p == std::string::npos ? std::string() : resp.substr(p + 4);
 }
 
 std::string textOf(const std::string &xml, const std::string &qname)
@@ -219,15 +174,9 @@ std::string textOf(const std::string &xml, const std::string &qname)
     return b == std::string::npos ? "<absent>" : xml.substr(a, b - a);
 }
 
-bool haveValidator()
-{
-    return std::system(
-               "command -v python3 >/dev/null 2>&1 && command -v xmllint >/dev/null 2>&1") == 0;
-}
-
 } // namespace
 
-TEST(Camsim, AnswersDeviceCallsWithSchemaValidReplies)
+TEST(Camsim, EveryCameraAnswersWithItsOwnIdentity)
 {
     Sim sim("", 2);
     ASSERT_EQ(sim.cams.size(), 2u) << "simulator did not become ready";
@@ -236,30 +185,9 @@ TEST(Camsim, AnswersDeviceCallsWithSchemaValidReplies)
     EXPECT_NE(sim.cams[0].port, sim.cams[1].port);
 
     std::string r = post(sim.cams[1], "/onvif/device_service", soap("<tds:GetDeviceInformation/>"));
-    ASSERT_EQ(statusOf(r), 200) << r;
-    EXPECT_EQ(textOf(bodyOf(r), "tds:SerialNumber"), "CAMSIM0002");
-    EXPECT_EQ(textOf(bodyOf(r), "tds:FirmwareVersion"), "V1.0.0");
-
-    if (!haveValidator()) GTEST_SKIP() << "python3 or xmllint missing: replies not schema-checked";
-    const char *ops[] = {
-        "<tds:GetSystemDateAndTime/>",
-        "<tds:GetDeviceInformation/>",
-        "<tds:GetCapabilities><tds:Category>All</tds:Category></tds:GetCapabilities>",
-        "<tds:GetServices><tds:IncludeCapability>true</tds:IncludeCapability></tds:GetServices>",
-        "<tds:GetNetworkInterfaces/>",
-        "<tds:GetDNS/>",
-        "<tds:GetScopes/>",
-        "<tds:GetNetworkDefaultGateway/>",
-        "<tds:GetHostname/>"};
-    for (const char *op : ops) {
-        std::string resp = post(sim.cams[0], "/onvif/device_service", soap(op));
-        ASSERT_EQ(statusOf(resp), 200) << op;
-        std::string f = sim.dir + "/reply.xml";
-        writeFile(f, bodyOf(resp));
-        std::string cmd = std::string(ONVIF_SCHEMA_DIR) + "/tools/validate-body -q '" + f + "'";
-        EXPECT_EQ(std::system(cmd.c_str()), 0) << op << " reply does not validate:\n"
-                                               << bodyOf(resp);
-    }
+    ASSERT_EQ(raw_status(r), 200) << r;
+    EXPECT_EQ(textOf(raw_body(r), "tds:SerialNumber"), "CAMSIM0002");
+    EXPECT_EQ(textOf(raw_body(r), "tds:FirmwareVersion"), "V1.0.0");
 }
 
 TEST(Camsim, BadRequestsGetErrorsAndTheSimulatorKeepsAnswering)
@@ -267,34 +195,34 @@ TEST(Camsim, BadRequestsGetErrorsAndTheSimulatorKeepsAnswering)
     Sim sim("", 1);
     ASSERT_EQ(sim.cams.size(), 1u);
     const Cam &c = sim.cams[0];
-    EXPECT_EQ(statusOf(post(c, "/onvif/device_service", "this is <not xml")), 400);
-    EXPECT_EQ(statusOf(post(c, "/onvif/device_service", "<a><b></a>")), 400);
-    EXPECT_EQ(
-        statusOf(post(c, "/onvif/device_service", "<!DOCTYPE x [<!ENTITY a \"aaaa\">]><x>&a;</x>")),
-        400);
-    EXPECT_EQ(statusOf(post(c, "/onvif/device_service", soap(""))), 400);
+    EXPECT_EQ(raw_status(post(c, "/onvif/device_service", "this is <not xml")), 400);
+    EXPECT_EQ(raw_status(post(c, "/onvif/device_service", "<a><b></a>")), 400);
+    EXPECT_EQ(raw_status(post(c, "/onvif/device_service",
+                              "<!DOCTYPE x [<!ENTITY a \"aaaa\">]><x>&a;</x>")),
+              400);
+    EXPECT_EQ(raw_status(post(c, "/onvif/device_service", soap(""))), 400);
     // unknown operation: Receiver fault ActionNotSupported
     std::string r = post(c, "/onvif/device_service", soap("<tds:NoSuchThing/>"));
-    EXPECT_EQ(statusOf(r), 500);
+    EXPECT_EQ(raw_status(r), 500);
     EXPECT_NE(r.find("ActionNotSupported"), std::string::npos);
     // broken HTTP
-    EXPECT_EQ(statusOf(exchange(c.address, c.port, "garbage\r\n\r\n")), 400);
-    EXPECT_EQ(
-        statusOf(exchange(c.address, c.port,
-                          "POST /onvif/device_service HTTP/1.1\r\nContent-Length: x1\r\n\r\n")),
-        400);
-    EXPECT_EQ(statusOf(exchange(c.address, c.port,
-                                "POST /onvif/device_service HTTP/1.1\r\nContent-Length: "
-                                "99999999999\r\n\r\n")),
+    EXPECT_EQ(raw_status(raw_exchange(c.address, c.port, "garbage\r\n\r\n")), 400);
+    EXPECT_EQ(raw_status(raw_exchange(
+                  c.address, c.port,
+                  "POST /onvif/device_service HTTP/1.1\r\nContent-Length: x1\r\n\r\n")),
+              400);
+    EXPECT_EQ(raw_status(raw_exchange(c.address, c.port,
+                                      "POST /onvif/device_service HTTP/1.1\r\nContent-Length: "
+                                      "99999999999\r\n\r\n")),
               413);
     // a head that never ends is refused once it passes the limit
     std::string longHead =
         "POST /onvif/device_service HTTP/1.1\r\nX-Pad: " + std::string(70 * 1024, 'a') + "\r\n\r\n";
-    EXPECT_EQ(statusOf(exchange(c.address, c.port, longHead)), 431);
+    EXPECT_EQ(raw_status(raw_exchange(c.address, c.port, longHead)), 431);
     // and it still works
     r = post(c, "/onvif/device_service", soap("<tds:GetDeviceInformation/>"));
-    EXPECT_EQ(statusOf(r), 200);
-    EXPECT_EQ(textOf(bodyOf(r), "tds:SerialNumber"), "CAMSIM0001");
+    EXPECT_EQ(raw_status(r), 200);
+    EXPECT_EQ(textOf(raw_body(r), "tds:SerialNumber"), "CAMSIM0001");
 }
 
 TEST(Camsim, NetworkSettingsChangeAndAreReadBack)
@@ -306,25 +234,25 @@ TEST(Camsim, NetworkSettingsChangeAndAreReadBack)
         post(c, "/onvif/device_service",
              soap("<tds:SetNetworkDefaultGateway><tds:IPv4Address>10.1.2.254</tds:IPv4Address>"
                   "</tds:SetNetworkDefaultGateway>"));
-    ASSERT_EQ(statusOf(r), 200) << r;
+    ASSERT_EQ(raw_status(r), 200) << r;
     EXPECT_NE(r.find("SetNetworkDefaultGatewayResponse"), std::string::npos);
     r = post(c, "/onvif/device_service", soap("<tds:GetNetworkDefaultGateway/>"));
-    EXPECT_EQ(textOf(bodyOf(r), "tt:IPv4Address"), "10.1.2.254");
+    EXPECT_EQ(textOf(raw_body(r), "tt:IPv4Address"), "10.1.2.254");
     // an invalid address is refused and changes nothing
     r = post(c, "/onvif/device_service",
              soap("<tds:SetNetworkDefaultGateway><tds:IPv4Address>10.1.2.256</tds:IPv4Address>"
                   "</tds:SetNetworkDefaultGateway>"));
-    EXPECT_EQ(statusOf(r), 400);
+    EXPECT_EQ(raw_status(r), 400);
     r = post(c, "/onvif/device_service", soap("<tds:GetNetworkDefaultGateway/>"));
-    EXPECT_EQ(textOf(bodyOf(r), "tt:IPv4Address"), "10.1.2.254");
+    EXPECT_EQ(textOf(raw_body(r), "tt:IPv4Address"), "10.1.2.254");
 
     r = post(
         c, "/onvif/device_service",
         soap("<tds:SetDNS><tds:FromDHCP>false</tds:FromDHCP><tds:DNSManual><tt:Type>IPv4</tt:Type>"
              "<tt:IPv4Address>10.1.2.53</tt:IPv4Address></tds:DNSManual></tds:SetDNS>"));
-    ASSERT_EQ(statusOf(r), 200) << r;
+    ASSERT_EQ(raw_status(r), 200) << r;
     r = post(c, "/onvif/device_service", soap("<tds:GetDNS/>"));
-    EXPECT_EQ(textOf(bodyOf(r), "tt:IPv4Address"), "10.1.2.53");
+    EXPECT_EQ(textOf(raw_body(r), "tt:IPv4Address"), "10.1.2.53");
 }
 
 TEST(Camsim, SetNetworkInterfacesMovesTheCamera)
@@ -339,8 +267,8 @@ TEST(Camsim, SetNetworkInterfacesMovesTheCamera)
         "<tt:Address>127.0.0.2</tt:Address><tt:PrefixLength>8</tt:PrefixLength></tt:Manual>"
         "<tt:DHCP>false</tt:DHCP></tt:IPv4></tds:NetworkInterface></tds:SetNetworkInterfaces>");
     std::string r = post(c, "/onvif/device_service", set);
-    ASSERT_EQ(statusOf(r), 200) << r;
-    EXPECT_EQ(textOf(bodyOf(r), "tds:RebootNeeded"), "false");
+    ASSERT_EQ(raw_status(r), 200) << r;
+    EXPECT_EQ(textOf(raw_body(r), "tds:RebootNeeded"), "false");
     std::vector<Cam> now;
     for (int i = 0; i < 500; ++i) { // the ready file is rewritten after the move (5 s at most)
         now = sim.readReady();
@@ -350,24 +278,24 @@ TEST(Camsim, SetNetworkInterfacesMovesTheCamera)
     ASSERT_EQ(now.size(), 1u);
     ASSERT_EQ(now[0].address, "127.0.0.2");
     EXPECT_EQ(now[0].port, c.port);
-    EXPECT_EQ(exchange("127.0.0.1", c.port, "GET / HTTP/1.1\r\n\r\n"), "")
+    EXPECT_EQ(raw_exchange("127.0.0.1", c.port, "GET / HTTP/1.1\r\n\r\n"), "")
         << "old address still listens";
     r = post(now[0], "/onvif/device_service", soap("<tds:GetNetworkInterfaces/>"));
-    EXPECT_EQ(textOf(bodyOf(r), "tt:Address"), "127.0.0.2");
-    EXPECT_EQ(textOf(bodyOf(r), "tt:PrefixLength"), "8");
+    EXPECT_EQ(textOf(raw_body(r), "tt:Address"), "127.0.0.2");
+    EXPECT_EQ(textOf(raw_body(r), "tt:PrefixLength"), "8");
 
     // a move to an address that is not local fails and the camera stays
     std::string away = set;
     away.replace(away.find("127.0.0.2"), 9, "192.0.2.1");
     r = post(now[0], "/onvif/device_service", away);
-    EXPECT_EQ(statusOf(r), 200);
+    EXPECT_EQ(raw_status(r), 200);
     bool logged = false;
     for (int i = 0; i < 500 && !logged; ++i) {
         logged = readFile(sim.dir + "/log").find("\"ok\":false") != std::string::npos;
         if (!logged) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_TRUE(logged);
-    EXPECT_EQ(statusOf(post(now[0], "/onvif/device_service", soap("<tds:GetHostname/>"))), 200);
+    EXPECT_EQ(raw_status(post(now[0], "/onvif/device_service", soap("<tds:GetHostname/>"))), 200);
 }
 
 TEST(Camsim, LoginAndFirmwareUpload)
@@ -377,7 +305,7 @@ TEST(Camsim, LoginAndFirmwareUpload)
     const Cam &c = sim.cams[0];
     std::string r =
         post(c, "/account/login", "uname2=&passwd2=", "application/x-www-form-urlencoded");
-    ASSERT_EQ(statusOf(r), 200);
+    ASSERT_EQ(raw_status(r), 200);
     size_t k = r.find("Set-Cookie: session=");
     ASSERT_NE(k, std::string::npos) << r;
     std::string cookie = r.substr(k + 12, r.find(';', k) - k - 12);
@@ -394,7 +322,7 @@ TEST(Camsim, LoginAndFirmwareUpload)
         image + "\r\n--" + b + "--\r\n";
     // without the cookie: refused, nothing stored
     r = post(c, "/api/sysConfig/uploadSystem", mp, "multipart/form-data; boundary=" + b);
-    EXPECT_EQ(statusOf(r), 401);
+    EXPECT_EQ(raw_status(r), 401);
     r = post(c, "/api/sysConfig/uploadSystem", mp, "multipart/form-data; boundary=" + b,
              "Cookie: " + cookie + "\r\nExpect: 100-continue\r\n");
     // the interim 100 Continue comes first
@@ -402,7 +330,7 @@ TEST(Camsim, LoginAndFirmwareUpload)
     ASSERT_NE(fin, std::string::npos) << r.substr(0, 300);
     EXPECT_EQ(readFile(sim.dir + "/up/CAMSIM0001.bin"), image);
     r = post(c, "/onvif/device_service", soap("<tds:GetDeviceInformation/>"));
-    EXPECT_EQ(textOf(bodyOf(r), "tds:FirmwareVersion"), "V3.1.4");
+    EXPECT_EQ(textOf(raw_body(r), "tds:FirmwareVersion"), "V3.1.4");
     std::string log = readFile(sim.dir + "/log");
     EXPECT_NE(log.find("\"cookie_valid\":true"), std::string::npos);
 }
@@ -462,11 +390,25 @@ int discoveryInNamespace()
 
     char tmpl[] = "/tmp/camsim_disc_XXXXXX";
     if (!mkdtemp(tmpl)) return 4;
-    std::string ready = std::string(tmpl) + "/ready";
-    std::vector<std::string> args = {
-        CAMSIM_PATH,        "--quiet", "--address",           "10.203.9.1",
-        "--http-port",      "0",       "--discovery-address", "10.203.9.1",
-        "--probe-delay-ms", "50",      "--ready-file",        ready};
+    std::string ready = std::string(tmpl) + "/ready", log = std::string(tmpl) + "/log";
+    // the second camera is not discoverable: it neither says Hello nor answers probes
+    writeFile(std::string(tmpl) + "/cfg.json", "[{}, {\"discoverable\": false}]");
+    std::vector<std::string> args = {CAMSIM_PATH,
+                                     "--quiet",
+                                     "--address",
+                                     "10.203.9.1",
+                                     "--http-port",
+                                     "0",
+                                     "--discovery-address",
+                                     "10.203.9.1",
+                                     "--probe-delay-ms",
+                                     "50",
+                                     "--ready-file",
+                                     ready,
+                                     "--request-log",
+                                     log,
+                                     "--config",
+                                     std::string(tmpl) + "/cfg.json"};
     std::vector<char *> argv;
     for (auto &a : args)
         argv.push_back(&a[0]);
@@ -514,6 +456,8 @@ int discoveryInNamespace()
         if (receiveMatching(pr, 3000, {"ProbeMatch", "uuid:1234-probe", xaddr, "urn:uuid:"})
                 .empty())
             rc = 8;
+        else if (readFile(log).find("\"matched\":1,") == std::string::npos)
+            rc = 12;
     }
     kill(pid, SIGTERM);
     if (rc == 0 && receiveMatching(mc, 3000, {"discovery/Bye", "urn:uuid:"}).empty()) rc = 9;
@@ -554,5 +498,6 @@ TEST(Camsim, DiscoveryHelloProbeMatchAndByeInANetworkNamespace)
     }
     if (code == 77) GTEST_SKIP() << "cannot create a network namespace here";
     if (code == 78) GTEST_SKIP() << "cannot create a veth pair in the test namespace";
-    EXPECT_EQ(code, 0) << "1-6 set-up, 7 no Hello, 8 no ProbeMatch, 9 no Bye, 10 bad exit";
+    EXPECT_EQ(code, 0) << "1-6 set-up, 7 no Hello, 8 no ProbeMatch, 9 no Bye, 10 bad exit, "
+                          "12 a non-discoverable camera answered the probe";
 }

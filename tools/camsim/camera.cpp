@@ -24,40 +24,6 @@ namespace
 
 const char *kSoap12 = "http://www.w3.org/2003/05/soap-envelope";
 
-QString boolText(bool b)
-{
-    return b ? QStringLiteral("true") : QStringLiteral("false");
-}
-
-bool parseIpv4(const QString &s)
-{
-    const QStringList p = s.split(QLatin1Char('.'));
-    if (p.size() != 4) return false;
-    for (const QString &x : p) {
-        if (x.isEmpty() || x.size() > 3) return false;
-        bool ok = false;
-        int v = x.toInt(&ok);
-        if (!ok || v < 0 || v > 255) return false;
-        for (QChar c : x)
-            if (!c.isDigit()) return false;
-    }
-    return true;
-}
-
-bool parseBoolText(const QString &s, bool &out)
-{
-    QString t = s.trimmed().toLower();
-    if (t == "true" || t == "1") {
-        out = true;
-        return true;
-    }
-    if (t == "false" || t == "0") {
-        out = false;
-        return true;
-    }
-    return false;
-}
-
 QByteArray randomHex(int bytes)
 {
     QByteArray b(bytes, 0);
@@ -135,12 +101,6 @@ Camera::Camera(const CameraConfig &c, SimContext *context, QObject *parent)
 {
     addr = cfg.address;
     fw = cfg.firmware;
-    clockOffset = cfg.clockOffsetS * 1000;
-    tz = cfg.timezone;
-    prefixLen = cfg.prefixLength;
-    gateway = cfg.gateway;
-    dns = cfg.dns;
-    hostname = cfg.hostname.isEmpty() ? cfg.name : cfg.hostname;
     mdVersion = cfg.metadataVersion;
     if (cfg.model.isEmpty())
         cfg.model = cfg.ptz ? QStringLiteral("CS-P200") : QStringLiteral("CS-B100");
@@ -151,6 +111,9 @@ Camera::Camera(const CameraConfig &c, SimContext *context, QObject *parent)
     } else {
         cfg.uuid = QUuid(cfg.uuid).toString(QUuid::WithoutBraces);
     }
+    dev = initialDeviceState(cfg);
+    logs.add(logs.system, cameraNow(),
+             QStringLiteral("camsim %1 %2 started, firmware %3").arg(cfg.model, cfg.serial, fw));
 }
 
 void Camera::note(const QString &msg) const
@@ -246,16 +209,8 @@ QStringList Camera::typesList() const
 QString Camera::scopesText() const
 {
     QStringList s;
-    s << QStringLiteral("onvif://www.onvif.org/type/video_encoder");
-    if (cfg.ptz) s << QStringLiteral("onvif://www.onvif.org/type/ptz");
-    s << QStringLiteral("onvif://www.onvif.org/Profile/Streaming");
-    s << QStringLiteral("onvif://www.onvif.org/hardware/") +
-             QString::fromLatin1(QUrl::toPercentEncoding(cfg.model));
-    s << QStringLiteral("onvif://www.onvif.org/name/") +
-             QString::fromLatin1(QUrl::toPercentEncoding(cfg.name));
-    s << QStringLiteral("onvif://www.onvif.org/location/") +
-             QString::fromLatin1(QUrl::toPercentEncoding(cfg.location));
-    s << cfg.scopes;
+    for (const ScopeEntry &e : dev.scopes)
+        s << e.item;
     return s.join(QLatin1Char(' '));
 }
 
@@ -327,6 +282,9 @@ HttpResponse Camera::handle(const HttpRequest &req)
             r = handleUpload(req, log);
         else
             notAllowed();
+    } else if (req.path.startsWith(QLatin1String("/onvif-files/")) ||
+               req.path.startsWith(QLatin1String("/onvif-upload/"))) {
+        r = handleDeviceFile(req, log);
     } else if (req.path.startsWith(QLatin1String("/onvif/"))) {
         if (req.method == "POST")
             r = handleSoap(req, log);
@@ -363,6 +321,15 @@ bool Camera::digestNonceFresh(const QByteArray &n) const
     return ok && now - when <= 300 && when - now <= 5;
 }
 
+// The account a request names: the configured user and every account that
+// CreateUsers added (SetUser changes their passwords).
+const DeviceUser *Camera::account(const QString &name) const
+{
+    for (const DeviceUser &u : dev.users)
+        if (u.name == name) return &u;
+    return nullptr;
+}
+
 QString Camera::checkHttpAuth(const HttpRequest &req)
 {
     QByteArray a = req.header("authorization");
@@ -373,9 +340,11 @@ QString Camera::checkHttpAuth(const HttpRequest &req)
     bool wantDigest = cfg.auth == "digest", wantBasic = cfg.auth == "basic";
     if (scheme == "basic") {
         if (wantDigest) return QStringLiteral("invalid");
-        QByteArray dec = QByteArray::fromBase64(rest);
-        return dec == (cfg.user + ":" + cfg.password).toUtf8() ? QStringLiteral("valid")
-                                                               : QStringLiteral("invalid");
+        const QString dec = QString::fromUtf8(QByteArray::fromBase64(rest));
+        const int colon = dec.indexOf(QLatin1Char(':'));
+        const DeviceUser *u = colon < 0 ? nullptr : account(dec.left(colon));
+        return u && u->password == dec.mid(colon + 1) ? QStringLiteral("valid")
+                                                      : QStringLiteral("invalid");
     }
     if (scheme == "digest") {
         if (wantBasic) return QStringLiteral("invalid");
@@ -385,11 +354,11 @@ QString Camera::checkHttpAuth(const HttpRequest &req)
                    nc = p.value("nc"), cnonce = p.value("cnonce");
         QByteArray alg = p.value("algorithm");
         if (!alg.isEmpty() && alg.toUpper() != "MD5") return QStringLiteral("invalid");
-        if (user != cfg.user.toUtf8() || realm != "camsim" || !digestNonceFresh(nonce))
-            return QStringLiteral("invalid");
+        const DeviceUser *u = account(QString::fromUtf8(user));
+        if (!u || realm != "camsim" || !digestNonceFresh(nonce)) return QStringLiteral("invalid");
         if (uri != req.target.toUtf8() && uri != req.path.toUtf8())
             return QStringLiteral("invalid");
-        QByteArray ha1 = md5hex(user + ":" + realm + ":" + cfg.password.toUtf8());
+        QByteArray ha1 = md5hex(user + ":" + realm + ":" + u->password.toUtf8());
         QByteArray ha2 = md5hex(req.method.toUtf8() + ":" + uri);
         QByteArray expect;
         if (qop.isEmpty()) {
@@ -414,20 +383,21 @@ QString Camera::checkWsse(const XNode &env)
     QString user = tok->childText(QStringLiteral("Username"));
     QString nonceB64 = tok->childText(QStringLiteral("Nonce"));
     QString created = tok->childText(QStringLiteral("Created"));
-    if (!pw || user != cfg.user) return QStringLiteral("invalid");
+    const DeviceUser *u = account(user);
+    if (!pw || !u) return QStringLiteral("invalid");
     QString type = pw->attr(QStringLiteral("Type"));
     if (type.endsWith(QLatin1String("#PasswordText")))
-        return pw->text == cfg.password ? QStringLiteral("valid") : QStringLiteral("invalid");
+        return pw->text == u->password ? QStringLiteral("valid") : QStringLiteral("invalid");
     QByteArray nonce = QByteArray::fromBase64(nonceB64.toLatin1());
     if (nonce.isEmpty() || created.isEmpty()) return QStringLiteral("invalid");
-    QByteArray digest = QCryptographicHash::hash(nonce + created.toUtf8() + cfg.password.toUtf8(),
+    QByteArray digest = QCryptographicHash::hash(nonce + created.toUtf8() + u->password.toUtf8(),
                                                  QCryptographicHash::Sha1)
                             .toBase64();
     if (digest != pw->text.toLatin1()) return QStringLiteral("invalid");
     QDateTime c = QDateTime::fromString(created, Qt::ISODateWithMs);
     if (!c.isValid()) c = QDateTime::fromString(created, Qt::ISODate);
     if (!c.isValid()) return QStringLiteral("invalid");
-    QDateTime now = QDateTime::currentDateTimeUtc().addMSecs(clockOffset);
+    QDateTime now = QDateTime::currentDateTimeUtc().addMSecs(dev.clockOffset);
     if (qAbs(c.secsTo(now)) > cfg.wsseWindowS) return QStringLiteral("invalid");
     if (cfg.wsseReplayCheck) {
         QByteArray key = nonceB64.toLatin1() + '|' + created.toLatin1();
@@ -458,6 +428,34 @@ HttpResponse Camera::soapReply(int status, const El &bodyChild) const
     r.setHeader("Content-Type", cfg.contentTypeCharset ? "application/soap+xml; charset=utf-8"
                                                        : "application/soap+xml");
     r.body = envelope(bodyChild);
+    return r;
+}
+
+// multipart/related with the envelope (application/xop+xml) as the root
+// part and each attachment as a part of its own (MTOM).
+HttpResponse Camera::mtomReply(const El &bodyChild, const std::vector<SoapAttachment> &parts) const
+{
+    const QByteArray boundary = "camsim-mime-" + randomHex(8);
+    const QByteArray root = "envelope@camsim.invalid";
+    HttpResponse r;
+    r.status = 200;
+    r.setHeader("Content-Type", "multipart/related; type=\"application/xop+xml\"; start=\"<" +
+                                    root + ">\"; start-info=\"application/soap+xml\"; boundary=\"" +
+                                    boundary + "\"");
+    QByteArray &b = r.body;
+    b += "--" + boundary + "\r\n";
+    b += "Content-Type: application/xop+xml; charset=UTF-8; type=\"application/soap+xml\"\r\n";
+    b += "Content-Transfer-Encoding: binary\r\n";
+    b += "Content-ID: <" + root + ">\r\n\r\n";
+    b += envelope(bodyChild);
+    for (const SoapAttachment &a : parts) {
+        b += "\r\n--" + boundary + "\r\n";
+        b += "Content-Type: " + a.contentType + "\r\n";
+        b += "Content-Transfer-Encoding: binary\r\n";
+        b += "Content-ID: <" + a.id + ">\r\n\r\n";
+        b += a.data;
+    }
+    b += "\r\n--" + boundary + "--\r\n";
     return r;
 }
 
@@ -502,25 +500,6 @@ HttpResponse Camera::faultReply(int status, bool sender, const QStringList &subc
                                 const QString &reason) const
 {
     return soapReply(status, fault(sender, subcodes, reason));
-}
-
-El Camera::dateTime(const QDateTime &t) const
-{
-    auto num = [this](int n) {
-        return cfg.timeUnpadded ? QString::number(n)
-                                : QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
-    };
-    El dt;
-    dt.ns = NS_TT;
-    El &tm = dt.add(NS_TT, QStringLiteral("Time"));
-    tm.add(NS_TT, QStringLiteral("Hour"), num(t.time().hour()));
-    tm.add(NS_TT, QStringLiteral("Minute"), num(t.time().minute()));
-    tm.add(NS_TT, QStringLiteral("Second"), num(t.time().second()));
-    El &d = dt.add(NS_TT, QStringLiteral("Date"));
-    d.add(NS_TT, QStringLiteral("Year"), QString::number(t.date().year()));
-    d.add(NS_TT, QStringLiteral("Month"), num(t.date().month()));
-    d.add(NS_TT, QStringLiteral("Day"), num(t.date().day()));
-    return dt;
 }
 
 QString Camera::xaddrBase() const
@@ -613,6 +592,9 @@ HttpResponse Camera::handleSoap(const HttpRequest &req, QJsonObject &log)
             authOk = httpAuth == "valid" || (cfg.acceptWsse && wsse == "valid");
     }
     log.insert(QStringLiteral("auth_ok"), authOk);
+    logs.add(logs.access, cameraNow(),
+             QStringLiteral("%1 %2 %3")
+                 .arg(req.peer, op, authOk ? QStringLiteral("ok") : QStringLiteral("refused")));
     if (!authOk) {
         log.insert(QStringLiteral("answer"), QStringLiteral("refused"));
         if (cfg.auth == "digest" || cfg.auth == "basic") return httpChallenge();
@@ -664,484 +646,27 @@ HttpResponse Camera::handleSoap(const HttpRequest &req, QJsonObject &log)
         return soapReply(200, El(NS_TDS, QStringLiteral("UnrelatedElement")));
 
     // normal, slow:<ms>, wrong-length: the operation itself
-    El out;
-    HttpResponse err;
-    bool ok = true;
-    QString moveAddr;
-    const QString R = QStringLiteral("Response");
-    if (op == "GetSystemDateAndTime") {
-        ok = opGetSystemDateAndTime(in, out);
-    } else if (op == "SetSystemDateAndTime") {
-        ok = opSetSystemDateAndTime(in, out, err);
-    } else if (op == "GetDeviceInformation") {
-        out = El(NS_TDS, op + R);
-        out.add(NS_TDS, QStringLiteral("Manufacturer"), cfg.manufacturer);
-        out.add(NS_TDS, QStringLiteral("Model"), cfg.model);
-        out.add(NS_TDS, QStringLiteral("FirmwareVersion"), fw);
-        out.add(NS_TDS, QStringLiteral("SerialNumber"), cfg.serial);
-        out.add(NS_TDS, QStringLiteral("HardwareId"), cfg.hardwareId);
-    } else if (op == "GetCapabilities") {
-        ok = opGetCapabilities(in, out, err);
-    } else if (op == "GetServices") {
-        ok = opGetServices(in, out);
-    } else if (op == "GetServiceCapabilities" && in.ns == QLatin1String(nsUri(NS_TDS))) {
-        out = El(NS_TDS, op + R);
-        out.add(deviceServiceCaps());
-    } else if (op == "GetNetworkInterfaces") {
-        ok = opGetNetworkInterfaces(out);
-    } else if (op == "SetNetworkInterfaces") {
-        ok = opSetNetworkInterfaces(in, out, err, moveAddr);
-    } else if (op == "GetDNS") {
-        out = El(NS_TDS, op + R);
-        El &info = out.add(NS_TDS, QStringLiteral("DNSInformation"));
-        info.add(NS_TT, QStringLiteral("FromDHCP"), boolText(dnsFromDhcp));
-        for (const QString &d : searchDomains)
-            info.add(NS_TT, QStringLiteral("SearchDomain"), d);
-        for (const QString &d : dns) {
-            El &e = info.add(NS_TT, dnsFromDhcp ? QStringLiteral("DNSFromDHCP")
-                                                : QStringLiteral("DNSManual"));
-            e.add(NS_TT, QStringLiteral("Type"), QStringLiteral("IPv4"));
-            e.add(NS_TT, QStringLiteral("IPv4Address"), d);
-        }
-    } else if (op == "SetDNS") {
-        ok = opSetDNS(in, out, err);
-    } else if (op == "GetNetworkDefaultGateway") {
-        out = El(NS_TDS, op + R);
-        El &g = out.add(NS_TDS, QStringLiteral("NetworkGateway"));
-        for (const QString &a : gateway)
-            g.add(NS_TT, QStringLiteral("IPv4Address"), a);
-    } else if (op == "SetNetworkDefaultGateway") {
-        ok = opSetGateway(in, out, err);
-    } else if (op == "GetScopes") {
-        out = El(NS_TDS, op + R);
-        const QStringList all = scopesText().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        for (const QString &s : all) {
-            bool fixed = s.contains(QLatin1String("/type/")) ||
-                         s.contains(QLatin1String("/hardware/")) ||
-                         s.contains(QLatin1String("/Profile/"));
-            El &e = out.add(NS_TDS, QStringLiteral("Scopes"));
-            e.add(NS_TT, QStringLiteral("ScopeDef"),
-                  fixed ? QStringLiteral("Fixed") : QStringLiteral("Configurable"));
-            e.add(NS_TT, QStringLiteral("ScopeItem"), s);
-        }
-    } else if (op == "GetHostname") {
-        out = El(NS_TDS, op + R);
-        El &h = out.add(NS_TDS, QStringLiteral("HostnameInformation"));
-        h.add(NS_TT, QStringLiteral("FromDHCP"), QStringLiteral("false"));
-        h.add(NS_TT, QStringLiteral("Name"), hostname);
-    } else if (op == "SetHostname") {
-        QString n = in.childText(QStringLiteral("Name"));
-        if (n.isEmpty() || n.size() > 63 || n.contains(QLatin1Char(' '))) {
-            ok = false;
-            err = faultReply(
-                400, true,
-                {QStringLiteral("ter:InvalidArgVal"), QStringLiteral("ter:InvalidHostname")},
-                QStringLiteral("invalid host name"));
-        } else {
-            hostname = n;
-            out = El(NS_TDS, op + R);
-        }
-    } else if (op == "SystemReboot") {
-        out = El(NS_TDS, op + R);
-        out.add(NS_TDS, QStringLiteral("Message"), QStringLiteral("Rebooting"));
-    } else if (isEventOp(op, in)) {
-        ok = opEvents(env, in, req, out, err, log);
-    } else {
+    const SoapOp *row = findSoapOp(in.ns, op);
+    if (!row) {
         log.insert(QStringLiteral("answer"), QStringLiteral("not-supported"));
         return faultReply(500, false, {QStringLiteral("ter:ActionNotSupported")},
                           QStringLiteral("Optional Action Not Implemented"));
     }
-    if (!ok) return err;
-    r = soapReply(200, out);
+    SoapCall call{env, in, req, log, El(), {}, HttpResponse(), nullptr};
+    if (!row->run(*this, call)) return call.err;
+    r = call.attachments.empty() ? soapReply(200, call.out) : mtomReply(call.out, call.attachments);
     if (mode.startsWith(QLatin1String("slow:"))) r.delayMs = mode.mid(5).toInt();
     if (mode == "wrong-length") r.mode = HttpResponse::WrongLength;
-    if (!moveAddr.isEmpty()) {
+    if (call.afterReply) {
+        // after the connection closed, from the event loop: the handler may
+        // replace the server that carried the request
         QPointer<Camera> self(this);
-        r.afterSent = [self, moveAddr]() {
-            if (!self) return;
-            QTimer::singleShot(0, self, [self, moveAddr]() {
-                if (self) self->moveTo(moveAddr);
-            });
+        std::function<void()> after = call.afterReply;
+        r.afterSent = [self, after]() {
+            if (self) QTimer::singleShot(0, self.data(), after);
         };
     }
     return r;
-}
-
-bool Camera::opGetSystemDateAndTime(const XNode &, El &out)
-{
-    QDateTime utc = QDateTime::currentDateTimeUtc().addMSecs(clockOffset);
-    QDateTime local = utc.addSecs(cfg.localOffsetS);
-    out = El(NS_TDS, QStringLiteral("GetSystemDateAndTimeResponse"));
-    El &s = out.add(NS_TDS, QStringLiteral("SystemDateAndTime"));
-    s.add(NS_TT, QStringLiteral("DateTimeType"), dateTimeType);
-    s.add(NS_TT, QStringLiteral("DaylightSavings"), boolText(daylight));
-    s.add(NS_TT, QStringLiteral("TimeZone")).add(NS_TT, QStringLiteral("TZ"), tz);
-    if (!cfg.onlyLocalTime) {
-        El u = dateTime(utc);
-        u.name = QStringLiteral("UTCDateTime");
-        s.add(u);
-    }
-    El l = dateTime(local);
-    l.name = QStringLiteral("LocalDateTime");
-    s.add(l);
-    return true;
-}
-
-bool Camera::opSetSystemDateAndTime(const XNode &in, El &out, HttpResponse &err)
-{
-    auto bad = [&](const QString &why) {
-        err = faultReply(
-            400, true, {QStringLiteral("ter:InvalidArgVal"), QStringLiteral("ter:InvalidDateTime")},
-            why);
-        return false;
-    };
-    QString type = in.childText(QStringLiteral("DateTimeType"));
-    if (type != "Manual" && type != "NTP")
-        return bad(QStringLiteral("DateTimeType must be Manual or NTP"));
-    bool dst = false;
-    if (!parseBoolText(in.childText(QStringLiteral("DaylightSavings")), dst))
-        return bad(QStringLiteral("DaylightSavings must be a boolean"));
-    QString newTz = tz;
-    if (const XNode *t = in.child(QStringLiteral("TimeZone"))) {
-        newTz = t->childText(QStringLiteral("TZ"));
-        if (newTz.isEmpty() || newTz.size() > 127) {
-            err = faultReply(
-                400, true,
-                {QStringLiteral("ter:InvalidArgVal"), QStringLiteral("ter:InvalidTimeZone")},
-                QStringLiteral("invalid time zone"));
-            return false;
-        }
-    }
-    qint64 newOffset = clockOffset;
-    if (const XNode *u = in.child(QStringLiteral("UTCDateTime"))) {
-        const XNode *t = u->child(QStringLiteral("Time"));
-        const XNode *d = u->child(QStringLiteral("Date"));
-        if (!t || !d) return bad(QStringLiteral("UTCDateTime needs Time and Date"));
-        QTime tm(t->childText(QStringLiteral("Hour")).toInt(),
-                 t->childText(QStringLiteral("Minute")).toInt(),
-                 t->childText(QStringLiteral("Second")).toInt());
-        QDate dt(d->childText(QStringLiteral("Year")).toInt(),
-                 d->childText(QStringLiteral("Month")).toInt(),
-                 d->childText(QStringLiteral("Day")).toInt());
-        if (!tm.isValid() || !dt.isValid()) return bad(QStringLiteral("invalid date or time"));
-        QDateTime target(dt, tm, Qt::UTC);
-        newOffset = QDateTime::currentDateTimeUtc().msecsTo(target);
-    } else if (type == "Manual") {
-        return bad(QStringLiteral("Manual needs UTCDateTime"));
-    }
-    dateTimeType = type;
-    daylight = dst;
-    tz = newTz;
-    clockOffset = newOffset;
-    out = El(NS_TDS, QStringLiteral("SetSystemDateAndTimeResponse"));
-    return true;
-}
-
-bool Camera::opGetCapabilities(const XNode &in, El &out, HttpResponse &err)
-{
-    QStringList cats;
-    for (const XNode *c : in.childrenNamed(QStringLiteral("Category")))
-        cats << c->text;
-    if (cats.isEmpty()) cats << QStringLiteral("All");
-    bool all = cats.contains(QStringLiteral("All"));
-    for (const QString &c : cats) {
-        bool known = c == "All" || c == "Device" || c == "Events" || c == "Imaging" ||
-                     c == "Media" || (c == "PTZ" && cfg.ptz);
-        if (!known) {
-            err = faultReply(
-                400, true,
-                {QStringLiteral("ter:InvalidArgVal"), QStringLiteral("ter:NoSuchService")},
-                QStringLiteral("no such capability category: ") + c);
-            return false;
-        }
-    }
-    auto want = [&](const char *c) { return all || cats.contains(QLatin1String(c)); };
-    out = El(NS_TDS, QStringLiteral("GetCapabilitiesResponse"));
-    El &caps = out.add(NS_TDS, QStringLiteral("Capabilities"));
-    auto b = [](bool v) { return boolText(v); };
-    if (want("Device")) {
-        El &d = caps.add(NS_TT, QStringLiteral("Device"));
-        d.add(NS_TT, QStringLiteral("XAddr"), serviceUrl(QStringLiteral("device_service")));
-        El &n = d.add(NS_TT, QStringLiteral("Network"));
-        n.add(NS_TT, QStringLiteral("IPFilter"), b(false));
-        n.add(NS_TT, QStringLiteral("ZeroConfiguration"), b(false));
-        n.add(NS_TT, QStringLiteral("IPVersion6"), b(false));
-        n.add(NS_TT, QStringLiteral("DynDNS"), b(false));
-        n.add(NS_TT, QStringLiteral("Extension"))
-            .add(NS_TT, QStringLiteral("Dot11Configuration"), b(false));
-        El &s = d.add(NS_TT, QStringLiteral("System"));
-        s.add(NS_TT, QStringLiteral("DiscoveryResolve"), b(false));
-        s.add(NS_TT, QStringLiteral("DiscoveryBye"), b(true));
-        s.add(NS_TT, QStringLiteral("RemoteDiscovery"), b(false));
-        s.add(NS_TT, QStringLiteral("SystemBackup"), b(false));
-        s.add(NS_TT, QStringLiteral("SystemLogging"), b(false));
-        s.add(NS_TT, QStringLiteral("FirmwareUpgrade"), b(false));
-        El &v = s.add(NS_TT, QStringLiteral("SupportedVersions"));
-        v.add(NS_TT, QStringLiteral("Major"), QStringLiteral("2"));
-        v.add(NS_TT, QStringLiteral("Minor"), QStringLiteral("60"));
-        El &se = s.add(NS_TT, QStringLiteral("Extension"));
-        se.add(NS_TT, QStringLiteral("HttpFirmwareUpgrade"), b(false));
-        se.add(NS_TT, QStringLiteral("HttpSystemBackup"), b(false));
-        se.add(NS_TT, QStringLiteral("HttpSystemLogging"), b(false));
-        se.add(NS_TT, QStringLiteral("HttpSupportInformation"), b(false));
-        El &io = d.add(NS_TT, QStringLiteral("IO"));
-        io.add(NS_TT, QStringLiteral("InputConnectors"), QStringLiteral("0"));
-        io.add(NS_TT, QStringLiteral("RelayOutputs"), QStringLiteral("0"));
-        El &sec = d.add(NS_TT, QStringLiteral("Security"));
-        sec.add(NS_TT, QStringLiteral("TLS1.1"), b(cfg.tls));
-        sec.add(NS_TT, QStringLiteral("TLS1.2"), b(cfg.tls));
-        sec.add(NS_TT, QStringLiteral("OnboardKeyGeneration"), b(false));
-        sec.add(NS_TT, QStringLiteral("AccessPolicyConfig"), b(false));
-        sec.add(NS_TT, QStringLiteral("X.509Token"), b(false));
-        sec.add(NS_TT, QStringLiteral("SAMLToken"), b(false));
-        sec.add(NS_TT, QStringLiteral("KerberosToken"), b(false));
-        sec.add(NS_TT, QStringLiteral("RELToken"), b(false));
-    }
-    if (want("Events")) {
-        El &e = caps.add(NS_TT, QStringLiteral("Events"));
-        e.add(NS_TT, QStringLiteral("XAddr"), serviceUrl(QStringLiteral("events_service")));
-        e.add(NS_TT, QStringLiteral("WSSubscriptionPolicySupport"), b(false));
-        e.add(NS_TT, QStringLiteral("WSPullPointSupport"), b(true));
-        e.add(NS_TT, QStringLiteral("WSPausableSubscriptionManagerInterfaceSupport"), b(false));
-    }
-    if (want("Imaging"))
-        caps.add(NS_TT, QStringLiteral("Imaging"))
-            .add(NS_TT, QStringLiteral("XAddr"), serviceUrl(QStringLiteral("imaging_service")));
-    if (want("Media")) {
-        El &m = caps.add(NS_TT, QStringLiteral("Media"));
-        m.add(NS_TT, QStringLiteral("XAddr"), serviceUrl(QStringLiteral("media_service")));
-        El &sc = m.add(NS_TT, QStringLiteral("StreamingCapabilities"));
-        sc.add(NS_TT, QStringLiteral("RTPMulticast"), b(false));
-        sc.add(NS_TT, QStringLiteral("RTP_TCP"), b(true));
-        sc.add(NS_TT, QStringLiteral("RTP_RTSP_TCP"), b(true));
-        m.add(NS_TT, QStringLiteral("Extension"))
-            .add(NS_TT, QStringLiteral("ProfileCapabilities"))
-            .add(NS_TT, QStringLiteral("MaximumNumberOfProfiles"), QStringLiteral("3"));
-    }
-    if (cfg.ptz && want("PTZ"))
-        caps.add(NS_TT, QStringLiteral("PTZ"))
-            .add(NS_TT, QStringLiteral("XAddr"), serviceUrl(QStringLiteral("ptz_service")));
-    if (all) {
-        El &io =
-            caps.add(NS_TT, QStringLiteral("Extension")).add(NS_TT, QStringLiteral("DeviceIO"));
-        io.add(NS_TT, QStringLiteral("XAddr"), serviceUrl(QStringLiteral("deviceio_service")));
-        io.add(NS_TT, QStringLiteral("VideoSources"), QStringLiteral("1"));
-        io.add(NS_TT, QStringLiteral("VideoOutputs"), QStringLiteral("0"));
-        io.add(NS_TT, QStringLiteral("AudioSources"), QStringLiteral("1"));
-        io.add(NS_TT, QStringLiteral("AudioOutputs"), QStringLiteral("0"));
-        io.add(NS_TT, QStringLiteral("RelayOutputs"), QStringLiteral("0"));
-    }
-    return true;
-}
-
-El Camera::deviceServiceCaps() const
-{
-    El c(NS_TDS, QStringLiteral("Capabilities"));
-    c.add(NS_TDS, QStringLiteral("Network"))
-        .attr(QStringLiteral("IPFilter"), QStringLiteral("false"))
-        .attr(QStringLiteral("ZeroConfiguration"), QStringLiteral("false"))
-        .attr(QStringLiteral("IPVersion6"), QStringLiteral("false"))
-        .attr(QStringLiteral("DynDNS"), QStringLiteral("false"))
-        .attr(QStringLiteral("Dot11Configuration"), QStringLiteral("false"))
-        .attr(QStringLiteral("HostnameFromDHCP"), QStringLiteral("false"))
-        .attr(QStringLiteral("NTP"), QStringLiteral("1"));
-    c.add(NS_TDS, QStringLiteral("Security"))
-        .attr(QStringLiteral("TLS1.2"), boolText(cfg.tls))
-        .attr(QStringLiteral("UsernameToken"),
-              boolText(cfg.auth == "wsse" || (cfg.auth != "none" && cfg.acceptWsse)))
-        .attr(QStringLiteral("HttpDigest"), boolText(cfg.auth == "digest"))
-        .attr(QStringLiteral("MaxUsers"), QStringLiteral("8"));
-    c.add(NS_TDS, QStringLiteral("System"))
-        .attr(QStringLiteral("DiscoveryResolve"), QStringLiteral("false"))
-        .attr(QStringLiteral("DiscoveryBye"), QStringLiteral("true"))
-        .attr(QStringLiteral("RemoteDiscovery"), QStringLiteral("false"))
-        .attr(QStringLiteral("SystemBackup"), QStringLiteral("false"))
-        .attr(QStringLiteral("SystemLogging"), QStringLiteral("false"))
-        .attr(QStringLiteral("HttpFirmwareUpgrade"), QStringLiteral("false"));
-    c.add(NS_TDS, QStringLiteral("Misc"))
-        .attr(QStringLiteral("AuxiliaryCommands"), QStringLiteral("tt:Wiper|On"));
-    return c;
-}
-
-bool Camera::opGetServices(const XNode &in, El &out)
-{
-    bool include = false;
-    parseBoolText(in.childText(QStringLiteral("IncludeCapability")), include);
-    out = El(NS_TDS, QStringLiteral("GetServicesResponse"));
-    auto service = [&](int ns, const QString &path, const El &caps) {
-        El &s = out.add(NS_TDS, QStringLiteral("Service"));
-        s.add(NS_TDS, QStringLiteral("Namespace"), QLatin1String(nsUri(ns)));
-        s.add(NS_TDS, QStringLiteral("XAddr"), serviceUrl(path));
-        if (include) s.add(NS_TDS, QStringLiteral("Capabilities")).add(caps);
-        El &v = s.add(NS_TDS, QStringLiteral("Version"));
-        v.add(NS_TT, QStringLiteral("Major"), QStringLiteral("2"));
-        v.add(NS_TT, QStringLiteral("Minor"), QStringLiteral("60"));
-    };
-    service(NS_TDS, QStringLiteral("device_service"), deviceServiceCaps());
-    El media(NS_TRT, QStringLiteral("Capabilities"));
-    media.attr(QStringLiteral("SnapshotUri"), QStringLiteral("true"))
-        .attr(QStringLiteral("Rotation"), QStringLiteral("false"))
-        .attr(QStringLiteral("OSD"), QStringLiteral("false"));
-    media.add(NS_TRT, QStringLiteral("ProfileCapabilities"))
-        .attr(QStringLiteral("MaximumNumberOfProfiles"), QStringLiteral("3"));
-    media.add(NS_TRT, QStringLiteral("StreamingCapabilities"))
-        .attr(QStringLiteral("RTPMulticast"), QStringLiteral("false"))
-        .attr(QStringLiteral("RTP_TCP"), QStringLiteral("true"))
-        .attr(QStringLiteral("RTP_RTSP_TCP"), QStringLiteral("true"));
-    service(NS_TRT, QStringLiteral("media_service"), media);
-    El ev(NS_TEV, QStringLiteral("Capabilities"));
-    ev.attr(QStringLiteral("WSSubscriptionPolicySupport"), QStringLiteral("false"))
-        .attr(QStringLiteral("WSPullPointSupport"), QStringLiteral("true"))
-        .attr(QStringLiteral("WSPausableSubscriptionManagerInterfaceSupport"),
-              QStringLiteral("false"))
-        .attr(QStringLiteral("MaxNotificationProducers"), QStringLiteral("4"))
-        .attr(QStringLiteral("MaxPullPoints"), QStringLiteral("4"));
-    service(NS_TEV, QStringLiteral("events_service"), ev);
-    El img(NS_TIMG, QStringLiteral("Capabilities"));
-    img.attr(QStringLiteral("ImageStabilization"), QStringLiteral("false"));
-    service(NS_TIMG, QStringLiteral("imaging_service"), img);
-    El io(NS_TMD, QStringLiteral("Capabilities"));
-    io.attr(QStringLiteral("VideoSources"), QStringLiteral("1"))
-        .attr(QStringLiteral("VideoOutputs"), QStringLiteral("0"))
-        .attr(QStringLiteral("AudioSources"), QStringLiteral("1"))
-        .attr(QStringLiteral("AudioOutputs"), QStringLiteral("0"))
-        .attr(QStringLiteral("RelayOutputs"), QStringLiteral("0"));
-    service(NS_TMD, QStringLiteral("deviceio_service"), io);
-    if (cfg.ptz) {
-        El p(NS_TPTZ, QStringLiteral("Capabilities"));
-        p.attr(QStringLiteral("EFlip"), QStringLiteral("false"))
-            .attr(QStringLiteral("Reverse"), QStringLiteral("false"));
-        service(NS_TPTZ, QStringLiteral("ptz_service"), p);
-    }
-    return true;
-}
-
-bool Camera::opGetNetworkInterfaces(El &out)
-{
-    out = El(NS_TDS, QStringLiteral("GetNetworkInterfacesResponse"));
-    El &n = out.add(NS_TDS, QStringLiteral("NetworkInterfaces"));
-    n.attr(QStringLiteral("token"), QStringLiteral("eth0"));
-    n.add(NS_TT, QStringLiteral("Enabled"), QStringLiteral("true"));
-    El &info = n.add(NS_TT, QStringLiteral("Info"));
-    info.add(NS_TT, QStringLiteral("Name"), QStringLiteral("eth0"));
-    info.add(NS_TT, QStringLiteral("HwAddress"), cfg.hwAddress);
-    info.add(NS_TT, QStringLiteral("MTU"), QStringLiteral("1500"));
-    El &v4 = n.add(NS_TT, QStringLiteral("IPv4"));
-    v4.add(NS_TT, QStringLiteral("Enabled"), QStringLiteral("true"));
-    El &c = v4.add(NS_TT, QStringLiteral("Config"));
-    El &a = c.add(NS_TT, dhcp ? QStringLiteral("FromDHCP") : QStringLiteral("Manual"));
-    a.add(NS_TT, QStringLiteral("Address"), addr);
-    a.add(NS_TT, QStringLiteral("PrefixLength"), QString::number(prefixLen));
-    c.add(NS_TT, QStringLiteral("DHCP"), boolText(dhcp));
-    return true;
-}
-
-bool Camera::opSetNetworkInterfaces(const XNode &in, El &out, HttpResponse &err, QString &moveAddr)
-{
-    auto bad = [&](const QString &sub, const QString &why) {
-        err = faultReply(400, true, {QStringLiteral("ter:InvalidArgVal"), sub}, why);
-        return false;
-    };
-    QString token = in.childText(QStringLiteral("InterfaceToken"));
-    if (token != "eth0")
-        return bad(QStringLiteral("ter:InvalidNetworkInterface"),
-                   QStringLiteral("no interface \"%1\"").arg(token));
-    const XNode *ni = in.child(QStringLiteral("NetworkInterface"));
-    if (!ni)
-        return bad(QStringLiteral("ter:InvalidNetworkInterface"),
-                   QStringLiteral("NetworkInterface missing"));
-    bool newDhcp = dhcp;
-    int newPrefix = prefixLen;
-    QString newAddr = addr;
-    if (const XNode *v4 = ni->child(QStringLiteral("IPv4"))) {
-        if (v4->has(QStringLiteral("DHCP")) &&
-            !parseBoolText(v4->childText(QStringLiteral("DHCP")), newDhcp))
-            return bad(QStringLiteral("ter:InvalidIPv4Address"),
-                       QStringLiteral("DHCP must be a boolean"));
-        if (const XNode *m = v4->child(QStringLiteral("Manual"))) {
-            QString a = m->childText(QStringLiteral("Address"));
-            bool ok = false;
-            int pl = m->childText(QStringLiteral("PrefixLength")).toInt(&ok);
-            if (!parseIpv4(a))
-                return bad(QStringLiteral("ter:InvalidIPv4Address"),
-                           QStringLiteral("bad address \"%1\"").arg(a));
-            if (!ok || pl < 0 || pl > 32)
-                return bad(QStringLiteral("ter:InvalidIPv4Address"),
-                           QStringLiteral("bad prefix length"));
-            if (!newDhcp) {
-                newAddr = a;
-                newPrefix = pl;
-            }
-        }
-    }
-    dhcp = newDhcp;
-    prefixLen = newPrefix;
-    if (newAddr != addr) moveAddr = newAddr;
-    out = El(NS_TDS, QStringLiteral("SetNetworkInterfacesResponse"));
-    out.add(NS_TDS, QStringLiteral("RebootNeeded"), QStringLiteral("false"));
-    return true;
-}
-
-bool Camera::opSetDNS(const XNode &in, El &out, HttpResponse &err)
-{
-    bool fromDhcp = false;
-    if (!parseBoolText(in.childText(QStringLiteral("FromDHCP")), fromDhcp)) {
-        err = faultReply(400, true, {QStringLiteral("ter:InvalidArgVal")},
-                         QStringLiteral("FromDHCP must be a boolean"));
-        return false;
-    }
-    QStringList domains, servers;
-    for (const XNode *d : in.childrenNamed(QStringLiteral("SearchDomain")))
-        if (!d->text.isEmpty()) domains << d->text;
-    for (const XNode *m : in.childrenNamed(QStringLiteral("DNSManual"))) {
-        QString type = m->childText(QStringLiteral("Type"));
-        QString a = m->childText(QStringLiteral("IPv4Address"));
-        if ((!type.isEmpty() && type != "IPv4") || !parseIpv4(a)) {
-            err = faultReply(
-                400, true,
-                {QStringLiteral("ter:InvalidArgVal"), QStringLiteral("ter:InvalidIPv4Address")},
-                QStringLiteral("bad DNS server \"%1\"").arg(a));
-            return false;
-        }
-        servers << a;
-    }
-    if (domains.size() > 4 || servers.size() > 4) {
-        err = faultReply(
-            400, true,
-            {QStringLiteral("ter:InvalidArgVal"), QStringLiteral("ter:TooManySearchDomains")},
-            QStringLiteral("too many entries"));
-        return false;
-    }
-    dnsFromDhcp = fromDhcp;
-    searchDomains = domains;
-    if (!fromDhcp) dns = servers;
-    out = El(NS_TDS, QStringLiteral("SetDNSResponse"));
-    return true;
-}
-
-bool Camera::opSetGateway(const XNode &in, El &out, HttpResponse &err)
-{
-    QStringList gw;
-    for (const XNode *g : in.childrenNamed(QStringLiteral("IPv4Address"))) {
-        if (!parseIpv4(g->text)) {
-            err = faultReply(
-                400, true,
-                {QStringLiteral("ter:InvalidArgVal"), QStringLiteral("ter:InvalidGatewayAddress")},
-                QStringLiteral("bad gateway \"%1\"").arg(g->text));
-            return false;
-        }
-        gw << g->text;
-    }
-    if (gw.size() > 4) {
-        err = faultReply(
-            400, true,
-            {QStringLiteral("ter:InvalidArgVal"), QStringLiteral("ter:InvalidGatewayAddress")},
-            QStringLiteral("too many gateways"));
-        return false;
-    }
-    gateway = gw;
-    out = El(NS_TDS, QStringLiteral("SetNetworkDefaultGatewayResponse"));
-    return true;
 }
 
 void Camera::moveTo(const QString &newAddr)
@@ -1206,33 +731,14 @@ HttpResponse Camera::handleLogin(const HttpRequest &, QJsonObject &log)
     return r;
 }
 
-HttpResponse Camera::handleUpload(const HttpRequest &req, QJsonObject &log)
+bool multipartFile(const HttpRequest &req, QByteArray &fileData, QByteArray &fileName,
+                   QByteArray &why)
 {
-    HttpResponse r;
-    r.setHeader("Content-Type", "application/json");
-    auto reply = [&](int st, const QByteArray &msg) {
-        r.status = st;
-        r.body =
-            "{\"code\":" + QByteArray::number(st == 200 ? 0 : st) + ",\"msg\":\"" + msg + "\"}";
-        return r;
-    };
-    // cookie
-    bool cookiePresent = false, cookieValid = false;
-    for (QByteArray c : req.header("cookie").split(';')) {
-        c = c.trimmed();
-        if (c.startsWith("session=")) {
-            cookiePresent = true;
-            if (sessions.contains(c.mid(8))) cookieValid = true;
-        }
-    }
-    log.insert(QStringLiteral("cookie_present"), cookiePresent);
-    log.insert(QStringLiteral("cookie_valid"), cookieValid);
-    if (cfg.uploadRequiresCookie && !cookieValid) return reply(401, "login first");
-
-    // multipart boundary
     QByteArray ct = req.header("content-type");
-    if (!ct.toLower().startsWith("multipart/form-data"))
-        return reply(400, "expected multipart/form-data");
+    if (!ct.toLower().startsWith("multipart/form-data")) {
+        why = "expected multipart/form-data";
+        return false;
+    }
     QByteArray boundary;
     for (QByteArray p : ct.split(';')) {
         p = p.trimmed();
@@ -1242,15 +748,19 @@ HttpResponse Camera::handleUpload(const HttpRequest &req, QJsonObject &log)
                 boundary = boundary.mid(1, boundary.size() - 2);
         }
     }
-    if (boundary.isEmpty() || boundary.size() > 200) return reply(400, "no multipart boundary");
+    if (boundary.isEmpty() || boundary.size() > 200) {
+        why = "no multipart boundary";
+        return false;
+    }
     const QByteArray &b = req.body;
     const QByteArray delim = "--" + boundary;
     int at = b.startsWith(delim) ? 0 : b.indexOf("\r\n" + delim);
-    if (at < 0) return reply(400, "no multipart part");
+    if (at < 0) {
+        why = "no multipart part";
+        return false;
+    }
     if (at > 0) at += 2;
-    QByteArray fileData, fileName;
-    bool found = false;
-    for (int guard = 0; guard < 1000 && !found; ++guard) {
+    for (int guard = 0; guard < 1000; ++guard) {
         int lineEnd = b.indexOf("\r\n", at);
         if (lineEnd < 0 || b.mid(at + delim.size(), 2) == "--") break; // closing delimiter
         int headEnd = b.indexOf("\r\n\r\n", lineEnd);
@@ -1279,26 +789,71 @@ HttpResponse Camera::handleUpload(const HttpRequest &req, QJsonObject &log)
         if (name == "file") {
             fileData = b.mid(headEnd + 4, next - headEnd - 4);
             fileName = fname;
-            found = true;
+            return true;
         }
         at = next + 2;
     }
-    if (!found) return reply(400, "no part named file");
-    log.insert(QStringLiteral("filename"), QString::fromUtf8(fileName));
-    log.insert(QStringLiteral("upload_size"), double(fileData.size()));
+    why = "no part named file";
+    return false;
+}
 
+HttpResponse Camera::handleUpload(const HttpRequest &req, QJsonObject &log)
+{
+    HttpResponse r;
+    r.setHeader("Content-Type", "application/json");
+    auto reply = [&](int st, const QByteArray &msg) {
+        r.status = st;
+        r.body =
+            "{\"code\":" + QByteArray::number(st == 200 ? 0 : st) + ",\"msg\":\"" + msg + "\"}";
+        return r;
+    };
+    // cookie
+    bool cookiePresent = false, cookieValid = false;
+    for (QByteArray c : req.header("cookie").split(';')) {
+        c = c.trimmed();
+        if (c.startsWith("session=")) {
+            cookiePresent = true;
+            if (sessions.contains(c.mid(8))) cookieValid = true;
+        }
+    }
+    log.insert(QStringLiteral("cookie_present"), cookiePresent);
+    log.insert(QStringLiteral("cookie_valid"), cookieValid);
+    if (cfg.uploadRequiresCookie && !cookieValid) return reply(401, "login first");
+
+    QByteArray fileData, fileName, why;
+    if (!multipartFile(req, fileData, fileName, why)) return reply(400, why);
+    QString err;
+    if (!installFirmware(fileData, QString::fromUtf8(fileName), log, err))
+        return reply(500, err.toUtf8());
+    r.status = 200;
+    r.body =
+        "{\"code\":0,\"msg\":\"upload ok\",\"size\":" + QByteArray::number(fileData.size()) + "}";
+    return r;
+}
+
+// Stores an uploaded image in <upload-dir>/<serial>.bin and takes its version:
+// upgrade_firmware when set, else the file name without folder and last
+// extension, else the old version with "-upgraded".
+bool Camera::installFirmware(const QByteArray &fileData, const QString &fileName, QJsonObject &log,
+                             QString &err)
+{
+    log.insert(QStringLiteral("filename"), fileName);
+    log.insert(QStringLiteral("upload_size"), double(fileData.size()));
     QDir().mkpath(ctx->uploadDir);
     QString path = QDir(ctx->uploadDir).filePath(safeFileName(cfg.serial) + QStringLiteral(".bin"));
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(fileData) != fileData.size() || !f.commit()) {
         note(QStringLiteral("cannot store the upload in %1").arg(path));
         log.insert(QStringLiteral("error"), QStringLiteral("cannot store ") + path);
-        return reply(500, "cannot store the file");
+        err = QStringLiteral("cannot store the file");
+        return false;
     }
     log.insert(QStringLiteral("upload_file"), path);
-    if (cfg.upload == "error") return reply(500, "upgrade failed");
-
-    QString base = QString::fromUtf8(fileName);
+    if (cfg.upload == "error") {
+        err = QStringLiteral("upgrade failed");
+        return false;
+    }
+    QString base = fileName;
     base =
         base.mid(qMax(base.lastIndexOf(QLatin1Char('/')), base.lastIndexOf(QLatin1Char('\\'))) + 1);
     int dot = base.lastIndexOf(QLatin1Char('.'));
@@ -1307,15 +862,17 @@ HttpResponse Camera::handleUpload(const HttpRequest &req, QJsonObject &log)
     else if (dot == 0)
         base.clear();
     base = base.left(63);
+    const QString old = fw;
     fw = !cfg.upgradeFirmware.isEmpty() ? cfg.upgradeFirmware
          : !base.isEmpty()              ? base
                                         : fw + QStringLiteral("-upgraded");
     log.insert(QStringLiteral("firmware"), fw);
     note(QStringLiteral("firmware upgraded to %1 (%2 bytes)").arg(fw).arg(fileData.size()));
-    r.status = 200;
-    r.body =
-        "{\"code\":0,\"msg\":\"upload ok\",\"size\":" + QByteArray::number(fileData.size()) + "}";
-    return r;
+    logs.add(logs.system, cameraNow(),
+             QStringLiteral("firmware upgraded from %1 to %2 (%3 bytes)")
+                 .arg(old, fw)
+                 .arg(fileData.size()));
+    return true;
 }
 
 } // namespace camsim

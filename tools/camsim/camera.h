@@ -11,7 +11,9 @@
 #include <map>
 
 #include "config.h"
+#include "device_state.h"
 #include "http.h"
+#include "soap_service.h"
 #include "xml.h"
 
 namespace camsim
@@ -48,12 +50,16 @@ class Camera : public QObject
     QString scopesText() const;
     QString xaddrsText() const;
     int metadataVersion() const { return mdVersion; }
+    bool discoverable() const { return dev.discoverable; }
     WriteOpts writeOpts() const;
 
   signals:
     void moved(Camera *cam); // listening address changed
 
   private:
+    friend struct DeviceService; // device_service.cpp, device_system.cpp
+    friend struct EventsService; // events.cpp
+
     HttpResponse handle(const HttpRequest &req);
     HttpResponse handleSoap(const HttpRequest &req, QJsonObject &log);
     HttpResponse handleLogin(const HttpRequest &req, QJsonObject &log);
@@ -66,27 +72,25 @@ class Camera : public QObject
     QByteArray digestNonce() const;
     HttpResponse httpChallenge() const; // 401 with the WWW-Authenticate line
     bool digestNonceFresh(const QByteArray &n) const;
+    const DeviceUser *account(const QString &name) const;
 
     // SOAP replies
     HttpResponse soapReply(int status, const El &bodyChild) const;
+    HttpResponse mtomReply(const El &bodyChild, const std::vector<SoapAttachment> &parts) const;
     El fault(bool sender, const QStringList &subcodes, const QString &reason) const;
     HttpResponse faultReply(int status, bool sender, const QStringList &subcodes,
                             const QString &reason) const;
     QByteArray envelope(const El &bodyChild) const;
-    El dateTime(const QDateTime &t) const;
     QString xaddrBase() const; // scheme://host:port for service addresses
     QString serviceUrl(const QString &service) const;
 
-    // operations: return false with a fault filled in when refused
-    bool opGetSystemDateAndTime(const XNode &in, El &out);
-    bool opSetSystemDateAndTime(const XNode &in, El &out, HttpResponse &err);
-    bool opGetCapabilities(const XNode &in, El &out, HttpResponse &err);
-    bool opGetServices(const XNode &in, El &out);
-    El deviceServiceCaps() const;
-    bool opGetNetworkInterfaces(El &out);
-    bool opSetNetworkInterfaces(const XNode &in, El &out, HttpResponse &err, QString &moveTo);
-    bool opSetDNS(const XNode &in, El &out, HttpResponse &err);
-    bool opSetGateway(const XNode &in, El &out, HttpResponse &err);
+    // a firmware image arrived (web upgrade interface or the device service's
+    // UploadUri): stores it and changes the version; false with err when refused
+    bool installFirmware(const QByteArray &data, const QString &fileName, QJsonObject &log,
+                         QString &err);
+
+    // device service files over HTTP (device_system.cpp)
+    HttpResponse handleDeviceFile(const HttpRequest &req, QJsonObject &log);
 
     // events service (events.cpp)
     struct EventSub {
@@ -97,7 +101,6 @@ class Camera : public QObject
         int notifiesLeft = 0;
         int sent = 0; // messages produced so far (numbers them)
     };
-    bool isEventOp(const QString &op, const XNode &in) const;
     bool opEvents(const XNode &env, const XNode &in, const HttpRequest &req, El &out,
                   HttpResponse &err, QJsonObject &log);
     EventSub *subscriptionOf(const XNode &env, const HttpRequest &req, HttpResponse &err,
@@ -118,15 +121,9 @@ class Camera : public QObject
     QString addr;
     int boundPort = 0;
     QString fw;
-    qint64 clockOffset = 0; // camera clock minus system clock, ms
-    QString dateTimeType = QStringLiteral("Manual");
-    bool daylight = false;
-    QString tz;
-    bool dhcp = false;
-    int prefixLen = 24;
-    QStringList gateway, dns, searchDomains;
-    bool dnsFromDhcp = false;
-    QString hostname;
+    DeviceState dev; // what the device service remembers
+    DeviceLogs logs;
+    std::map<QString, UploadSlot> uploads; // UploadUri path -> what it takes
     int mdVersion = 1;
     QSet<QByteArray> sessions; // cookies handed out by the login
     QSet<QByteArray> seenNonces;
@@ -137,5 +134,10 @@ class Camera : public QObject
 
 // Local name of the body's first element (the operation), or "".
 QString soapOperation(const XNode &env);
+
+// The bytes and file name of the multipart/form-data part named "file";
+// false with the reason in why.
+bool multipartFile(const HttpRequest &req, QByteArray &fileData, QByteArray &fileName,
+                   QByteArray &why);
 
 } // namespace camsim

@@ -70,9 +70,9 @@ bool getList(const QJsonValue &v, QStringList &out)
 bool validPrefix(const QString &p)
 {
     if (p.isEmpty()) return true;
-    static const QStringList reserved = {"tds",   "tt",   "ter",  "tev", "trt", "timg",
-                                         "tptz",  "tmd",  "wsa",  "d",   "dn",  "xml",
-                                         "xmlns", "wsnt", "tns1", "csim"};
+    static const QStringList reserved = {"tds",  "tt",   "ter", "tev", "trt",  "timg",  "tptz",
+                                         "tmd",  "wsa",  "d",   "dn",  "xml",  "xmlns", "wsnt",
+                                         "tns1", "csim", "cst", "xop", "xmime"};
     if (reserved.contains(p)) return false;
     for (int i = 0; i < p.size(); ++i) {
         QChar c = p[i];
@@ -87,6 +87,43 @@ bool validIpv4(const QString &s)
     QHostAddress a;
     return a.setAddress(s) && a.protocol() == QAbstractSocket::IPv4Protocol &&
            s.count(QLatin1Char('.')) == 3;
+}
+
+// The keys of the device service's state; false when k is not one of them.
+bool applyDeviceKey(CameraConfig &c, const QString &k, const QJsonValue &v, bool &ok)
+{
+    if (k == "users") {
+        ok = v.isArray();
+        QList<CameraConfig::Account> users;
+        for (const QJsonValue &e : v.toArray()) {
+            const QJsonObject u = e.toObject();
+            CameraConfig::Account a{u.value("username").toString(), u.value("password").toString(),
+                                    u.value("level").toString(QStringLiteral("User"))};
+            for (auto it = u.begin(); it != u.end(); ++it)
+                ok = ok && it.value().isString() &&
+                     QStringList({"username", "password", "level"}).contains(it.key());
+            ok = ok && e.isObject() && !a.name.isEmpty() &&
+                 QStringList({"Administrator", "Operator", "User"}).contains(a.level);
+            users << a;
+        }
+        if (ok) c.users = users;
+    } else if (k == "ntp") {
+        ok = getList(v, c.ntp);
+        for (const QString &n : c.ntp)
+            ok = ok && !n.isEmpty() && !n.contains(QLatin1Char(' '));
+    } else if (k == "relay_outputs")
+        ok = getInt(v, c.relayOutputs, 0, 16);
+    else if (k == "dot11")
+        ok = getBool(v, c.dot11);
+    else if (k == "discoverable")
+        ok = getBool(v, c.discoverable);
+    else if (k == "system_log_inline")
+        ok = getBool(v, c.systemLogInline);
+    else if (k == "firmware_upload_delay_s")
+        ok = getInt(v, c.firmwareUploadDelayS, 0, 3600);
+    else
+        return false;
+    return true;
 }
 
 } // namespace
@@ -116,7 +153,9 @@ bool applyJson(CameraConfig &c, const QJsonObject &o, QString &err)
         const QString k = it.key();
         const QJsonValue v = it.value();
         bool ok = true;
-        if (k == "serial")
+        if (applyDeviceKey(c, k, v, ok)) {
+            // handled there
+        } else if (k == "serial")
             ok = getString(v, c.serial) && !c.serial.isEmpty();
         else if (k == "name")
             ok = getString(v, c.name);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -26,6 +27,17 @@ struct CameraConfig {
     QStringList xaddrs; // discovery XAddrs templates ({host}, {port})
     QString capsXaddrHost;
     int metadataVersion = 1;
+    // device service state (see device_state.h)
+    struct Account {
+        QString name, password, level;
+    };
+    QList<Account> users;         // accounts besides user/password
+    QStringList ntp;              // NTP servers: IPv4 addresses or host names
+    int relayOutputs = 2;         // relay outputs RelayOutput_1...
+    bool dot11 = true;            // the wireless interface wlan0 answers the Dot11 calls
+    bool discoverable = true;     // DiscoveryMode Discoverable
+    bool systemLogInline = false; // GetSystemLog answers tt:String instead of an attachment
+    int firmwareUploadDelayS = 0; // UploadDelay of StartFirmwareUpgrade
     // authentication
     QString auth = QStringLiteral("none");
     QString user = QStringLiteral("admin"), password = QStringLiteral("admin");

@@ -126,6 +126,7 @@ void Discovery::sendMulticast(const QByteArray &d)
 
 void Discovery::hello(Camera *cam)
 {
+    if (!cam->discoverable()) return; // DiscoveryMode NonDiscoverable: silent
     El h = header(QStringLiteral("http://schemas.xmlsoap.org/ws/2005/04/discovery/Hello"),
                   QLatin1String(kTo), QString());
     sendMulticast(message(cam, h, endpointFields(cam, NS_WSD, QStringLiteral("Hello"), true)));
@@ -136,6 +137,7 @@ void Discovery::hello(Camera *cam)
 void Discovery::byeAll()
 {
     for (Camera *cam : cams) {
+        if (!cam->discoverable()) continue;
         El h = header(QStringLiteral("http://schemas.xmlsoap.org/ws/2005/04/discovery/Bye"),
                       QLatin1String(kTo), QString());
         sendMulticast(message(cam, h, endpointFields(cam, NS_WSD, QStringLiteral("Bye"), false)));
@@ -178,7 +180,7 @@ void Discovery::handleProbe(const XNode &env, const QHostAddress &from, quint16 
     int matched = 0;
     for (Camera *cam : cams) {
         const QStringList have = cam->typesList();
-        bool ok = true;
+        bool ok = cam->discoverable();
         for (const QString &w : want)
             if (!have.contains(w)) ok = false;
         const QStringList ours = cam->scopesText().split(QLatin1Char(' '), Qt::SkipEmptyParts);

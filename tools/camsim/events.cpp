@@ -56,16 +56,29 @@ El simpleItem(const QString &name, const QString &value)
 
 QDateTime Camera::cameraNow() const
 {
-    return QDateTime::currentDateTimeUtc().addMSecs(clockOffset);
+    return QDateTime::currentDateTimeUtc().addMSecs(dev.clockOffset);
 }
 
-bool Camera::isEventOp(const QString &op, const XNode &in) const
+// The events service's rows: every operation goes through opEvents.
+struct EventsService {
+    static bool run(Camera &cam, SoapCall &call)
+    {
+        return cam.opEvents(call.env, call.in, call.req, call.out, call.err, call.log);
+    }
+};
+
+SoapOpTable eventsServiceOps()
 {
-    static const QStringList ops = {"Subscribe",    "Renew",
-                                    "Unsubscribe",  "CreatePullPointSubscription",
-                                    "PullMessages", "GetEventProperties"};
-    if (ops.contains(op)) return true;
-    return op == "GetServiceCapabilities" && in.ns == QLatin1String(nsUri(NS_TEV));
+    static const SoapOp rows[] = {
+        {NS_TEV, "GetServiceCapabilities", EventsService::run},
+        {NS_TEV, "GetEventProperties", EventsService::run},
+        {NS_TEV, "CreatePullPointSubscription", EventsService::run},
+        {NS_TEV, "PullMessages", EventsService::run},
+        {NS_WSNT, "Subscribe", EventsService::run},
+        {NS_WSNT, "Renew", EventsService::run},
+        {NS_WSNT, "Unsubscribe", EventsService::run},
+    };
+    return {rows, sizeof rows / sizeof rows[0]};
 }
 
 QString Camera::subscriptionAddress(const EventSub &s) const

@@ -184,7 +184,9 @@ bool HttpConn::parseHead(int end)
             return false;
         }
     }
-    bodyLimit = req.path.startsWith(QLatin1String("/api/")) ? lim.maxUploadBody : lim.maxSoapBody;
+    const bool upload = req.path.startsWith(QLatin1String("/api/")) ||
+                        req.path.startsWith(QLatin1String("/onvif-upload/"));
+    bodyLimit = upload ? lim.maxUploadBody : lim.maxSoapBody;
     QByteArray te = req.header("transfer-encoding").toLower();
     if (!te.isEmpty()) {
         if (te != "chunked") {

@@ -30,6 +30,9 @@ const NsInfo kNs[NS_COUNT] = {
     {"http://docs.oasis-open.org/wsn/b-2", "wsnt"},
     {"http://www.w3.org/2005/08/addressing", "wsa"},
     {"http://camsim.invalid/subscription", "csim"},
+    {"http://camsim.invalid/state", "cst"},
+    {"http://www.w3.org/2004/08/xop/include", "xop"},
+    {"http://www.w3.org/2005/05/xmlmime", "xmime"},
 };
 } // namespace
 

@@ -30,6 +30,9 @@ enum Ns {
     NS_WSNT,  // WS-BaseNotification
     NS_WSA,   // WS-Addressing 2005/08 (events)
     NS_CSIM,  // the simulator's own reference parameters
+    NS_CST,   // the simulator's own state elements (e.g. a relay's logical state)
+    NS_XOP,   // XOP include (MTOM attachments)
+    NS_XMIME, // xmime:contentType
     NS_COUNT
 };
 
