@@ -9,10 +9,13 @@
 
 #include "discovery/xaddr.h"
 #include "http/http_cln.h"
+#include "onvif/desc_hand.h"
+#include "onvif/gen/onvif_desc.h"
 #include "onvif/onvif_event.h"
 #include "onvif/onvif_list.h"
 #include "onvif/onvif_ops.h"
 #include "onvif/onvif_trans.h"
+#include "onvif/soap_desc_def.hpp"
 #include "platform/sys_log.h"
 #include "platform/sys_os.h"
 
@@ -36,6 +39,31 @@ template <typename F> int update_capabilities(ONVIF_DEVICE *p_dev, const char *f
     free(caps);
     return ok;
 }
+
+// The lists a device record keeps, described once so that one release walks
+// them all (with whatever their records own).
+#define DEV ONVIF_DEVICE
+const SOAP_FIELD kDeviceListFields[] = {
+    SD_LIST(DEV, video_sources, tt, "VideoSources", ONVIF_VIDEO_SOURCE),
+    SD_LIST(DEV, audio_sources, tt, "AudioSources", ONVIF_AUDIO_SOURCE),
+    SD_LIST(DEV, profiles, tt, "Profiles", ONVIF_PROFILE),
+    SD_LIST(DEV, media2_profiles, tt, "MediaProfiles", ONVIF_MEDIA_PROFILE),
+    SD_LIST(DEV, video_source_configs, tt, "VideoSourceConfigurations",
+            ONVIF_VIDEO_SOURCE_CONFIGURATION),
+    SD_LIST(DEV, audio_source_configs, tt, "AudioSourceConfigurations",
+            ONVIF_AUDIO_SOURCE_CONFIGURATION),
+    SD_LIST(DEV, video_encoder_configs, tt, "VideoEncoderConfigurations",
+            ONVIF_VIDEO_ENCODER_CONFIGURATION),
+    SD_LIST(DEV, audio_encoder_configs, tt, "AudioEncoderConfigurations",
+            ONVIF_AUDIO_ENCODER_CONFIGURATION),
+    SD_LIST(DEV, ptz_nodes, tt, "PTZNodes", ONVIF_PTZ_NODE),
+    SD_LIST(DEV, ptz_configs, tt, "PTZConfigurations", ONVIF_PTZ_CONFIGURATION),
+    SD_LIST(DEV, notify_messages, wsnt, "NotificationMessage", ONVIF_NOTIFICATION_MESSAGE),
+};
+#undef DEV
+const SOAP_TYPE kDeviceLists = {"ONVIF_DEVICE lists", sizeof(ONVIF_DEVICE), alignof(ONVIF_DEVICE),
+                                kDeviceListFields,
+                                sizeof(kDeviceListFields) / sizeof(kDeviceListFields[0])};
 
 const int kTransferTimeout = 60000;
 const int kMaxUploadDelay = 60;
@@ -139,12 +167,7 @@ void onvif_free_device(ONVIF_DEVICE *p_dev)
     if (!p_dev) return;
     /* The renewal timer touches a subscribed device: take it out first. */
     if (p_dev->subscribed) Unsubscribe(p_dev);
-    /* The media and PTZ lists (video_sources, audio_sources, profiles,
-     * media2_profiles, the four configuration lists, ptz_nodes, ptz_configs)
-     * get their node types and release functions together with the
-     * operations that fill them; until then nothing fills them and their
-     * heads stay null. Each new list type adds its release call here. */
-    onvif_free_NotificationMessages(&p_dev->notify_messages);
+    soap_desc_free(&kDeviceLists, p_dev);
     p_dev->cur_profile = nullptr;
 }
 

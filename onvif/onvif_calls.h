@@ -38,9 +38,10 @@ int SystemRestore(ONVIF_DEVICE *p_dev, const char *filename);
 int SystemBackup(ONVIF_DEVICE *p_dev, const char *filename);
 
 /* The whole device record: ends an active event subscription first
- * (Unsubscribe, when subscribed is set), then frees every list it holds that
- * has a release function so far (notify_messages included) and sets those
- * heads to null; null does nothing. */
+ * (Unsubscribe, when subscribed is set), then frees every list it holds (the
+ * media and media 2 lists, the PTZ lists, the kept notification messages)
+ * with what their records own, and sets those heads to null; the record
+ * itself stays with its owner. Null does nothing. */
 void onvif_free_device(ONVIF_DEVICE *p_dev);
 
 /* Frees a buffer handed out by the library (null does nothing). */
