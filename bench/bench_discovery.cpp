@@ -25,6 +25,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <set>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,7 +35,16 @@
 #include <string>
 
 #include "app/device_manager.h"
+#include "discovery/probe.h"
 #include "app_test_support.h"
+
+#ifdef HAVE_LIBONVIF
+extern "C" {
+#include <onvif.h>
+}
+#endif
+
+#include <unistd.h>
 
 namespace
 {
@@ -182,6 +192,136 @@ BENCHMARK(BM_DiscoveryToTable)
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kSecond);
+
+// ---- discovery alone: our probe thread, and libonvif's -------------------
+
+// Endpoint addresses and ProbeMatch messages that reached our callback.
+struct Found {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::set<std::string> eprs;
+    long matches = 0;
+};
+
+void on_found(const DEVICE_BINFO *binfo, int kind, void *user)
+{
+    if (kind != PROBE_MSG_MATCH) return;
+    Found *f = static_cast<Found *>(user);
+    std::lock_guard<std::mutex> g(f->lock);
+    f->eprs.insert(binfo->endpoint_address);
+    f->matches++;
+    f->changed.notify_all();
+}
+
+// A fleet of n cameras answering discovery after a random 0..delay_ms each.
+template <typename F> void with_fleet(benchmark::State &state, int n, const char *delay_ms, F run)
+{
+    QString why;
+    if (!apptest::enterTestNetwork(&why)) {
+        state.SkipWithError(qPrintable(why));
+        return;
+    }
+    QJsonArray cameras;
+    for (int i = 0; i < n; i++)
+        cameras.append(QJsonObject());
+    for (auto _ : state) {
+        apptest::CamSim fleet(cameras);
+        if (!fleet.start({"--probe-delay-ms", delay_ms, "--quiet"}, 60000)) {
+            state.SkipWithError(qPrintable("camsim: " + fleet.errorText()));
+            return;
+        }
+        long drops = udp_rcvbuf_errors();
+        run();
+        long drops_after = udp_rcvbuf_errors();
+        state.counters["udp_drops"] = (drops < 0 || drops_after < 0) ? -1 : drops_after - drops;
+        state.counters["cameras"] = n;
+        fleet.stop();
+    }
+}
+
+// Our discovery module alone: from start_probe until every camera's
+// ProbeMatch came (or the cap). Every camera answers each of the two probes
+// on each discovery socket (two in the test network: both ends of the veth
+// pair), so 250 cameras send 1000 ProbeMatches and 500 send 2000, within
+// the answer window (0 ms: all at once, as a burst).
+void BM_OurDiscovery(benchmark::State &state)
+{
+    int n = (int)state.range(0);
+    std::string delay = std::to_string(state.range(1));
+    with_fleet(state, n, delay.c_str(), [&] {
+        Found found;
+        set_probe_cb(on_found, &found);
+        auto t0 = std::chrono::steady_clock::now();
+        start_probe(nullptr, 30);
+        {
+            std::unique_lock<std::mutex> g(found.lock);
+            found.changed.wait_until(g, t0 + std::chrono::duration<double>(kCapSeconds),
+                                     [&] { return found.eprs.size() >= (size_t)n; });
+        }
+        double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        // The rest of the answer window, so that every ProbeMatch is counted.
+        usleep((useconds_t)(state.range(1) + 300) * 1000);
+        stop_probe();
+        set_probe_cb(nullptr, nullptr);
+        std::lock_guard<std::mutex> g(found.lock);
+        state.SetIterationTime(seconds);
+        state.counters["found"] = (double)found.eprs.size();
+        state.counters["probe_matches"] = (double)found.matches;
+    });
+}
+
+BENCHMARK(BM_OurDiscovery)
+    ->ArgNames({"cameras", "delay_ms"})
+    ->Args({100, 500})
+    ->Args({250, 500})
+    ->Args({100, 0})
+    ->Args({250, 0})
+    ->Args({500, 0})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+
+#ifdef HAVE_LIBONVIF
+// libonvif's discovery: one broadcast() (its own probe and receive window);
+// the answers it kept are counted by their endpoint addresses.
+void BM_LibonvifDiscovery(benchmark::State &state)
+{
+    int n = (int)state.range(0);
+    std::string delay = std::to_string(state.range(1));
+    with_fleet(state, n, delay.c_str(), [&] {
+        auto session = std::make_unique<OnvifSession>();
+        memset(session.get(), 0, sizeof(OnvifSession));
+        initializeSession(session.get());
+        // Its probe goes out from the tool's end of the test network.
+        snprintf(session->preferred_network_address, sizeof(session->preferred_network_address),
+                 "10.203.5.1");
+        auto t0 = std::chrono::steady_clock::now();
+        int answers = broadcast(session.get());
+        double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        Found found;
+        set_probe_cb(on_found, &found);
+        for (int i = 0; i < answers && i < 128; i++)
+            onvif_probe_datagram(session->buf[i], session->len[i]);
+        set_probe_cb(nullptr, nullptr);
+        closeSession(session.get());
+        state.SetIterationTime(seconds);
+        state.counters["found"] = (double)found.eprs.size();
+        state.counters["probe_matches"] = answers;
+    });
+}
+
+BENCHMARK(BM_LibonvifDiscovery)
+    ->ArgNames({"cameras", "delay_ms"})
+    ->Args({100, 500})
+    ->Args({250, 500})
+    ->Args({100, 0})
+    ->Args({250, 0})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+#endif
 
 void BM_ExternalFleet(benchmark::State &state, int n)
 {

@@ -11,7 +11,7 @@ packages=(
   libxml2-utils python3 iproute2
   clang-format
   clang libclang-rt-14-dev
-  libbenchmark-dev libpugixml-dev libxml2-dev
+  libbenchmark-dev libpugixml-dev libxml2-dev libonvif-dev
   fonts-noto-cjk
   xvfb xauth
 )
