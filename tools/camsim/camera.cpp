@@ -663,6 +663,11 @@ HttpResponse Camera::handleSoap(const HttpRequest &req, QJsonObject &log)
     if (mode == "no-response-element")
         return soapReply(200, El(NS_TDS, QStringLiteral("UnrelatedElement")));
 
+    if (ignoresSet(op, in)) {
+        log.insert(QStringLiteral("answer"), QStringLiteral("ignored"));
+        return soapReply(200, El(NS_TDS, op + QStringLiteral("Response")));
+    }
+
     // normal, slow:<ms>, wrong-length: the operation itself
     El out;
     HttpResponse err;
@@ -765,6 +770,14 @@ HttpResponse Camera::handleSoap(const HttpRequest &req, QJsonObject &log)
         };
     }
     return r;
+}
+
+// A device-service Set operation that a camera with "ignore_sets" answers
+// with an empty response (HTTP 200) without doing anything.
+bool Camera::ignoresSet(const QString &op, const XNode &in) const
+{
+    return cfg.ignoreSets && op.startsWith(QLatin1String("Set")) &&
+           in.ns == QLatin1String(nsUri(NS_TDS));
 }
 
 bool Camera::opGetSystemDateAndTime(const XNode &, El &out)

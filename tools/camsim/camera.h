@@ -87,6 +87,7 @@ class Camera : public QObject
     bool opSetNetworkInterfaces(const XNode &in, El &out, HttpResponse &err, QString &moveTo);
     bool opSetDNS(const XNode &in, El &out, HttpResponse &err);
     bool opSetGateway(const XNode &in, El &out, HttpResponse &err);
+    bool ignoresSet(const QString &op, const XNode &in) const; // "ignore_sets"
 
     // events service (events.cpp)
     struct EventSub {
