@@ -1,5 +1,8 @@
 #include "app/device_manager.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <thread>
 
@@ -59,7 +62,19 @@ QueryOutcome queryDevice(ONVIF_DEVICE *device)
     return QueryOutcome::Listed;
 }
 
+// A query that has waited this long on one camera no longer counts against
+// the pool (a camera on the local network answers within milliseconds).
+const auto kStallAfter = std::chrono::seconds(1);
+const int kPoolThreadsPerWorker = 4;
+const int kMaxPoolThreads = 64;
+
 } // namespace
+
+struct DeviceManager::Pool {
+    int size = 0; // queries that make progress at a time
+    int cap = 0;  // threads at most
+    std::atomic<int> threads{0};
+};
 
 DeviceManager::DeviceManager(QObject *parent)
     : QObject(parent), shared(std::make_shared<DeviceRegistry>()),
@@ -96,20 +111,50 @@ void DeviceManager::start()
 
     // The workers keep the registry and the gate alive by themselves: stop()
     // does not wait for one that sits in a transaction time-out.
+    auto pool = std::make_shared<Pool>();
+    pool->size = workerCount;
+    pool->cap = std::min(workerCount * kPoolThreadsPerWorker, kMaxPoolThreads);
+    pool->threads = workerCount;
     for (int i = 0; i < workerCount; i++)
-        std::thread(&DeviceManager::queryLoop, shared, gate, this).detach();
+        std::thread(&DeviceManager::queryLoop, shared, gate, pool, this).detach();
+    std::thread(&DeviceManager::supervise, shared, gate, pool, this).detach();
 
     set_probe_cb(probeCallback, this);
     if (start_probe(nullptr, probeInterval) != 0) appLog("start probe fail");
     send_probe_req();
 }
 
+void DeviceManager::supervise(std::shared_ptr<DeviceRegistry> registry,
+                              std::shared_ptr<GuiGate> gate, std::shared_ptr<Pool> pool,
+                              DeviceManager *owner)
+{
+    while (!registry->isStopped()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const DeviceRegistry::Load load = registry->load(kStallAfter);
+        if (load.queued == 0) continue;
+        // Workers free for the queue: those not held by a stalled query.
+        const int progressing = pool->threads - load.stalled;
+        int add = std::min(pool->size - progressing, pool->cap - pool->threads.load());
+        add = std::min(add, load.queued);
+        for (int i = 0; i < add && !registry->isStopped(); i++) {
+            pool->threads++;
+            std::thread(&DeviceManager::queryLoop, registry, gate, pool, owner).detach();
+        }
+    }
+}
+
 void DeviceManager::queryLoop(std::shared_ptr<DeviceRegistry> registry,
-                              std::shared_ptr<GuiGate> gate, DeviceManager *owner)
+                              std::shared_ptr<GuiGate> gate, std::shared_ptr<Pool> pool,
+                              DeviceManager *owner)
 {
     while (!registry->isStopped()) {
         std::unique_ptr<QueryTask> task = registry->nextTask(100);
-        if (!task) continue;
+        if (!task) {
+            // Idle: a worker added for stalled queries ends.
+            int now = pool->threads.load();
+            if (now > pool->size && pool->threads.compare_exchange_strong(now, now - 1)) return;
+            continue;
+        }
 
         DevicePtr device = newDeviceRecord();
         device->binfo = task->binfo;

@@ -3,6 +3,13 @@
 // workers, keeps the devices that answered all three (by serial number) and
 // the table model that shows them.
 //
+// The pool: queryWorkers() queries at a time. A query that has waited on one
+// camera for over a second (a camera that answers discovery but not SOAP
+// sits there for the whole transaction time-out) stops counting, and a
+// worker is added in its place, up to four times the pool size in threads:
+// silent cameras each hold a thread, never the queries of the others.
+// Workers beyond the pool size end when they find nothing to do.
+//
 // The shared state lives in a DeviceRegistry (see there for when a device is
 // queried again). Workers report through a gate to this object's thread,
 // where the model is updated and the signals are emitted; all three signals
@@ -76,8 +83,11 @@ class DeviceManager : public QObject
     void deviceNeedsAuth(QString endpointKey);
 
   private:
+    struct Pool;
     static void queryLoop(std::shared_ptr<DeviceRegistry> registry, std::shared_ptr<GuiGate> gate,
-                          DeviceManager *owner);
+                          std::shared_ptr<Pool> pool, DeviceManager *owner);
+    static void supervise(std::shared_ptr<DeviceRegistry> registry, std::shared_ptr<GuiGate> gate,
+                          std::shared_ptr<Pool> pool, DeviceManager *owner);
     void apply(const QueryReport &report);
     void applyBye(const ByeReport &report);
 

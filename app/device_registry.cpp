@@ -126,6 +126,7 @@ std::unique_ptr<QueryTask> DeviceRegistry::nextTask(int waitMs)
     if (it == endpoints.end() || it->second.phase != Phase::Queued) return nullptr;
     Endpoint &e = it->second;
     e.phase = Phase::Running;
+    e.started = Clock::now();
     e.again = false;
     auto task = std::make_unique<QueryTask>();
     task->key = *key;
@@ -288,4 +289,19 @@ int DeviceRegistry::busyCount()
     for (const auto &entry : endpoints)
         if (entry.second.phase != Phase::Idle) n++;
     return n;
+}
+
+DeviceRegistry::Load DeviceRegistry::load(Clock::duration stallAfter)
+{
+    Load l;
+    const Clock::time_point now = Clock::now();
+    std::lock_guard<std::mutex> guard(lock);
+    for (const auto &entry : endpoints) {
+        const Endpoint &e = entry.second;
+        if (e.phase == Phase::Queued) l.queued++;
+        if (e.phase != Phase::Running) continue;
+        l.running++;
+        if (now - e.started > stallAfter) l.stalled++;
+    }
+    return l;
 }

@@ -113,6 +113,11 @@ class DeviceRegistry
     uint64_t sightingCount() const { return sightings.load(); }
     // Queries queued or under way (a snapshot).
     int busyCount();
+    // Queries queued; under way; and of those, waiting longer than stallAfter.
+    struct Load {
+        int queued = 0, running = 0, stalled = 0;
+    };
+    Load load(Clock::duration stallAfter);
 
     void stop() { stopped = true; }
     bool isStopped() const { return stopped.load(); }
@@ -123,7 +128,8 @@ class DeviceRegistry
         uint64_t incarnation = 0;
         DEVICE_BINFO binfo;
         Phase phase = Phase::Idle;
-        bool again = false; // query once more after the running one
+        Clock::time_point started; // of the query under way
+        bool again = false;        // query once more after the running one
         bool everQueried = false;
         QueryOutcome outcome = QueryOutcome::Failed;
         uint64_t searchGeneration = 0;
