@@ -606,7 +606,7 @@ int writeScreenshot(const QString &file)
         return 1;
     }
     auto w = showWindow();
-    w->resize(1000, 420);
+    w->resize(1000, 560);
     if (!apptest::waitFor([&] { return w->deviceModel()->rowCount() == 5; }, 20000)) return 1;
     w->proxyModel()->sort(2);
     QVector<int> checked;
