@@ -44,12 +44,13 @@ QString qtext(const std::string &s)
 }
 
 // Clock, device information and capabilities, each only after the one before
-// succeeded; logs the failed step. The clock is read without WS-Security
-// (cameras answer it to anyone, and it dates the security header).
-QueryOutcome queryDevice(ONVIF_DEVICE *device)
+// succeeded; *failedStep names the failed step's log line. The clock is read
+// without WS-Security (cameras answer it to anyone, and it dates the
+// security header).
+QueryOutcome queryDevice(ONVIF_DEVICE *device, const char **failedStep)
 {
-    auto failed = [device](const char *head) {
-        logBinfo(head, device->binfo);
+    auto failed = [device, failedStep](const char *head) {
+        *failedStep = head;
         return device->auth_failed ? QueryOutcome::AuthRequired : QueryOutcome::Failed;
     };
     prepareCall(device, false);
@@ -159,12 +160,14 @@ void DeviceManager::queryLoop(std::shared_ptr<DeviceRegistry> registry,
         DevicePtr device = newDeviceRecord();
         device->binfo = task->binfo;
         setCredential(device.get(), task->credential);
-        const QueryOutcome outcome = queryDevice(device.get());
+        const char *failedStep = nullptr;
+        const QueryOutcome outcome = queryDevice(device.get(), &failedStep);
         QueryReport report =
             registry->finish(*task, outcome, outcome == QueryOutcome::Listed ? device : nullptr);
         // After stop nothing is reported, not even a log line: the process
         // may be ending around this thread.
         if (registry->isStopped()) break;
+        if (failedStep) logBinfo(failedStep, device->binfo);
         if (report.kind != QueryReport::Dropped && report.kind != QueryReport::Failed) {
             if (report.device) appLog("receive device info, device ip", report.host);
             // `owner` is only touched by the posted call, which runs on its
