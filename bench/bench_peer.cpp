@@ -20,6 +20,7 @@ extern "C" {
 #include <vector>
 
 #include "http/http_msg.h"
+#include "onvif/onvif_calls.h"
 #include "onvif/onvif_list.h"
 #include "onvif/onvif_trans.h"
 #include "platform/sys_buf.h"

@@ -627,6 +627,11 @@ HttpResponse Camera::handleSoap(const HttpRequest &req, QJsonObject &log)
     if (mode == "no-response-element")
         return soapReply(200, El(NS_TDS, QStringLiteral("UnrelatedElement")));
 
+    if (ignoresSet(op, in)) {
+        log.insert(QStringLiteral("answer"), QStringLiteral("ignored"));
+        return soapReply(200, El(NS_TDS, op + QStringLiteral("Response")));
+    }
+
     // normal, slow:<ms>, wrong-length: the operation itself
     const SoapOp *row = findSoapOp(in.ns, op);
     if (!row) {
@@ -855,6 +860,14 @@ bool Camera::installFirmware(const QByteArray &fileData, const QString &fileName
                  .arg(old, fw)
                  .arg(fileData.size()));
     return true;
+}
+
+// A device-service Set operation that a camera with "ignore_sets" answers
+// with an empty response (HTTP 200) without doing anything.
+bool Camera::ignoresSet(const QString &op, const XNode &in) const
+{
+    return cfg.ignoreSets && op.startsWith(QLatin1String("Set")) &&
+           in.ns == QLatin1String(nsUri(NS_TDS));
 }
 
 } // namespace camsim
