@@ -34,42 +34,13 @@
 #include "onvif/onvif_tds.h"
 #include "tests/support/gui_gap_probe.h"
 #include "tests/support/http_test_server.h"
+#include "tests/support/qt_log_capture.h"
 
 using apptest::CamSim;
 using apptest::MessageBoxCloser;
 
 namespace
 {
-
-// ---- appLog lines (Qt debug output) from every thread ----------------------
-
-QMutex g_logMutex;
-QStringList g_log;
-QtMessageHandler g_previousHandler = nullptr;
-
-void captureMessages(QtMsgType type, const QMessageLogContext &context, const QString &msg)
-{
-    {
-        QMutexLocker lock(&g_logMutex);
-        g_log << msg;
-    }
-    if (g_previousHandler) g_previousHandler(type, context, msg);
-}
-
-int logCount(const QString &piece)
-{
-    QMutexLocker lock(&g_logMutex);
-    int n = 0;
-    for (const QString &line : g_log)
-        if (line.contains(piece)) n++;
-    return n;
-}
-
-void clearLog()
-{
-    QMutexLocker lock(&g_logMutex);
-    g_log.clear();
-}
 
 // ---- the dialog -------------------------------------------------------------
 
@@ -465,7 +436,7 @@ class BatchIpCameraTest : public QObject
 void BatchIpCameraTest::initTestCase()
 {
     REQUIRE_TEST_NETWORK();
-    g_previousHandler = qInstallMessageHandler(captureMessages);
+    qtlog::install();
     for (int i = 100; i <= 102; i++)
         QVERIFY(apptest::addCameraAddress(QString("10.203.5.%1").arg(i)));
     for (int i = 110; i <= 111; i++)
@@ -484,13 +455,13 @@ void BatchIpCameraTest::cleanupTestCase()
 {
     closer.reset();
     window.reset();
-    if (g_previousHandler) qInstallMessageHandler(g_previousHandler);
+    qtlog::uninstall();
 }
 
 void BatchIpCameraTest::init()
 {
     closer->clear();
-    clearLog();
+    qtlog::clear();
 }
 
 // The cameras of a test said Bye when their camsim ended; rows left over (a
@@ -684,8 +655,8 @@ void BatchIpCameraTest::failedCamerasUseUpNoAddress()
     }
     QVERIFY(closer->texts().first().contains("2 changed and confirmed"));
     QVERIFY(closer->texts().first().contains("4 failed"));
-    QCOMPARE(logCount("get device network interface fail, device ip:10.203.5.2"), 1);
-    QCOMPARE(logCount("get network interface info fail, device ip:10.203.5.2"), 1);
+    QCOMPARE(qtlog::count("get device network interface fail, device ip:10.203.5.2"), 1);
+    QCOMPARE(qtlog::count("get network interface info fail, device ip:10.203.5.2"), 1);
     QCOMPARE(apptest::cell(window->proxyModel(), 1, 7), QString::fromUtf8("修改失败"));
 
     QCOMPARE(addressOf(*sims[0], serials[0]), QString("10.203.5.110"));
@@ -787,7 +758,7 @@ void BatchIpCameraTest::counterCarriesAndStopsAtTheLastAddress()
     QCOMPARE(sim.requestsFor("SetNetworkInterfaces", serials[0]).size(), 2);
     QCOMPARE(sim.requestsFor("SetNetworkInterfaces", serials[1]).size(), 1);
     QCOMPARE(sim.requestsFor("SetNetworkDefaultGateway", serials[1]).size(), 1);
-    QCOMPARE(logCount("no address left after 255.255.255.255, device ip:10.204.1.0"), 1);
+    QCOMPARE(qtlog::count("no address left after 255.255.255.255, device ip:10.204.1.0"), 1);
     for (const QJsonObject &r : sim.requests())
         if (r.value("event").toString() == "move")
             QVERIFY2(r.value("to").toString() != "0.0.0.0", "a camera was sent 0.0.0.0");
@@ -805,7 +776,7 @@ void BatchIpCameraTest::interfaceListsCamsimCannotProduce()
         auto dev = deviceAt("127.0.0.1", server.port());
         ONVIF_NETWORK_INTERFACE iface;
         QVERIFY(!batchip::readInterface(dev.get(), &iface));
-        QCOMPARE(logCount("get device network interface fail, device ip:127.0.0.1"), 1);
+        QCOMPARE(qtlog::count("get device network interface fail, device ip:127.0.0.1"), 1);
         server.stop();
         QCOMPARE(server.accepted(), 1);
     }

@@ -28,6 +28,7 @@
 #include "app/device_head_view.h"
 #include "app/upgrade_device_widget.h"
 #include "app_test_support.h"
+#include "tests/support/qt_log_capture.h"
 #include "onvif/onvif_calls.h"
 #include "onvif/onvif_list.h"
 #include "onvif/onvif_tds.h"
@@ -36,26 +37,6 @@ using apptest::CamSim;
 
 namespace
 {
-
-// appLog lines (Qt debug output) from every thread.
-QMutex g_logMutex;
-QStringList g_log;
-QtMessageHandler g_previousHandler = nullptr;
-
-void captureMessages(QtMsgType type, const QMessageLogContext &context, const QString &msg)
-{
-    {
-        QMutexLocker lock(&g_logMutex);
-        g_log << msg;
-    }
-    if (g_previousHandler) g_previousHandler(type, context, msg);
-}
-
-QStringList logLines()
-{
-    QMutexLocker lock(&g_logMutex);
-    return g_log;
-}
 
 const QString BALL = QString::fromUtf8("球机");
 const QString BULLET = QString::fromUtf8("枪机");
@@ -163,7 +144,7 @@ class WindowTest : public QObject
 
 void WindowTest::initTestCase()
 {
-    g_previousHandler = qInstallMessageHandler(captureMessages);
+    qtlog::install();
 }
 
 void WindowTest::aboutDialog()
@@ -310,10 +291,10 @@ void WindowTest::rowsFromDiscovery()
     // The camera whose clock query fails never gets a row, and says why.
     QTRY_VERIFY_WITH_TIMEOUT(!sim.requestsFor("GetSystemDateAndTime", "CAMW0004").isEmpty(), 10000);
     const QString failLine = "get system data and time fail, endpoint reference:";
-    QTRY_VERIFY_WITH_TIMEOUT(!logLines().filter(failLine).isEmpty(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!qtlog::lines().filter(failLine).isEmpty(), 10000);
     QVERIFY(sim.requestsFor("GetDeviceInformation", "CAMW0004").isEmpty());
     QVERIFY(rowOf(w.get(), "CAMW0004") < 0);
-    const QString line = logLines().filter(failLine).first();
+    const QString line = qtlog::lines().filter(failLine).first();
     QRegularExpression stamp("^\\[\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\] ");
     QVERIFY2(stamp.match(line).hasMatch(), qPrintable(line));
     QVERIFY2(line.contains(", port:" + QString::number(cams[3].port) +

@@ -3,6 +3,7 @@
 // and a responder on 10.203.1.2 plays one camera site.
 #include "discovery/probe.h"
 #include "tests/support/netns.h"
+#include "tests/support/wait.h"
 
 #include <gtest/gtest.h>
 
@@ -42,21 +43,6 @@ const char EXPECT_PROBE_NVT[] =
 
 bool g_ns_ready = false;
 std::string g_skip_reason = "needs root to create a network namespace; skipped";
-
-long ms_since(Clock::time_point t)
-{
-    return (long)std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
-}
-
-// Polls pred every 10 ms for at most ms milliseconds.
-bool wait_until(const std::function<bool()> &pred, int ms)
-{
-    for (int i = 0; i <= ms / 10; i++) {
-        if (pred()) return true;
-        usleep(10 * 1000);
-    }
-    return pred();
-}
 
 sockaddr_in addr_of(const char *ip, int port)
 {

@@ -1,6 +1,7 @@
 #include "tests/support/log_capture.h"
 #include "discovery/probe.h"
 #include "platform/sys_log.h"
+#include "tests/support/soap_text.h"
 
 #include <gtest/gtest.h>
 
@@ -50,14 +51,7 @@ std::string entry(const std::string &tag, const std::string &pfx, const std::str
 // An envelope around a body, with the given envelope prefix ("s", "SOAP-ENV", "").
 std::string envelope(const std::string &env, const std::string &body)
 {
-    std::string p = env.empty() ? "" : env + ":";
-    std::string ns = env.empty() ? "xmlns" : "xmlns:" + env;
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<" + p + "Envelope " + ns +
-           "=\"http://www.w3.org/2003/05/soap-envelope\" "
-           "xmlns:a=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\" "
-           "xmlns:d=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\">\r\n  <" +
-           p + "Header><a:Action>x</a:Action></" + p + "Header>\r\n  <" + p + "Body>" + body +
-           "</" + p + "Body>\r\n</" + p + "Envelope>\r\n";
+    return soaptest::envelope(body, env, "<a:Action>x</a:Action>");
 }
 
 std::string matches(const std::string &pfx, const std::string &inner)

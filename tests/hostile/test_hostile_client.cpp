@@ -231,7 +231,7 @@ TEST_F(HostileClient, OversizedAnnouncementsAndBodies)
     const std::string body = envelope(device_info_body());
     const std::string ctype = "application/soap+xml";
     std::string three_mib(3 * 1024 * 1024, ' ');
-    memcpy(&three_mib[0], kEnvOpen, strlen(kEnvOpen));
+    memcpy(&three_mib[0], kEnvOpen.data(), kEnvOpen.size());
     std::vector<Case> cases = {
         // One byte above the limit: refused before anything is allocated.
         {"Content-Length 64 MiB + 1", send_and_close(http_response(200, body, ctype, 67108865)), -4,

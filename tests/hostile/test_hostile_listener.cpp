@@ -87,7 +87,7 @@ Talk talk(int port, const std::string &data, bool half_close, int ms = 5000)
     t.connected = true;
     t.sent = send_all(fd, data);
     if (half_close) shutdown(fd, SHUT_WR);
-    t.closed = read_until_close(fd, ms, &t.reply);
+    t.closed = read_until_close(fd, &t.reply, ms);
     close(fd);
     return t;
 }
@@ -106,7 +106,7 @@ bool flood(int port, const std::string &prefix, const std::string &chunk, std::s
         close(fd);
         return false;
     }
-    read_until_close(fd, 2000, reply);
+    read_until_close(fd, reply, 2000);
     close(fd);
     return true;
 }
@@ -305,7 +305,7 @@ TEST_F(HostileListener, OddButReadableNotifications)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         std::string reply;
-        read_until_close(fd, 5000, &reply);
+        read_until_close(fd, &reply, 5000);
         slow_done = reply.rfind("HTTP/1.1 200 OK\r\n", 0) == 0;
         close(fd);
     });
@@ -382,7 +382,7 @@ TEST_F(HostileBareListener, ConnectionsThatNeverFinish)
     // closed, each close is reported and logged, and the records come back.
     http_srv_set_request_timeout(&srv, 300);
     for (int fd : held) {
-        EXPECT_TRUE(read_until_close(fd, 3000));
+        EXPECT_TRUE(read_until_close(fd, nullptr, 3000));
         close(fd);
     }
     EXPECT_TRUE(wait_until([&] { return counts.closes.load() == 3; }, 3000));
@@ -432,8 +432,8 @@ TEST_F(HostileBareListener, ConnectionsThatNeverFinish)
     EXPECT_TRUE(send_all(held[1], good.substr(0, good.size() / 2)));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     http_srv_deinit(&srv);
-    EXPECT_TRUE(read_until_close(held[0], 2000));
-    EXPECT_TRUE(read_until_close(held[1], 2000));
+    EXPECT_TRUE(read_until_close(held[0], nullptr, 2000));
+    EXPECT_TRUE(read_until_close(held[1], nullptr, 2000));
     close(held[0]);
     close(held[1]);
     EXPECT_LE(open_fds(), fds0);

@@ -37,23 +37,6 @@ namespace
 
 using Clock = std::chrono::steady_clock;
 
-long ms_since(Clock::time_point t0)
-{
-    return (long)std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
-}
-
-// Polls pred every 5 ms for at most ms; true as soon as it holds.
-bool wait_until(const std::function<bool()> &pred, int ms = 5000)
-{
-    auto t0 = Clock::now();
-    for (int i = 0; i < 100000; i++) {
-        if (pred()) return true;
-        if (ms_since(t0) >= ms) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return pred();
-}
-
 int count_dir(const char *path)
 {
     DIR *d = opendir(path);
@@ -68,10 +51,6 @@ int count_dir(const char *path)
     return n;
 }
 
-int open_fds()
-{
-    return count_dir("/proc/self/fd");
-}
 int threads()
 {
     return count_dir("/proc/self/task");
@@ -105,35 +84,6 @@ std::string sized_post(size_t total)
 
 const std::string kNotify = "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\">"
                             "<s:Body><wsnt:Notify/></s:Body></s:Envelope>";
-
-// ---- loopback clients ----
-
-bool send_all(int fd, const std::string &s)
-{
-    size_t pos = 0;
-    for (int i = 0; i < 100000 && pos < s.size(); i++) {
-        ssize_t w = send(fd, s.data() + pos, s.size() - pos, MSG_NOSIGNAL);
-        if (w <= 0) return false;
-        pos += (size_t)w;
-    }
-    return pos == s.size();
-}
-
-// Reads until the peer closes (true) or ms pass (false); data collects what came.
-bool read_until_close(int fd, std::string *data, int ms = 5000)
-{
-    auto t0 = Clock::now();
-    char buf[4096];
-    for (int i = 0; i < 100000 && ms_since(t0) < ms; i++) {
-        struct pollfd pfd = {fd, POLLIN, 0};
-        if (poll(&pfd, 1, 50) <= 0) continue;
-        ssize_t n = recv(fd, buf, sizeof(buf), 0);
-        if (n == 0) return true;
-        if (n < 0) return errno == ECONNRESET;
-        if (data) data->append(buf, (size_t)n);
-    }
-    return false;
-}
 
 // What the message callback saw.
 struct Event {

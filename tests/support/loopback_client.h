@@ -1,14 +1,24 @@
-// Test support: a blocking TCP client of a loopback port.
+// Test support: raw TCP clients of a loopback port, for talking to a server
+// under test byte for byte: connect, send everything, read until the peer
+// closes; and the number of descriptors the process holds (to show that a
+// path gave its sockets back). Every wait is bounded.
 #ifndef TESTS_SUPPORT_LOOPBACK_CLIENT_H
 #define TESTS_SUPPORT_LOOPBACK_CLIENT_H
 
 #include <arpa/inet.h>
-#include <cstdint>
-#include <cstring>
+#include <dirent.h>
+#include <errno.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "tests/support/wait.h"
 
 // Connects to 127.0.0.1:port with 5 s send/receive limits; -1 on failure.
 inline int tcp_client(int port)
@@ -28,6 +38,65 @@ inline int tcp_client(int port)
         return -1;
     }
     return fd;
+}
+
+// Sends everything; false when the peer went away.
+inline bool send_all(int fd, const std::string &s)
+{
+    size_t pos = 0;
+    for (int i = 0; i < 100000 && pos < s.size(); i++) {
+        ssize_t w = send(fd, s.data() + pos, s.size() - pos, MSG_NOSIGNAL);
+        if (w <= 0) return false;
+        pos += (size_t)w;
+    }
+    return pos == s.size();
+}
+
+// Reads until the peer closes or resets (true) or ms pass (false); what came
+// goes to *data when given.
+inline bool read_until_close(int fd, std::string *data, int ms = 5000)
+{
+    auto t0 = std::chrono::steady_clock::now();
+    char buf[4096];
+    for (int i = 0; i < 100000 && ms_since(t0) < ms; i++) {
+        struct pollfd pfd = {fd, POLLIN, 0};
+        if (poll(&pfd, 1, 50) <= 0) continue;
+        ssize_t n = recv(fd, buf, sizeof(buf), 0);
+        if (n == 0) return true;
+        if (n < 0) return errno == ECONNRESET;
+        if (data) data->append(buf, (size_t)n);
+    }
+    return false;
+}
+
+// One exchange on a fresh connection: sends data, returns what came back
+// until the peer closed (*closed true) or ms passed.
+inline std::string talk(int port, const std::string &data, int ms = 3000, bool *closed = nullptr)
+{
+    if (closed) *closed = false;
+    int fd = tcp_client(port);
+    if (fd < 0) return "<no connection>";
+    std::string out;
+    send_all(fd, data);
+    bool c = read_until_close(fd, &out, ms);
+    if (closed) *closed = c;
+    close(fd);
+    return out;
+}
+
+// Number of open descriptors of the process.
+inline int open_fds()
+{
+    DIR *d = opendir("/proc/self/fd");
+    if (!d) return -1;
+    int n = 0;
+    for (int i = 0; i < 1000000; i++) {
+        struct dirent *e = readdir(d);
+        if (!e) break;
+        if (e->d_name[0] != '.') n++;
+    }
+    closedir(d);
+    return n - 1; // the directory stream itself
 }
 
 #endif

@@ -1,6 +1,8 @@
 // Test support: collects XML documents (SOAP envelopes or body elements) in a
 // temporary folder and validates them all with one run of the offline ONVIF
-// schema tool, tools/validate-body of the schema set.
+// schema tool, tools/validate-body of the schema set. The schema set lives
+// next to the repository (../shared/onvif-schema, ONVIF_SCHEMA_DIR); where it,
+// python3 or xmllint is missing, the tests that need it skip and say so.
 #ifndef TESTS_SUPPORT_SCHEMA_CHECK_H
 #define TESTS_SUPPORT_SCHEMA_CHECK_H
 
@@ -73,5 +75,38 @@ class SchemaCheck
     std::string tool_, dir_;
     std::vector<std::string> files_;
 };
+
+#ifdef ONVIF_SCHEMA_DIR
+
+// Why schema validation cannot run here ("" when it can).
+inline std::string schema_unavailable()
+{
+    return SchemaCheck(ONVIF_SCHEMA_DIR).unavailable();
+}
+
+// Validates every document in one run; 0 when all are valid, the tool's
+// messages (naming each invalid file) in *report.
+inline int validate_envelopes(const std::vector<std::string> &docs, std::string *report)
+{
+    SchemaCheck check(ONVIF_SCHEMA_DIR);
+    for (size_t i = 0; i < docs.size(); i++)
+        check.add("doc" + std::to_string(i), docs[i]);
+    std::string out;
+    bool ok = check.run(out);
+    if (report) *report += out;
+    return ok ? 0 : 1;
+}
+
+// Skips the current test, with the reason, when the schemas cannot be used.
+#define SKIP_WITHOUT_SCHEMAS()                                                                     \
+    do {                                                                                           \
+        std::string why_ = schema_unavailable();                                                   \
+        if (!why_.empty())                                                                         \
+            GTEST_SKIP() << "skipped, no schema validation here (" << why_                        \
+                         << "): it needs the ONVIF schema set at " ONVIF_SCHEMA_DIR                \
+                            " (../shared next to the repository), python3 and xmllint";            \
+    } while (0)
+
+#endif
 
 #endif

@@ -24,6 +24,7 @@
 
 #include "tests/support/netns.h"
 #include "tests/support/raw_http.h"
+#include "tests/support/soap_text.h"
 
 extern char **environ;
 
@@ -159,10 +160,7 @@ std::string post(const Cam &c, const std::string &path, const std::string &body,
 
 std::string soap(const std::string &inner)
 {
-    return "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\" "
-           "xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\" "
-           "xmlns:tt=\"http://www.onvif.org/ver10/schema\"><s:Body>" +
-           inner + "</s:Body></s:Envelope>";
+    return soaptest::envelope(inner);
 }
 
 std::string textOf(const std::string &xml, const std::string &qname)

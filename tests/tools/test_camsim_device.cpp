@@ -13,6 +13,7 @@
 #include "tests/support/camsim_process.h"
 #include "tests/support/raw_http.h"
 #include "tests/support/schema_check.h"
+#include "tests/support/soap_text.h"
 
 namespace
 {
@@ -20,13 +21,7 @@ namespace
 const char kDevice[] = "/onvif/device_service";
 const char kHost[] = "127.0.0.1";
 
-std::string envelope(const std::string &inner)
-{
-    return "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\" "
-           "xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\" "
-           "xmlns:tt=\"http://www.onvif.org/ver10/schema\"><s:Body>" +
-           inner + "</s:Body></s:Envelope>";
-}
+using soaptest::envelope;
 
 std::string soapPost(int port, const std::string &env, const std::string &extra = "")
 {
