@@ -2,18 +2,11 @@
 // call) and hdrv_buf header-line units with their used lists.
 
 #include "platform/sys_buf.h"
-#include "platform/sys_log.h"
-
-#include "tests/support/log_capture.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace
@@ -32,25 +25,13 @@ TEST_F(SysBuf, InitMakesBothPools)
     EXPECT_EQ(hdrv_buf_idle_num(), 0u);
     EXPECT_EQ(net_buf_get_idle(), nullptr);
     EXPECT_EQ(hdrv_buf_get_idle(), nullptr);
-    {
-        LogCapture log;
-        ASSERT_EQ(sys_buf_init(4), 1);
-        std::string text = log.text();
-        EXPECT_NE(text.find("net_buf_init, num = 4\r\n"), std::string::npos) << text;
-        EXPECT_NE(text.find("hdrv_buf_init, num = 32\r\n"), std::string::npos) << text;
-    }
+    ASSERT_EQ(sys_buf_init(4), 1);
     EXPECT_EQ(net_buf_get_size(), 2048u);
     EXPECT_EQ(net_buf_idle_num(), 4u);
     EXPECT_EQ(hdrv_buf_idle_num(), 32u);
-    ASSERT_NE(hdrv_buf_fl, nullptr);
-    EXPECT_EQ(pps_node_count(hdrv_buf_fl), 32u);
 
     // A second init keeps the pools that exist (units may be out).
-    {
-        LogCapture log;
-        EXPECT_EQ(sys_buf_init(2), 0);
-        EXPECT_NE(log.text().find("sys_buf_init, net_buf_init failed!!!"), std::string::npos);
-    }
+    EXPECT_EQ(sys_buf_init(2), 0);
     EXPECT_EQ(net_buf_idle_num(), 4u);
 
     sys_buf_deinit();
@@ -60,12 +41,8 @@ TEST_F(SysBuf, InitMakesBothPools)
     EXPECT_EQ(hdrv_buf_idle_num(), 0u);
     sys_buf_deinit();
 
-    {
-        LogCapture log;
-        EXPECT_EQ(sys_buf_init(0), 0);
-        EXPECT_EQ(sys_buf_init(0x40000000u), 0);
-        EXPECT_NE(log.text().find("sys_buf_init, net_buf_init failed!!!"), std::string::npos);
-    }
+    EXPECT_EQ(sys_buf_init(0), 0);
+    EXPECT_EQ(sys_buf_init(0x40000000u), 0);
     EXPECT_EQ(net_buf_idle_num(), 0u);
 }
 
@@ -115,15 +92,9 @@ TEST_F(SysBuf, NetBufFreeTellsHeapFromPool)
 
     // A second release of the same buffer and pointers into the middle of the
     // pool are refused: nothing goes to free(), the pool stays intact.
-    {
-        LogCapture log;
-        net_buf_free(pool_buf);
-        net_buf_free(pool_buf + 1);
-        net_buf_free(pool_buf - 4);
-        std::string text = log.text();
-        EXPECT_NE(text.find("already in freelist"), std::string::npos) << text;
-        EXPECT_NE(text.find("net_buf_free, unit ptr error!!!"), std::string::npos) << text;
-    }
+    net_buf_free(pool_buf);
+    net_buf_free(pool_buf + 1);
+    net_buf_free(pool_buf - 4);
     EXPECT_EQ(net_buf_idle_num(), 2u);
     char *a = net_buf_get_idle();
     char *b = net_buf_get_idle();
@@ -142,11 +113,7 @@ TEST_F(SysBuf, NetBufFreeTellsHeapFromPool)
 
 TEST_F(SysBuf, NetBufCustomSize)
 {
-    {
-        LogCapture log;
-        ASSERT_EQ(net_buf_init(5, 100), 1);
-        EXPECT_NE(log.text().find("net_buf_init, num = 5\r\n"), std::string::npos);
-    }
+    ASSERT_EQ(net_buf_init(5, 100), 1);
     EXPECT_EQ(net_buf_get_size(), 100u);
     EXPECT_EQ(net_buf_idle_num(), 5u);
     EXPECT_EQ(net_buf_init(5, 100), 0) << "a pool already exists";
@@ -183,11 +150,7 @@ TEST_F(SysBuf, HdrvUnitsAreClearedAndReusedFirst)
     HDRV local;
     strcpy(local.header, "Host");
     local.value_string = value;
-    {
-        LogCapture log;
-        EXPECT_EQ(hdrv_buf_free(&local), 0);
-        EXPECT_NE(log.text().find("pps_fl_push, unit ptr error!!!"), std::string::npos);
-    }
+    EXPECT_EQ(hdrv_buf_free(&local), 0);
     EXPECT_EQ(strcmp(local.header, "Host"), 0);
     EXPECT_EQ(local.value_string, value);
     EXPECT_EQ(hdrv_buf_free(h), 1);

@@ -1,5 +1,6 @@
 #include "platform/sys_log.h"
 #include "platform/sys_os.h"
+#include "tests/support/wait.h"
 
 #include <gtest/gtest.h>
 
@@ -40,20 +41,6 @@ std::vector<std::string> list_dir(const std::string &dir)
     }
     closedir(d);
     return names;
-}
-
-// Runs f on a detached thread; false when it did not finish within ms
-// (a deadlocked thread is left behind rather than hanging the test).
-template <typename F> bool finishes_within(F f, int ms)
-{
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    std::thread([f, done] {
-        f();
-        *done = true;
-    }).detach();
-    for (int i = 0; i < ms / 5 && !*done; i++)
-        sys_os_sleep_ms(5);
-    return *done;
 }
 
 class SysLog : public ::testing::Test
@@ -137,22 +124,48 @@ TEST_F(SysLog, ThresholdLevelTextsAndPrefix)
     EXPECT_EQ(read_file(file), all + "b1 1\nb2\nb3\n");
 }
 
+// A block keeps the lines of other threads out until its end, while another
+// thread logs all the time.
 TEST_F(SysLog, BlockKeepsOtherThreadsOut)
 {
     std::string file = path("block.log");
     ASSERT_EQ(log_init(file.c_str()), 0);
-
-    ASSERT_GT(log_lock_start("start\n"), 0);
+    std::atomic<bool> stop{false};
+    std::atomic<int> written{0};
+    std::thread other([&] {
+        for (int i = 0; i < 1000000 && !stop; i++) {
+            log_print(LOG_FATAL, "other thread\n");
+            written++;
+        }
+    });
+    EXPECT_TRUE(wait_until([&] { return written.load() > 0; }));
+    int before = written.load();
+    EXPECT_GT(log_lock_start("start\n"), 0);
     EXPECT_GT(log_print(LOG_ERROR, "same thread\n"), 0); // recursive: no deadlock
-    std::thread other([] { log_print(LOG_FATAL, "other thread\n"); });
-    sys_os_sleep_ms(100);
-    log_lock_print("middle\n");
+    for (int i = 0; i < 20; i++)
+        log_lock_print("middle %d\n", i);
     log_lock_end("end\n");
+    EXPECT_TRUE(wait_until([&] { return written.load() > before + 10; }));
+    stop = true;
     other.join();
 
-    std::regex want(std::string("start\n") + PREFIX_RE + R"(\[ERROR\] same thread\nmiddle\nend\n)" +
-                    PREFIX_RE + R"(\[FATAL\] other thread\n)");
-    EXPECT_TRUE(std::regex_match(read_file(file), want)) << read_file(file);
+    // The block's lines follow each other with nothing in between.
+    std::string text = read_file(file);
+    size_t at = text.find("start\n");
+    ASSERT_NE(at, std::string::npos);
+    std::istringstream lines(text.substr(at));
+    std::string line;
+    std::getline(lines, line);
+    std::getline(lines, line);
+    EXPECT_TRUE(
+        std::regex_match(line, std::regex(std::string(PREFIX_RE) + R"(\[ERROR\] same thread)")))
+        << line;
+    for (int i = 0; i < 20; i++) {
+        std::getline(lines, line);
+        EXPECT_EQ(line, "middle " + std::to_string(i));
+    }
+    std::getline(lines, line);
+    EXPECT_EQ(line, "end");
 
     // An end without a start only writes its text; the log stays usable.
     EXPECT_EQ(log_lock_end("stray\n"), 6);

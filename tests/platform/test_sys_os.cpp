@@ -1,4 +1,5 @@
 #include "platform/sys_os.h"
+#include "tests/support/wait.h"
 
 #include <gtest/gtest.h>
 
@@ -18,28 +19,6 @@
 
 namespace
 {
-
-// Polls cond every 5 ms for at most ms milliseconds.
-template <typename F> bool wait_until(F cond, int ms)
-{
-    for (int i = 0; i < ms / 5; i++) {
-        if (cond()) return true;
-        sys_os_sleep_ms(5);
-    }
-    return cond();
-}
-
-// Runs f on a detached thread; false when it did not finish within ms, so a
-// deadlock fails the test instead of hanging it.
-template <typename F> bool finishes_within(F f, int ms)
-{
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    std::thread([f, done] {
-        f();
-        *done = true;
-    }).detach();
-    return wait_until([&] { return done->load(); }, ms);
-}
 
 TEST(SysOsHandles, NullHandlesAreHarmless)
 {
@@ -62,7 +41,9 @@ TEST(SysOsHandles, NullHandlesAreHarmless)
     sys_os_destroy_sig_mutex(mtx);
 }
 
-TEST(SysOsMutex, RecursiveOwnerExcludesOtherThreads)
+// The owner enters as often as it likes and holds the mutex until its last
+// leave: every leave succeeds while it owns the mutex, one more fails.
+TEST(SysOsMutex, RecursiveOwnerHoldsUntilTheLastLeave)
 {
     SYS_MUTEX m = sys_os_create_mutex();
     ASSERT_NE(m, nullptr);
@@ -76,22 +57,18 @@ TEST(SysOsMutex, RecursiveOwnerExcludesOtherThreads)
         5000));
     ASSERT_EQ(sys_os_mutex_enter(m), 0);
     ASSERT_EQ(sys_os_mutex_enter(m), 0);
-
-    std::atomic<int> got{0};
-    std::thread other([&] {
-        if (sys_os_mutex_enter(m) == 0) {
-            got = 1;
+    EXPECT_NE(sys_os_mutex_leave(m), 0);
+    EXPECT_NE(sys_os_mutex_leave(m), 0) << "freed after one leave of two enters";
+    EXPECT_EQ(sys_os_mutex_leave(m), 0) << "a third leave found the mutex still owned";
+    // Free now: another thread gets it at once.
+    auto got = std::make_shared<std::atomic<int>>(-1);
+    EXPECT_TRUE(finishes_within(
+        [m, got] {
+            *got = sys_os_mutex_enter(m);
             sys_os_mutex_leave(m);
-        }
-    });
-    sys_os_sleep_ms(100);
-    EXPECT_EQ(got.load(), 0);
-    EXPECT_NE(sys_os_mutex_leave(m), 0);
-    sys_os_sleep_ms(50);
-    EXPECT_EQ(got.load(), 0) << "freed after one leave of two enters";
-    EXPECT_NE(sys_os_mutex_leave(m), 0);
-    other.join();
-    EXPECT_EQ(got.load(), 1);
+        },
+        5000));
+    EXPECT_EQ(got->load(), 0);
     sys_os_destroy_sig_mutex(m);
 }
 
@@ -128,19 +105,9 @@ TEST(SysOsMutex, LeaveByNonOwnerChangesNothing)
     int leave_result = -1;
     std::thread([&] { leave_result = sys_os_mutex_leave(m); }).join();
     EXPECT_EQ(leave_result, 0);
-
-    std::atomic<int> got{0};
-    std::thread other([&] {
-        if (sys_os_mutex_enter(m) == 0) {
-            got = 1;
-            sys_os_mutex_leave(m);
-        }
-    });
-    sys_os_sleep_ms(100);
-    EXPECT_EQ(got.load(), 0) << "a foreign leave released the owner's mutex";
-    sys_os_mutex_leave(m);
-    other.join();
-    EXPECT_EQ(got.load(), 1);
+    // Still the owner's: its leave succeeds, and only one.
+    EXPECT_NE(sys_os_mutex_leave(m), 0) << "a foreign leave released the owner's mutex";
+    EXPECT_EQ(sys_os_mutex_leave(m), 0);
     sys_os_destroy_sig_mutex(m);
 }
 
@@ -181,7 +148,6 @@ TEST(SysOsSig, SetsWithoutWaiterCountAsOne)
 
     EXPECT_NE(sys_os_sig_sign(s), 0);
     EXPECT_NE(sys_os_sig_sign(s), 0);
-    sys_os_sleep_ms(20); // stays pending with nobody waiting
     EXPECT_EQ(sys_os_sig_wait_timeout(s, 100), 0);
     uint32_t t0 = sys_os_get_ms();
     EXPECT_EQ(sys_os_sig_wait_timeout(s, 100), -1);
@@ -202,12 +168,11 @@ TEST(SysOsSig, OneSetReleasesExactlyOneWaiter)
         if (sys_os_sig_wait_timeout(s, 5000) == 0) released++;
     };
     std::thread a(waiter), b(waiter);
-    sys_os_sleep_ms(50); // both are waiting by now (or soon: the set stays pending)
 
-    sys_os_sig_sign(s);
+    sys_os_sig_sign(s); // pending until a waiter takes it
     EXPECT_TRUE(wait_until([&] { return released.load() == 1; }, 3000));
-    sys_os_sleep_ms(150);
-    EXPECT_EQ(released.load(), 1);
+    // The waiter that woke took the set with it: nothing is left to take.
+    EXPECT_EQ(sys_os_sig_wait_timeout(s, 0), -1);
 
     sys_os_sig_sign(s);
     a.join();
@@ -222,7 +187,6 @@ TEST(SysOsSig, WaitWithoutLimitWakesOnSet)
     ASSERT_NE(s, nullptr);
     std::atomic<int> result{1};
     std::thread t([&] { result = sys_os_sig_wait(s); });
-    sys_os_sleep_ms(30);
     sys_os_sig_sign(s);
     t.join();
     EXPECT_EQ(result.load(), 0);
@@ -232,6 +196,7 @@ TEST(SysOsSig, WaitWithoutLimitWakesOnSet)
 struct ThreadProbe {
     SYS_SIG done;
     std::atomic<int> value;
+    std::atomic<int> returned{0};
 };
 
 void *probe_routine(void *arg)
@@ -239,6 +204,7 @@ void *probe_routine(void *arg)
     ThreadProbe *p = static_cast<ThreadProbe *>(arg);
     p->value = 42;
     sys_os_sig_sign(p->done);
+    p->returned++;
     return nullptr;
 }
 
@@ -260,7 +226,8 @@ TEST(SysOsThread, RoutineRunsWithItsArgument)
     EXPECT_NE(id1, id2);
     ASSERT_EQ(sys_os_sig_wait_timeout(probe.done, 5000), 0);
     EXPECT_EQ(probe.value.load(), 42);
-    sys_os_sleep_ms(20); // let the routine return before the signal goes away
+    // The signal goes away only after both routines are done with it.
+    EXPECT_TRUE(wait_until([&] { return probe.returned.load() == 2; }, 5000));
     sys_os_destroy_sig_mutex(probe.done);
 }
 

@@ -1,7 +1,8 @@
-// Tokenizer: lines, words and name=value pairs, including buffers that are
-// not NUL-terminated at their length (held in exact-size heap blocks so that
-// AddressSanitizer sees any read past the end).
+// Tokenizer: lines, words and name=value pairs, one table each. Inputs are
+// exact-size heap copies, most of them without a terminator, so that
+// AddressSanitizer sees any read past the given length.
 #include "platform/text_scan.h"
+#include "tests/support/heap_text.h"
 
 #include <gtest/gtest.h>
 
@@ -14,241 +15,143 @@
 namespace
 {
 
-// Copy of text without any terminator, in a heap block of exactly its size.
-struct Exact {
-    explicit Exact(const std::string &text) : bytes(text.begin(), text.end()) {}
-    char *data() { return bytes.data(); }
-    int size() const { return (int)bytes.size(); }
-    std::vector<char> bytes;
-};
-
 TEST(TextScan, CharacterClasses)
 {
-    const char seps[] = " \t\r\n,:{}()'\"?<>=;";
-    for (const char *p = seps; *p; p++)
-        EXPECT_EQ(1, is_separator(*p)) << "char " << (int)*p;
-    EXPECT_EQ(1, is_separator('\0'));
-    for (char ch : std::string("aZ0/-_.&@#"))
-        EXPECT_EQ(0, is_separator(ch)) << ch;
-
-    EXPECT_EQ(1, is_char('A'));
-    EXPECT_EQ(1, is_char('z'));
-    EXPECT_EQ(1, is_char('#'));
-    EXPECT_EQ(1, is_char('@'));
-    EXPECT_EQ(1, is_char('/'));
-    EXPECT_EQ(0, is_char('0'));
-    EXPECT_EQ(0, is_char('['));
-    EXPECT_EQ(0, is_char((char)0xC4));
-
-    EXPECT_EQ(1, is_num('0'));
-    EXPECT_EQ(1, is_num('9'));
-    EXPECT_EQ(0, is_num('a'));
-    EXPECT_EQ(0, is_num('/'));
-
-    EXPECT_EQ(1, is_integer(""));
-    EXPECT_EQ(1, is_integer("0123456789"));
-    EXPECT_EQ(0, is_integer("12a"));
-    EXPECT_EQ(0, is_integer("-1"));
-    EXPECT_EQ(0, is_integer(nullptr));
+    struct Row {
+        std::string chars;
+        int sep, chr, num;
+    };
+    const Row rows[] = {
+        {std::string(" \t\r\n,:{}()'\"?<>=;\0", 19), 1, 0, 0},
+        {"AZaz#@/", 0, 1, 0},
+        {"09", 0, 0, 1},
+        {"-_.&[\xC4", 0, 0, 0},
+    };
+    for (const Row &r : rows)
+        for (char ch : r.chars) {
+            EXPECT_EQ(r.sep, is_separator(ch)) << (int)ch;
+            EXPECT_EQ(r.chr, is_char(ch)) << (int)ch;
+            EXPECT_EQ(r.num, is_num(ch)) << (int)ch;
+        }
+    struct Int {
+        const char *text;
+        int want;
+    };
+    for (const Int &i :
+         {Int{"", 1}, Int{"0123456789", 1}, Int{"12a", 0}, Int{"-1", 0}, Int{nullptr, 0}})
+        EXPECT_EQ(i.want, is_integer(i.text)) << (i.text ? i.text : "(null)");
 }
 
-TEST(TextScan, LineTextWalksHeaderLines)
+// GetLineText: where a line ends, where the next begins, and the "," that
+// continues a line over its line end (blanked in place).
+TEST(TextScan, Lines)
 {
-    char buf[] = "GET / HTTP/1.1\r\nHost: x\nAccept: y\r\n";
-    int max = (int)strlen(buf);
-    int len = -1, next = -1;
-
-    EXPECT_EQ(1, GetLineText(buf, 0, max, &len, &next));
-    EXPECT_EQ(14, len);
-    EXPECT_EQ(16, next);
-
-    int pos = next;
-    EXPECT_EQ(1, GetLineText(buf, pos, max, &len, &next));
-    EXPECT_EQ(7, len);
-    EXPECT_EQ(pos + 8, next);
-
-    pos = next;
-    EXPECT_EQ(0, GetLineText(buf, pos, max, &len, &next)); // last line: nothing follows
-    EXPECT_EQ(9, len);
-    EXPECT_EQ(max, next);
-
-    EXPECT_EQ(0, GetLineText(buf, max, max, &len, &next)); // at the end
-    EXPECT_EQ(0, len);
+    const std::string req = "GET / HTTP/1.1\r\nHost: x\nAccept: y\r\n";
+    struct Row {
+        std::string text;
+        bool nul; // a NUL behind the data
+        int pos, ret, len, next;
+        std::string after; // the buffer's start afterwards ("" = unchanged)
+    };
+    const Row rows[] = {
+        {req, true, 0, 1, 14, 16, ""},
+        {req, true, 16, 1, 7, 24, ""},
+        {req, true, 24, 0, 9, 35, ""}, // last line: nothing follows
+        {req, true, 35, 0, 0, 35, ""}, // at the end
+        {"Allow: GET,\r\n POST\r\nX: 1\r\n", true, 0, 1, 18, 20, "Allow: GET,   POST"},
+        {"no line end here", false, 0, 0, 16, 16, ""},
+        {"abc\r", false, 0, 0, 3, 3, ""},            // a CR in the last byte is a lone CR
+        {"a,\r\n\r\n", false, 0, 0, 6, 6, "a,    "}, // a continuation into the end
+    };
+    for (const Row &r : rows) {
+        HeapText in(r.text, r.nul);
+        int len = -1, next = -1;
+        EXPECT_EQ(r.ret, GetLineText(in.data(), r.pos, in.size(), &len, &next)) << r.text;
+        EXPECT_EQ(r.len, len) << r.text << " at " << r.pos;
+        EXPECT_EQ(r.next, next) << r.text << " at " << r.pos;
+        std::string want = r.after.empty() ? r.text : r.after;
+        EXPECT_EQ(want.substr(0, 18), std::string(in.data(), want.substr(0, 18).size()));
+    }
 }
 
-TEST(TextScan, LineTextContinuesAfterComma)
+// GetSipLine ends the first line in place with NULs.
+TEST(TextScan, SipLines)
 {
-    char buf[] = "Allow: GET,\r\n POST\r\nX: 1\r\n";
-    int max = (int)strlen(buf);
-    int len = 0, next = 0;
-    EXPECT_EQ(1, GetLineText(buf, 0, max, &len, &next));
-    EXPECT_EQ(18, len);
-    EXPECT_EQ(0, strncmp(buf, "Allow: GET,   POST", 18));
-    EXPECT_EQ(20, next);
-}
-
-TEST(TextScan, LineTextStopsAtBufferEnd)
-{
-    // No line end and no terminator: the line is the whole buffer.
-    Exact ex("no line end here");
-    int len = 0, next = 0;
-    EXPECT_EQ(0, GetLineText(ex.data(), 0, ex.size(), &len, &next));
-    EXPECT_EQ(ex.size(), len);
-    EXPECT_EQ(ex.size(), next);
-
-    // A CR in the last byte cannot be followed by LF: a lone CR.
-    Exact cr("abc\r");
-    EXPECT_EQ(0, GetLineText(cr.data(), 0, cr.size(), &len, &next));
-    EXPECT_EQ(3, len);
-    EXPECT_EQ(3, next);
-
-    // A "," continuation running into the end of the buffer.
-    Exact cont("a,\r\n\r\n");
-    EXPECT_EQ(0, GetLineText(cont.data(), 0, cont.size(), &len, &next));
-    EXPECT_EQ(cont.size(), len);
-    EXPECT_EQ(std::string("a,    "), std::string(cont.data(), 6));
-}
-
-TEST(TextScan, SipLineEndsLineInPlace)
-{
-    char buf[] = "Host: x\r\nAccept: y\r\n";
-    int len = 0, more = 0;
-    EXPECT_EQ(1, GetSipLine(buf, (int)strlen(buf), &len, &more));
-    EXPECT_EQ(9, len);
-    EXPECT_EQ(1, more);
-    EXPECT_STREQ("Host: x", buf);
-    EXPECT_EQ('\0', buf[8]);
-
-    char *second = buf + len;
-    int rest = (int)strlen(second);
-    EXPECT_EQ(1, GetSipLine(second, rest, &len, &more));
-    EXPECT_EQ(rest, len);
-    EXPECT_EQ(0, more);
-    EXPECT_STREQ("Accept: y", second);
-}
-
-TEST(TextScan, SipLineEndVariants)
-{
-    int len = 0, more = 0;
-
-    char lflf[] = "a\n\nb";
-    EXPECT_EQ(1, GetSipLine(lflf, 4, &len, &more));
-    EXPECT_EQ(3, len);
-    EXPECT_EQ(0, lflf[1]);
-    EXPECT_EQ(0, lflf[2]);
-    EXPECT_EQ(1, more);
-
-    char lonecr[] = "a\rb";
-    EXPECT_EQ(1, GetSipLine(lonecr, 3, &len, &more));
-    EXPECT_EQ(2, len);
-    EXPECT_EQ('b', lonecr[2]);
-
-    char nul[] = "ab\0cd";
-    EXPECT_EQ(1, GetSipLine(nul, 5, &len, &more));
-    EXPECT_EQ(2, len);
-
-    // No line end inside the buffer (and no terminator after it).
-    Exact open("Host: x");
-    EXPECT_EQ(0, GetSipLine(open.data(), open.size(), &len, &more));
-    EXPECT_EQ(std::string("Host: x"), std::string(open.data(), 7));
-
-    // Line end exactly at the buffer's last byte.
-    Exact last("Host: x\r");
-    EXPECT_EQ(1, GetSipLine(last.data(), last.size(), &len, &more));
-    EXPECT_EQ(8, len);
-    EXPECT_EQ(0, more);
-
+    struct Row {
+        std::string text;
+        bool nul;
+        int ret, len, more;
+        std::string after; // the first bytes afterwards
+    };
+    const Row rows[] = {
+        {"Host: x\r\nAccept: y\r\n", true, 1, 9, 1, std::string("Host: x\0\0A", 10)},
+        {"Accept: y\r\n", true, 1, 11, 0, std::string("Accept: y\0\0", 11)},
+        {"a\n\nb", true, 1, 3, 1, std::string("a\0\0b", 4)},
+        {"a\rb", true, 1, 2, 1, std::string("a\0b", 3)},
+        {std::string("ab\0cd", 5), true, 1, 2, 1, std::string("ab\0cd", 5)},
+        {"Host: x", false, 0, 0, 1, "Host: x"},                     // no line end within the buffer
+        {"Host: x\r", false, 1, 8, 0, std::string("Host: x\0", 8)}, // ends at the last byte
+        {"", false, 0, 0, 1, ""},
+    };
+    for (const Row &r : rows) {
+        HeapText in(r.text, r.nul);
+        int len = -1, more = -1;
+        EXPECT_EQ(r.ret, GetSipLine(in.data(), in.size(), &len, &more)) << r.text;
+        EXPECT_EQ(r.len, len) << r.text;
+        EXPECT_EQ(r.more, more) << r.text;
+        EXPECT_EQ(r.after, std::string(in.data(), r.after.size())) << r.text;
+    }
+    int len, more;
     EXPECT_EQ(0, GetSipLine(nullptr, 5, &len, &more));
-    EXPECT_EQ(0, GetSipLine(lflf, 0, &len, &more));
 }
 
-TEST(TextScan, LineWordTypes)
+// GetLineWord: the word, the position behind it, and whether text follows,
+// for each word type and word buffer size (the buffer is exactly that size).
+TEST(TextScan, Words)
 {
-    char word[64];
-    int next = -1;
-
-    char digest[] = "  Digest realm";
-    int max = (int)strlen(digest);
-    EXPECT_EQ(1, GetLineWord(digest, 0, max, word, sizeof(word), &next, WORD_TYPE_STRING));
-    EXPECT_STREQ("Digest", word);
-    EXPECT_EQ(8, next);
-    EXPECT_EQ(0, GetLineWord(digest, 8, max, word, sizeof(word), &next, WORD_TYPE_STRING));
-    EXPECT_STREQ("realm", word);
-    EXPECT_EQ(max, next);
-    EXPECT_EQ(0, GetLineWord(digest, max, max, word, sizeof(word), &next, WORD_TYPE_STRING));
-    EXPECT_STREQ("", word);
-
-    char eq[] = "=abc";
-    EXPECT_EQ(1, GetLineWord(eq, 0, 4, word, sizeof(word), &next, WORD_TYPE_STRING));
-    EXPECT_STREQ("=", word);
-    EXPECT_EQ(1, next);
-
-    // A lone separator at the end: nothing follows it.
-    char lone[] = "=";
-    EXPECT_EQ(0, GetLineWord(lone, 0, 1, word, sizeof(word), &next, WORD_TYPE_STRING));
-    EXPECT_STREQ("=", word);
-    EXPECT_EQ(1, next);
-
-    char num[] = "12a 34;";
-    EXPECT_EQ(1, GetLineWord(num, 0, 7, word, sizeof(word), &next, WORD_TYPE_NUM));
-    EXPECT_STREQ("", word);
-    EXPECT_EQ(3, next);
-    EXPECT_EQ(1, GetLineWord(num, next, 7, word, sizeof(word), &next, WORD_TYPE_NUM));
-    EXPECT_STREQ("34", word);
-    EXPECT_EQ(6, next);
-
-    char sep[] = "abc:def";
-    EXPECT_EQ(1, GetLineWord(sep, 0, 7, word, sizeof(word), &next, WORD_TYPE_SEPARATOR));
-    EXPECT_STREQ(":", word);
-    EXPECT_EQ(4, next);
-
-    char tail[] = "ab   ";
-    EXPECT_EQ(0, GetLineWord(tail, 2, 5, word, sizeof(word), &next, WORD_TYPE_STRING));
-    EXPECT_STREQ("", word);
-}
-
-TEST(TextScan, LineWordBufferLimits)
-{
+    const int S = WORD_TYPE_STRING, N = WORD_TYPE_NUM, P = WORD_TYPE_SEPARATOR;
+    struct Row {
+        std::string text;
+        bool nul;
+        int pos, size, type, ret;
+        const char *word;
+        int next;
+    };
+    const Row rows[] = {
+        {"  Digest realm", true, 0, 64, S, 1, "Digest", 8},
+        {"  Digest realm", true, 8, 64, S, 0, "realm", 14},
+        {"  Digest realm", true, 14, 64, S, 0, "", 14},
+        {"=abc", true, 0, 64, S, 1, "=", 1}, // a lone separator is a word
+        {"=", true, 0, 64, S, 0, "=", 1},
+        {"12a 34;", true, 0, 64, N, 1, "", 3}, // not all digits: empty
+        {"12a 34;", true, 3, 64, N, 1, "34", 6},
+        {"abc:def", true, 0, 64, P, 1, ":", 4},
+        {"ab   ", true, 2, 64, S, 0, "", 5},
+        {"abcdefg hij", true, 0, 8, S, 1, "abcdefg", 7}, // 7 + NUL fill 8 bytes
+        {"abcdefgh ij", true, 0, 8, S, 1, "", 8},        // 8 do not fit: skipped
+        {"=x", true, 0, 1, S, 1, "", 1},                 // no room for "=": still moves on
+        {"abc", false, 0, 16, S, 0, "abc", 3},           // up to an unterminated end
+    };
+    for (const Row &r : rows) {
+        HeapText in(r.text, r.nul);
+        std::vector<char> word((size_t)r.size, 'X');
+        int next = -1;
+        EXPECT_EQ(r.ret,
+                  GetLineWord(in.data(), r.pos, in.size(), word.data(), r.size, &next, r.type))
+            << r.text << " at " << r.pos;
+        EXPECT_STREQ(r.word, word.data()) << r.text << " at " << r.pos;
+        EXPECT_EQ(r.next, next) << r.text << " at " << r.pos;
+    }
     char word[8];
-    int next = 0;
-
-    // 7 characters plus the terminator fill the 8-byte buffer exactly.
-    char fits[] = "abcdefg hij";
-    memset(word, 'X', sizeof(word));
-    EXPECT_EQ(1, GetLineWord(fits, 0, 11, word, sizeof(word), &next, WORD_TYPE_STRING));
-    EXPECT_STREQ("abcdefg", word);
-    EXPECT_EQ(7, next);
-
-    // 8 characters do not fit: empty word, the position moves past it.
-    char toolong[] = "abcdefgh ij";
-    memset(word, 'X', sizeof(word));
-    EXPECT_EQ(1, GetLineWord(toolong, 0, 11, word, sizeof(word), &next, WORD_TYPE_STRING));
-    EXPECT_STREQ("", word);
-    EXPECT_EQ(8, next);
-
-    // A separator word needs two bytes; with one the caller still moves on.
-    char one[2];
+    int next;
     char eq[] = "=x";
-    EXPECT_EQ(1, GetLineWord(eq, 0, 2, one, 1, &next, WORD_TYPE_STRING));
-    EXPECT_STREQ("", one);
-    EXPECT_EQ(1, next);
-
-    EXPECT_EQ(0, GetLineWord(eq, 0, 2, word, 0, &next, WORD_TYPE_STRING));
-    EXPECT_EQ(0, GetLineWord(nullptr, 0, 2, word, sizeof(word), &next, WORD_TYPE_STRING));
+    EXPECT_EQ(0, GetLineWord(eq, 0, 2, word, 0, &next, S));
+    EXPECT_EQ(0, GetLineWord(nullptr, 0, 2, word, sizeof(word), &next, S));
     EXPECT_STREQ("", word);
-
-    // A word running up to the end of an unterminated buffer.
-    Exact ex("abc");
-    char big[16];
-    EXPECT_EQ(0, GetLineWord(ex.data(), 0, ex.size(), big, sizeof(big), &next, WORD_TYPE_STRING));
-    EXPECT_STREQ("abc", big);
-    EXPECT_EQ(3, next);
 }
 
-TEST(TextScan, LineWordWalkTerminates)
+TEST(TextScan, WordWalkEndsForEveryBufferSize)
 {
-    // Walking every word of a text ends within a bounded number of calls,
-    // whatever the word buffer size.
     char text[] = "a,,b = \"c\" ;d:  {e}(f)?<g>'h' 1234567890123";
     int max = (int)strlen(text);
     for (int size = 1; size <= 12; size++) {
@@ -267,102 +170,71 @@ TEST(TextScan, LineWordWalkTerminates)
     }
 }
 
+// GetNameValuePair over Digest challenges, query strings and broken items.
 TEST(TextScan, NameValuePairs)
 {
-    char value[64];
-    const char *auth = "realm=\"cam\", nonce=\"abc\"";
-    int len = (int)strlen(auth);
-    EXPECT_EQ(1, GetNameValuePair(auth, len, "nonce", value, sizeof(value)));
-    EXPECT_STREQ("abc", value);
-    EXPECT_EQ(1, GetNameValuePair(auth, len, "realm", value, sizeof(value)));
-    EXPECT_STREQ("cam", value);
-    EXPECT_EQ(0, GetNameValuePair(auth, len, "qop", value, sizeof(value)));
-    EXPECT_STREQ("", value);
-    EXPECT_EQ(0, GetNameValuePair(auth, len, "Nonce", value, sizeof(value)));
-
-    EXPECT_EQ(1, GetNameValuePair("algorithm=MD5", 13, "algorithm", value, sizeof(value)));
-    EXPECT_STREQ("MD5", value);
-
-    // Quoted values may hold separators; names inside values are not matched.
-    const char *rfc = "realm=\"testrealm@host.com\", qop=\"auth,auth-int\", "
-                      "nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\", stale=FALSE, "
-                      "opaque=\"5ccc069c403ebaf9f0171e9517f40e41\"";
-    len = (int)strlen(rfc);
-    EXPECT_EQ(1, GetNameValuePair(rfc, len, "qop", value, sizeof(value)));
-    EXPECT_STREQ("auth,auth-int", value);
-    EXPECT_EQ(1, GetNameValuePair(rfc, len, "stale", value, sizeof(value)));
-    EXPECT_STREQ("FALSE", value);
-    EXPECT_EQ(1, GetNameValuePair(rfc, len, "opaque", value, sizeof(value)));
-    EXPECT_STREQ("5ccc069c403ebaf9f0171e9517f40e41", value);
-    EXPECT_EQ(0, GetNameValuePair(rfc, len, "auth", value, sizeof(value)));
-
-    // Query-string style items and a name without value.
-    const char *query = "a=1&b=two;flag, c = 3 ";
-    len = (int)strlen(query);
-    EXPECT_EQ(1, GetNameValuePair(query, len, "b", value, sizeof(value)));
-    EXPECT_STREQ("two", value);
-    EXPECT_EQ(1, GetNameValuePair(query, len, "flag", value, sizeof(value)));
-    EXPECT_STREQ("", value);
-    EXPECT_EQ(1, GetNameValuePair(query, len, "c", value, sizeof(value)));
-    EXPECT_STREQ("3", value);
-
-    EXPECT_EQ(0, GetNameValuePair(auth, 0, "nonce", value, sizeof(value)));
-    EXPECT_EQ(0, GetNameValuePair(nullptr, 5, "nonce", value, sizeof(value)));
-}
-
-TEST(TextScan, NameValuePairMalformed)
-{
-    char value[16];
-    // Unterminated quote, for the wanted value and for one that is skipped.
-    EXPECT_EQ(0, GetNameValuePair("nonce=\"abc", 10, "nonce", value, sizeof(value)));
-    EXPECT_EQ(0, GetNameValuePair("realm=\"abc, nonce=x", 19, "nonce", value, sizeof(value)));
-    // Junk where "=" belongs.
-    EXPECT_EQ(0, GetNameValuePair("realm x, nonce=1", 16, "nonce", value, sizeof(value)));
-    EXPECT_EQ(0, GetNameValuePair("nonce x", 7, "nonce", value, sizeof(value)));
-    // A quoted value followed by junk instead of an item end.
-    EXPECT_EQ(0, GetNameValuePair("realm=\"a\" b, nonce=1", 20, "nonce", value, sizeof(value)));
-    // The length limits the search: the item after it is not seen.
-    const char *text = "realm=\"a\", nonce=\"b\"";
-    EXPECT_EQ(0, GetNameValuePair(text, 11, "nonce", value, sizeof(value)));
-    // A closing quote beyond the length does not count.
-    EXPECT_EQ(0, GetNameValuePair(text, 19, "nonce", value, sizeof(value)));
-    EXPECT_EQ(1, GetNameValuePair(text, 20, "nonce", value, sizeof(value)));
-    EXPECT_STREQ("b", value);
-}
-
-TEST(TextScan, NameValuePairCutsToBuffer)
-{
+    const std::string auth = "realm=\"cam\", nonce=\"abc\"";
+    const std::string rfc = "realm=\"testrealm@host.com\", qop=\"auth,auth-int\", "
+                            "nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\", stale=FALSE, "
+                            "opaque=\"5ccc069c403ebaf9f0171e9517f40e41\"";
+    const std::string query = "a=1&b=two;flag, c = 3 ";
+    const std::string two = "realm=\"a\", nonce=\"b\"";
+    const std::string cut = "n=\"12345678\", m=abcdefghijkl";
+    const std::string longname(300, 'k');
+    struct Row {
+        std::string text;
+        bool nul;
+        int len; // -1: the whole text
+        std::string name;
+        int size, ret;
+        const char *value;
+    };
+    const Row rows[] = {
+        {auth, true, -1, "nonce", 64, 1, "abc"},
+        {auth, true, -1, "realm", 64, 1, "cam"},
+        {auth, true, -1, "qop", 64, 0, ""},
+        {auth, true, -1, "Nonce", 64, 0, ""}, // names match exactly
+        {auth, true, 0, "nonce", 64, 0, ""},
+        {"algorithm=MD5", true, -1, "algorithm", 64, 1, "MD5"},
+        // Quoted values hold separators; names inside values are not matched.
+        {rfc, true, -1, "qop", 64, 1, "auth,auth-int"},
+        {rfc, true, -1, "stale", 64, 1, "FALSE"},
+        {rfc, true, -1, "opaque", 64, 1, "5ccc069c403ebaf9f0171e9517f40e41"},
+        {rfc, true, -1, "auth", 64, 0, ""},
+        {query, true, -1, "b", 64, 1, "two"},
+        {query, true, -1, "flag", 64, 1, ""}, // a name without value
+        {query, true, -1, "c", 64, 1, "3"},
+        // Broken items: an open quote, junk where "=" belongs, junk after a
+        // quoted value.
+        {"nonce=\"abc", true, -1, "nonce", 16, 0, ""},
+        {"realm=\"abc, nonce=x", true, -1, "nonce", 16, 0, ""},
+        {"realm x, nonce=1", true, -1, "nonce", 16, 0, ""},
+        {"nonce x", true, -1, "nonce", 16, 0, ""},
+        {"realm=\"a\" b, nonce=1", true, -1, "nonce", 16, 0, ""},
+        // The length bounds the search, closing quote included.
+        {two, true, 11, "nonce", 16, 0, ""},
+        {two, true, 19, "nonce", 16, 0, ""},
+        {two, true, 20, "nonce", 16, 1, "b"},
+        // Values are cut to the buffer.
+        {"n=\"1234567\"", true, -1, "n", 8, 1, "1234567"},
+        {cut, true, -1, "n", 8, 1, "1234567"},
+        {cut, true, -1, "m", 8, 1, "abcdefg"},
+        {cut, true, -1, "m", 1, 1, ""},
+        {"a=1, n=xyz", false, -1, "n", 32, 1, "xyz"}, // up to an unterminated end
+        // A name longer than the scanner's word is never matched and is passed over.
+        {longname + "=1, n=2", true, -1, longname, 32, 0, ""},
+        {longname + "=1, n=2", true, -1, "n", 32, 1, "2"},
+    };
+    for (const Row &r : rows) {
+        HeapText in(r.text, r.nul);
+        std::vector<char> value((size_t)r.size, 'X');
+        int len = r.len < 0 ? in.size() : r.len;
+        EXPECT_EQ(r.ret, GetNameValuePair(in.data(), len, r.name.c_str(), value.data(), r.size))
+            << r.text << " / " << r.name;
+        EXPECT_STREQ(r.value, value.data()) << r.text << " / " << r.name;
+    }
     char value[8];
-    // Exactly 7 characters fit; 8 are cut to 7.
-    const char *fits = "n=\"1234567\"";
-    memset(value, 'X', sizeof(value));
-    EXPECT_EQ(1, GetNameValuePair(fits, (int)strlen(fits), "n", value, sizeof(value)));
-    EXPECT_STREQ("1234567", value);
-
-    const char *longer = "n=\"12345678\", m=abcdefghijkl";
-    EXPECT_EQ(1, GetNameValuePair(longer, (int)strlen(longer), "n", value, sizeof(value)));
-    EXPECT_STREQ("1234567", value);
-    EXPECT_EQ(1, GetNameValuePair(longer, (int)strlen(longer), "m", value, sizeof(value)));
-    EXPECT_STREQ("abcdefg", value);
-
-    char one[1] = {'X'};
-    EXPECT_EQ(1, GetNameValuePair(longer, (int)strlen(longer), "m", one, 1));
-    EXPECT_EQ('\0', one[0]);
-
-    // Unterminated source buffer, value running to its end.
-    Exact ex("a=1, n=xyz");
-    char big[32];
-    EXPECT_EQ(1, GetNameValuePair(ex.data(), ex.size(), "n", big, sizeof(big)));
-    EXPECT_STREQ("xyz", big);
-
-    // A name longer than the scanner's word buffer is never matched, and the
-    // scan moves past it.
-    std::string longname(300, 'k');
-    std::string text = longname + "=1, n=2";
-    EXPECT_EQ(0,
-              GetNameValuePair(text.c_str(), (int)text.size(), longname.c_str(), big, sizeof(big)));
-    EXPECT_EQ(1, GetNameValuePair(text.c_str(), (int)text.size(), "n", big, sizeof(big)));
-    EXPECT_STREQ("2", big);
+    EXPECT_EQ(0, GetNameValuePair(nullptr, 5, "nonce", value, sizeof(value)));
 }
 
 TEST(TextScan, RandomTextStaysInBounds)

@@ -102,7 +102,7 @@ inline int validate_envelopes(const std::vector<std::string> &docs, std::string 
     do {                                                                                           \
         std::string why_ = schema_unavailable();                                                   \
         if (!why_.empty())                                                                         \
-            GTEST_SKIP() << "skipped, no schema validation here (" << why_                        \
+            GTEST_SKIP() << "skipped, no schema validation here (" << why_                         \
                          << "): it needs the ONVIF schema set at " ONVIF_SCHEMA_DIR                \
                             " (../shared next to the repository), python3 and xmllint";            \
     } while (0)
