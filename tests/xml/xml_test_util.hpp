@@ -1,20 +1,14 @@
-// Helpers shared by the XML tests: test data files, log capture, and
-// exactly-sized heap copies of inputs (so AddressSanitizer sees any read or
-// write outside them).
+// Helpers shared by the XML tests: the test data files (exact heap copies of
+// inputs are in tests/support/heap_text.h).
 #ifndef TESTS_XML_XML_TEST_UTIL_HPP
 #define TESTS_XML_XML_TEST_UTIL_HPP
 
-#include "tests/support/log_capture.h"
-#include "platform/sys_log.h"
+#include "tests/support/heap_text.h"
 
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
-#include <memory>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 
 namespace xml_test
 {
@@ -36,24 +30,6 @@ inline std::string read_data(const std::string &name)
     out << in.rdbuf();
     return out.str();
 }
-
-// Heap copy of exactly text.size() bytes, plus one NUL when with_nul is set.
-struct HeapText {
-    std::unique_ptr<char[]> buf;
-    int len = 0;
-    HeapText(const std::string &text, size_t n, bool with_nul)
-        : buf(new char[n + (with_nul ? 1 : 0)]), len((int)n)
-    {
-        if (n) std::memcpy(buf.get(), text.data(), n);
-        if (with_nul) buf[n] = '\0';
-    }
-    HeapText(const std::string &text, bool with_nul = true) : HeapText(text, text.size(), with_nul)
-    {
-    }
-    char *data() { return buf.get(); }
-};
-
-using LogCapture = ::LogCapture;
 
 } // namespace xml_test
 
