@@ -34,7 +34,7 @@ inline std::string envelope(const std::string &body_content)
 {
     return soaptest::envelope(body_content, "env");
 }
-inline const std::string kEnvOpen = envelope("").substr(0, envelope("").find("<env:Body>"));
+inline const std::string kEnvOpen = soaptest::envelope_head("env");
 
 inline std::string device_info_body(const std::string &manufacturer = "Acme")
 {

@@ -4,6 +4,7 @@
 
 #include "onvif/onvif_device.h"
 #include "platform/sys_net.h"
+#include "tests/support/scoped_tz.h"
 
 #include <gtest/gtest.h>
 
@@ -16,34 +17,6 @@
 
 namespace
 {
-
-// Sets TZ for the lifetime of the object and restores the old value.
-class ScopedTz
-{
-  public:
-    explicit ScopedTz(const char *tz)
-    {
-        const char *old = getenv("TZ");
-        had_ = old != nullptr;
-        if (had_) old_ = old;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ScopedTz()
-    {
-        if (had_)
-            setenv("TZ", old_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-    ScopedTz(const ScopedTz &) = delete;
-    ScopedTz &operator=(const ScopedTz &) = delete;
-
-  private:
-    bool had_ = false;
-    std::string old_;
-};
 
 // A buffer with guard bytes on both sides; intact() tells whether a write
 // went outside [0, N).

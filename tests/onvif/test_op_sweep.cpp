@@ -24,24 +24,13 @@
 #include "onvif/soap_build.h"
 #include "onvif/soap_desc.h"
 #include "onvif/soap_parse.h"
-#include "tests/onvif/soap_test_util.h"
+#include "tests/support/onvif_records.h"
+#include "tests/support/schema_check.h"
+#include "tests/support/soap_text.h"
 #include "tests/support/desc_walk.h"
 
 namespace
 {
-
-bool schemas_present()
-{
-    FILE *f = fopen(ONVIF_SCHEMA_DIR "/tools/validate-body", "r");
-    if (!f) return false;
-    fclose(f);
-    return soaptest::validator_available();
-}
-
-#define NEED_SCHEMAS()                                                                             \
-    if (!schemas_present())                                                                        \
-    GTEST_SKIP() << "ONVIF schemas or their validator not found at " ONVIF_SCHEMA_DIR              \
-                    " (python3 and xmllint needed); skipped"
 
 std::string run(const std::string &cmd, int *status)
 {
@@ -57,13 +46,6 @@ std::string run(const std::string &cmd, int *status)
         out.append(buf, n);
     *status = pclose(p);
     return out;
-}
-
-std::unique_ptr<ONVIF_DEVICE> new_device()
-{
-    auto dev = std::make_unique<ONVIF_DEVICE>();
-    memset(dev.get(), 0, sizeof(ONVIF_DEVICE));
-    return dev;
 }
 
 std::string op_name(int type)
@@ -211,7 +193,7 @@ bool generated_side(int type, bool request)
 // content; the service schemas must say the same.
 TEST(OpTable, AgreesWithTheServiceSchemas)
 {
-    NEED_SCHEMAS();
+    SKIP_WITHOUT_SCHEMAS();
     int status = 0;
     std::string out = run(std::string("python3 ") + PROJECT_DIR + "/tests/onvif/wsdl_io.py " +
                               ONVIF_SCHEMA_DIR + " " + PROJECT_DIR + "/onvif/onvif_ops.def",
@@ -242,7 +224,7 @@ TEST(OpTable, AgreesWithTheServiceSchemas)
 // input is optional, the body made without a record validates too.
 TEST(OpTable, EveryRequestRoundTripsAndValidates)
 {
-    NEED_SCHEMAS();
+    SKIP_WITHOUT_SCHEMAS();
     ASSERT_FALSE(Samples::dir().empty()) << "the sample generator failed";
     auto dev = new_device();
     std::vector<std::string> envs;
@@ -282,10 +264,10 @@ TEST(OpTable, EveryRequestRoundTripsAndValidates)
         std::vector<std::string> part(envs.begin() + (long)i,
                                       envs.begin() + (long)std::min(envs.size(), i + batch));
         std::string rep;
-        if (soaptest::validate_envelopes(part, &rep) == 0) continue;
+        if (validate_envelopes(part, &rep) == 0) continue;
         for (size_t k = 0; k < part.size(); k++) { // the culprits, one by one
             std::string one;
-            if (soaptest::validate_envelopes({part[k]}, &one) != 0) {
+            if (validate_envelopes({part[k]}, &one) != 0) {
                 bad++;
                 ADD_FAILURE() << names[i + k] << ":\n" << one << "\n" << part[k];
             }
@@ -300,7 +282,7 @@ TEST(OpTable, EveryRequestRoundTripsAndValidates)
 // binary data) read through the dispatcher gives exactly the sample's values.
 TEST(OpTable, EveryReplyReadsFieldForField)
 {
-    NEED_SCHEMAS();
+    SKIP_WITHOUT_SCHEMAS();
     ASSERT_FALSE(Samples::dir().empty()) << "the sample generator failed";
     int read = 0;
     for (int type = ONVIF_ACT_MIN; type <= ONVIF_ACT_MAX; type++) {
@@ -384,7 +366,7 @@ std::string with_references(const std::string &xml)
 // references do not change what a reply reads as.
 TEST(OpTable, EveryReplyReadsTheSameInOtherSpellings)
 {
-    NEED_SCHEMAS();
+    SKIP_WITHOUT_SCHEMAS();
     ASSERT_FALSE(Samples::dir().empty()) << "the sample generator failed";
     struct Spelling {
         const char *what;

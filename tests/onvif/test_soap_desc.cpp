@@ -13,7 +13,7 @@
 #include "onvif/soap_desc.h"
 #include "onvif/soap_mime.h"
 #include "onvif/soap_parse.h"
-#include "tests/onvif/soap_test_util.h"
+#include "tests/support/soap_text.h"
 
 using soaptest::envelope;
 using soaptest::Reply;

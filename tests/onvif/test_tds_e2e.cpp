@@ -17,18 +17,12 @@
 #include "onvif/onvif_ops.h"
 #include "tests/http/http_msg_fixture.h"
 #include "tests/support/camsim_process.h"
+#include "tests/support/onvif_records.h"
 
 #ifdef CAMSIM_PATH
 
 namespace
 {
-
-template <class T> std::unique_ptr<T> zeroed()
-{
-    auto p = std::make_unique<T>();
-    memset(p.get(), 0, sizeof(T));
-    return p;
-}
 
 class TdsE2E : public HttpPoolTest
 {
@@ -42,10 +36,8 @@ class TdsE2E : public HttpPoolTest
             "\"firmware_upload_delay_s\":0,\"relay_outputs\":2}]",
             CamsimOptions{"/tmp/camsim_tds_XXXXXX", 0, false});
         ASSERT_GT(cam_->port(), 0) << cam_->error();
-        dev_ = zeroed<ONVIF_DEVICE>();
-        snprintf(dev_->binfo.xaddr.host, sizeof(dev_->binfo.xaddr.host), "127.0.0.1");
-        snprintf(dev_->binfo.xaddr.path, sizeof(dev_->binfo.xaddr.path), "/onvif/device_service");
-        dev_->binfo.xaddr.port = cam_->port();
+        dev_ = new_device();
+        point_at(dev_.get(), cam_->port());
         onvif_SetAuthInfo(dev_.get(), "admin", "pw");
     }
     void TearDown() override

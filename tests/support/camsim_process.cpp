@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <regex>
 #include <thread>
 
 extern char **environ;
@@ -103,4 +104,22 @@ CamsimProcess::~CamsimProcess()
         std::string cmd = "rm -rf '" + dir_ + "'";
         if (std::system(cmd.c_str()) != 0) fprintf(stderr, "could not remove %s\n", dir_.c_str());
     }
+}
+
+std::vector<std::string> CamsimProcess::log_lines(const std::string &part) const
+{
+    std::vector<std::string> v;
+    std::ifstream in(dir_ + "/log");
+    std::string line;
+    for (int i = 0; i < 100000 && std::getline(in, line); i++)
+        if (part.empty() || line.find(part) != std::string::npos) v.push_back(line);
+    return v;
+}
+
+std::string json_field(const std::string &line, const std::string &key)
+{
+    std::smatch m;
+    if (std::regex_search(line, m, std::regex("\"" + key + "\":(\"([^\"]*)\"|[^,}]*)")))
+        return m[2].matched ? std::string(m[2]) : std::string(m[1]);
+    return "";
 }

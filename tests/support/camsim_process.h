@@ -35,6 +35,9 @@ class CamsimProcess
     const std::string &dir() const { return dir_; }
     // Why ok() is false.
     const std::string &error() const { return error_; }
+    // The lines of the request log (with request_log set), in order; only
+    // those that contain part when it is given.
+    std::vector<std::string> log_lines(const std::string &part = std::string()) const;
 
   private:
     pid_t pid_ = 0;
@@ -43,5 +46,9 @@ class CamsimProcess
     std::vector<int> ports_;
     std::string error_;
 };
+
+// A member of a request-log line (one JSON object per line): a string's
+// content or a bare value as written; "" when the line has no such member.
+std::string json_field(const std::string &line, const std::string &key);
 
 #endif

@@ -84,6 +84,46 @@ inline std::string talk(int port, const std::string &data, int ms = 3000, bool *
     return out;
 }
 
+// A loopback port that listens but never accepts: connections() takes what
+// clients completed in its queue. A client that was never meant to connect
+// shows up here at once, without waiting for it.
+class ListeningPort
+{
+  public:
+    ListeningPort()
+    {
+        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        struct sockaddr_in sa;
+        memset(&sa, 0, sizeof(sa));
+        sa.sin_family = AF_INET;
+        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof(sa);
+        if (fd_ < 0 || bind(fd_, (struct sockaddr *)&sa, sizeof(sa)) != 0 || listen(fd_, 16) != 0 ||
+            getsockname(fd_, (struct sockaddr *)&sa, &len) != 0)
+            return;
+        port_ = ntohs(sa.sin_port);
+    }
+    ~ListeningPort()
+    {
+        if (fd_ >= 0) close(fd_);
+    }
+    ListeningPort(const ListeningPort &) = delete;
+    ListeningPort &operator=(const ListeningPort &) = delete;
+
+    int port() const { return port_; }
+    int connections()
+    {
+        int n = 0;
+        for (int c; n < 1000 && (c = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0; n++)
+            close(c);
+        return n;
+    }
+
+  private:
+    int fd_ = -1;
+    int port_ = 0;
+};
+
 // Number of open descriptors of the process.
 inline int open_fds()
 {

@@ -50,6 +50,14 @@ inline std::string envelope(const std::string &body, const std::string &prefix =
     return env + "<" + p + "Body>" + body + "</" + p + "Body></" + p + "Envelope>";
 }
 
+// The text of an envelope up to its Body: what a reply that is cut or never
+// ends starts with.
+inline std::string envelope_head(const std::string &prefix = "s")
+{
+    const std::string env = envelope("", prefix);
+    return env.substr(0, env.find(prefix.empty() ? "<Body>" : "<" + prefix + ":Body>"));
+}
+
 // A parsed reply: keeps the text buffer alive as long as the tree.
 class Reply
 {
