@@ -15,6 +15,9 @@ python3 scripts/check-layers.py
 echo "== generated records are current"
 python3 tools/onvifgen/gen_records.py --check
 
+echo "== test size (tests / code, printed only)"
+bash scripts/test-ratio.sh || true
+
 echo "== format check"
 git ls-files '*.c' '*.cpp' '*.h' '*.hpp' | xargs -r clang-format --dry-run --Werror
 

@@ -893,59 +893,6 @@ TEST_F(EngineCamsim, WsSecurityWithTheRightAndTheWrongPassword)
     EXPECT_EQ(cam->requests().size(), 3u + 5u); // need_auth already on: five refusals
 }
 
-TEST_F(EngineCamsim, TlsCamera)
-{
-    auto cam = start("[{\"tls\":true}]");
-    ASSERT_GT(cam->port(), 0);
-    point_at(cam->port(), "127.0.0.1", 1);
-    EXPECT_EQ(GetDeviceInformation(dev_.get()), 1);
-    EXPECT_STREQ(dev_->device_information.manufacturer, "Camsim");
-}
-
-TEST_F(EngineCamsim, CapabilitiesAddressThatDoesNotAnswer)
-{
-    auto cam = start("[{\"capabilities_xaddr_host\":\"127.0.0.2\"}]");
-    ASSERT_GT(cam->port(), 0);
-    point_at(cam->port());
-    ASSERT_EQ(GetCapabilities(dev_.get()), 1);
-    EXPECT_STREQ(dev_->capabilities.media.xaddr.host, "127.0.0.2");
-    HTTP_CLIENT_CONN conn;
-    onvif_init_xaddr_context(&conn, &dev_->capabilities.media.xaddr);
-    EXPECT_EQ(
-        http_onvif_trans(&conn, 2000, ACT_tds_GetDeviceInformation, dev_.get(), nullptr, nullptr),
-        1);
-    auto lines = cam->requests();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(json_field(lines[1], "path"), dev_->capabilities.media.xaddr.path);
-}
-
-TEST_F(EngineCamsim, BrokenAnswers)
-{
-    struct Case {
-        const char *answer;
-        int code;
-    };
-    for (const Case &c : {Case{"no-body", -6}, Case{"malformed", -7}, Case{"no-envelope", -7},
-                          Case{"no-soap-body", -7}, Case{"no-response-element", -8},
-                          Case{"fault", -9}, Case{"wrong-length", -4}, Case{"close", -4}}) {
-        auto cam = start(std::string("[{\"answer\":\"") + c.answer + "\"}]");
-        ASSERT_GT(cam->port(), 0);
-        point_at(cam->port());
-        EXPECT_EQ(GetDeviceInformation(dev_.get()), 0) << c.answer;
-        EXPECT_EQ(dev_->last_error, c.code) << c.answer;
-        EXPECT_EQ(cam->requests().size(), 1u) << c.answer;
-    }
-    auto cam = start("[{\"answer\":\"never\"}]");
-    ASSERT_GT(cam->port(), 0);
-    point_at(cam->port());
-    HTTP_CLIENT_CONN conn;
-    onvif_init_xaddr_context(&conn, &dev_->binfo.xaddr);
-    EXPECT_EQ(
-        http_onvif_trans(&conn, 300, ACT_tds_GetDeviceInformation, dev_.get(), nullptr, nullptr),
-        0);
-    EXPECT_EQ(dev_->last_error, -4);
-}
-
 #else
 
 TEST(EngineCamsim, Skipped)
