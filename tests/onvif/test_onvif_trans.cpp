@@ -704,8 +704,10 @@ TEST_F(Engine, ClockRefreshInsideTheBuildKeepsTheOuterOutcome)
     auto reqs = d.requests();
     ASSERT_EQ(reqs.size(), 2u);
     EXPECT_EQ(op_of(reqs[0]), "GetSystemDateAndTime");
+    EXPECT_FALSE(has_token(reqs[0])); // the clock is read without WS-Security
     EXPECT_EQ(op_of(reqs[1]), "GetDeviceInformation");
     EXPECT_EQ(element_text(reqs[1], "wsu:Created").rfind("2032-01-02T10:20:", 0), 0u);
+    EXPECT_TRUE(token_valid(reqs[1], "secret"));
 }
 
 TEST_F(Engine, GetCapabilitiesLeavesTheBlockAloneOnFailure)
