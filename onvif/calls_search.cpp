@@ -29,6 +29,15 @@ static_assert(kAskWait == tse_GetRecordingSearchResults_REQ_HAS_WAIT_TIME &&
                   kAskWait == tse_GetPTZPositionSearchResults_REQ_HAS_WAIT_TIME,
               "one WaitTime bit");
 
+// FindEvents' SearchFilter is required: a request without one gets the empty
+// filter (every event). The other searches need nothing added.
+void complete(tse_FindEvents_REQ *p_req)
+{
+    static char empty[] = "<tse:SearchFilter />";
+    if (!p_req->search_filter) p_req->search_filter = empty;
+}
+template <class T> void complete(T *) {}
+
 // Ends a search, keeping the device record's account of why it ended.
 void end_search(ONVIF_DEVICE *p_dev, const char *token)
 {
@@ -60,6 +69,7 @@ int run_search(ONVIF_DEVICE *p_dev, const FindReq *p_req, int max_results, Node 
 
     FindReq find_req = *p_req; // shallow: the caller's heap members are only read
     if (find_req.keep_alive_time < kMinKeepAlive) find_req.keep_alive_time = kMinKeepAlive;
+    complete(&find_req);
     FindRes found;
     memset(&found, 0, sizeof(found));
     if (!find(p_dev, &find_req, &found)) return 0;

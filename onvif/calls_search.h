@@ -12,7 +12,8 @@
  * reports it Completed. It is ended early with EndSearch when max_results
  * results were read (max_results <= 0: ONVIF_SEARCH_MAX_RESULTS), when 60
  * pages in a row brought nothing while the device was still searching, or
- * when a page failed. A KeepAliveTime below 10 s is sent as 10 s.
+ * when a page failed. A KeepAliveTime below 10 s is sent as 10 s; a FindEvents
+ * request without a SearchFilter is sent with an empty one (every event).
  *
  * Result: 1 when the search completed or max_results results were read; 0
  * when an operation failed (the reason stays in the device record: last_error,
