@@ -11,6 +11,7 @@
 #include <stdint.h>
 
 #include "onvif/onvif_device.h"
+#include "onvif/calls_search.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -13,6 +13,7 @@
 #include "config.h"
 #include "device_state.h"
 #include "http.h"
+#include "rec_services.h"
 #include "soap_service.h"
 #include "xml.h"
 
@@ -59,6 +60,7 @@ class Camera : public QObject
   private:
     friend struct DeviceService; // device_service.cpp, device_system.cpp
     friend struct EventsService; // events.cpp
+    friend struct RecServices;   // rec_services.cpp: recording, search, analytics ...
 
     HttpResponse handle(const HttpRequest &req);
     HttpResponse handleSoap(const HttpRequest &req, QJsonObject &log);
@@ -123,6 +125,7 @@ class Camera : public QObject
     int boundPort = 0;
     QString fw;
     DeviceState dev; // what the device service remembers
+    RecState rec;    // recording store, analytics, thermal, receivers, provisioning
     DeviceLogs logs;
     std::map<QString, UploadSlot> uploads; // UploadUri path -> what it takes
     int mdVersion = 1;

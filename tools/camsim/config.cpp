@@ -73,7 +73,8 @@ bool validPrefix(const QString &p)
     static const QStringList reserved = {"tds",  "tt",   "ter", "tev", "trt",  "timg",  "tptz",
                                          "tmd",  "wsa",  "d",   "dn",  "xml",  "xmlns", "wsnt",
                                          "tns1", "csim", "cst", "xop", "xmime"};
-    if (reserved.contains(p)) return false;
+    static const QStringList storage = {"trc", "trp", "tse", "tan", "tth", "trv", "tpv"};
+    if (reserved.contains(p) || storage.contains(p)) return false;
     for (int i = 0; i < p.size(); ++i) {
         QChar c = p[i];
         bool ok = c.isLetter() || c == '_' || (i > 0 && (c.isDigit() || c == '-' || c == '.'));
@@ -270,6 +271,8 @@ bool applyJson(CameraConfig &c, const QJsonObject &o, QString &err)
             ok = getString(v, c.upload) && (c.upload == "ok" || c.upload == "error");
         } else if (k == "upgrade_firmware")
             ok = getString(v, c.upgradeFirmware);
+        else if (k == "search_events")
+            ok = getInt(v, c.searchEvents, 0, 20000);
         else if (k == "notify_count")
             ok = getInt(v, c.notifyCount, 0, 10000);
         else if (k == "notify_interval_ms")

@@ -72,6 +72,8 @@ struct CameraConfig {
     int notifyIntervalMs = 200; // between them (and before the first)
     int notifyMessages = 2;     // NotificationMessage elements per Notify
     int pullMessages = 2;       // messages per PullMessages (at most MessageLimit)
+    // recording store
+    int searchEvents = 24; // recorded events the event search runs over
     // TLS
     bool tls = false;
     QString cert, key;

@@ -321,8 +321,8 @@ bool DeviceService::getCapabilities(Camera &cam, SoapCall &call)
     if (cats.isEmpty()) cats << QStringLiteral("All");
     bool all = cats.contains(QStringLiteral("All"));
     for (const QString &c : cats) {
-        bool known = c == "All" || c == "Device" || c == "Events" || c == "Imaging" ||
-                     c == "Media" || (c == "PTZ" && cfg.ptz);
+        bool known = c == "All" || c == "Analytics" || c == "Device" || c == "Events" ||
+                     c == "Imaging" || c == "Media" || (c == "PTZ" && cfg.ptz);
         if (!known)
             return badArg(cam, call, QStringLiteral("ter:NoSuchService"),
                           QStringLiteral("no such capability category: ") + c);
@@ -331,6 +331,7 @@ bool DeviceService::getCapabilities(Camera &cam, SoapCall &call)
     El &caps = reply(call).add(NS_TDS, QStringLiteral("Capabilities"));
     auto b = [](bool v) { return boolText(v); };
     const QString relays = QString::number(cam.dev.relays.size());
+    if (want("Analytics")) caps.add(RecServices::analyticsCapability(cam));
     if (want("Device")) {
         El &d = caps.add(NS_TT, QStringLiteral("Device"));
         d.add(NS_TT, QStringLiteral("XAddr"), cam.serviceUrl(QStringLiteral("device_service")));
@@ -394,14 +395,15 @@ bool DeviceService::getCapabilities(Camera &cam, SoapCall &call)
         caps.add(NS_TT, QStringLiteral("PTZ"))
             .add(NS_TT, QStringLiteral("XAddr"), cam.serviceUrl(QStringLiteral("ptz_service")));
     if (all) {
-        El &io =
-            caps.add(NS_TT, QStringLiteral("Extension")).add(NS_TT, QStringLiteral("DeviceIO"));
+        El &ext = caps.add(NS_TT, QStringLiteral("Extension"));
+        El &io = ext.add(NS_TT, QStringLiteral("DeviceIO"));
         io.add(NS_TT, QStringLiteral("XAddr"), cam.serviceUrl(QStringLiteral("deviceio_service")));
         io.add(NS_TT, QStringLiteral("VideoSources"), QStringLiteral("1"));
         io.add(NS_TT, QStringLiteral("VideoOutputs"), QStringLiteral("0"));
         io.add(NS_TT, QStringLiteral("AudioSources"), QStringLiteral("1"));
         io.add(NS_TT, QStringLiteral("AudioOutputs"), QStringLiteral("0"));
         io.add(NS_TT, QStringLiteral("RelayOutputs"), relays);
+        RecServices::addExtensionCapabilities(cam, ext);
     }
     return true;
 }
@@ -502,6 +504,8 @@ bool DeviceService::getServices(Camera &cam, SoapCall &call)
             .attr(QStringLiteral("Reverse"), QStringLiteral("false"));
         service(NS_TPTZ, QStringLiteral("ptz_service"), p);
     }
+    for (const ServiceEntry &e : RecServices::services(cam))
+        service(e.ns, e.path, e.caps);
     return true;
 }
 

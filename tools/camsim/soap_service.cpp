@@ -8,8 +8,17 @@ namespace
 
 // The services camsim answers; a new service adds its table here.
 SoapOpTable (*const kServices[])() = {
+    // clang-format off
     deviceServiceOps,
     eventsServiceOps,
+    recordingServiceOps,
+    searchServiceOps,
+    replayServiceOps,
+    analyticsServiceOps,
+    thermalServiceOps,
+    receiverServiceOps,
+    provisioningServiceOps,
+    // clang-format on
 };
 
 } // namespace

@@ -115,6 +115,10 @@ OVERRIDES = {
     # Notify deliver.
     "wsnt:NotificationMessageHolderType": ("ONVIF_NOTIFICATION_MESSAGE",
                                            "NotificationMessageList", "onvif/tev_types.h"),
+    # The options of a rule or module parameter are one element of any name
+    # (tt:IntRange, a vendor's options ...): kept as XML text, which the
+    # schema-driven record would leave out.
+    "tan:ConfigOptions": ("ONVIF_CONFIG_OPTIONS", "ConfigOptionsList", "onvif/tan_types.h"),
 }
 
 # Names of anonymous types (instead of their element path), where the
