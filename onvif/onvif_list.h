@@ -19,6 +19,7 @@
 #include "onvif/tds_types.h"
 #include "onvif/tev_types.h"
 #include "onvif/gen/onvif_types.h"
+#include "onvif/media_list.h"
 
 #ifdef __cplusplus
 extern "C" {

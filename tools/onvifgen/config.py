@@ -115,6 +115,10 @@ OVERRIDES = {
     # Notify deliver.
     "wsnt:NotificationMessageHolderType": ("ONVIF_NOTIFICATION_MESSAGE",
                                            "NotificationMessageList", "onvif/tev_types.h"),
+    # Media 2 describes a video source mode exactly as media does (its
+    # extension aside): one record and list for both services.
+    "tr2:VideoSourceMode": ("ONVIF_VIDEO_SOURCE_MODE", "VideoSourceModeList",
+                            "onvif/gen/trt_types.h"),
 }
 
 # Names of anonymous types (instead of their element path), where the
