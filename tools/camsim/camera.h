@@ -13,6 +13,7 @@
 #include "config.h"
 #include "device_state.h"
 #include "http.h"
+#include "media_state.h"
 #include "soap_service.h"
 #include "xml.h"
 
@@ -59,6 +60,7 @@ class Camera : public QObject
   private:
     friend struct DeviceService; // device_service.cpp, device_system.cpp
     friend struct EventsService; // events.cpp
+    friend struct MediaService;  // media_service.cpp, media2_service.cpp
 
     HttpResponse handle(const HttpRequest &req);
     HttpResponse handleSoap(const HttpRequest &req, QJsonObject &log);
@@ -92,6 +94,9 @@ class Camera : public QObject
     // device service files over HTTP (device_system.cpp)
     HttpResponse handleDeviceFile(const HttpRequest &req, QJsonObject &log);
 
+    // the snapshot JPEG of a profile (media_service.cpp)
+    HttpResponse handleSnapshot(const HttpRequest &req, QJsonObject &log);
+
     // events service (events.cpp)
     struct EventSub {
         int id = 0;
@@ -121,7 +126,8 @@ class Camera : public QObject
     QString addr;
     int boundPort = 0;
     QString fw;
-    DeviceState dev; // what the device service remembers
+    DeviceState dev;  // what the device service remembers
+    MediaState media; // what the media services remember
     DeviceLogs logs;
     std::map<QString, UploadSlot> uploads; // UploadUri path -> what it takes
     int mdVersion = 1;

@@ -71,6 +71,14 @@ struct CameraConfig {
     int notifyIntervalMs = 200; // between them (and before the first)
     int notifyMessages = 2;     // NotificationMessage elements per Notify
     int pullMessages = 2;       // messages per PullMessages (at most MessageLimit)
+    // media and media 2 (media_state.h)
+    struct MediaProfileConf {
+        QString name;
+        QString encoding = QStringLiteral("H264"); // H264, H265 or JPEG
+        int width = 1920, height = 1080;
+        bool audio = false, ptz = false;
+    };
+    QList<MediaProfileConf> mediaProfiles; // empty: the three default profiles
     // TLS
     bool tls = false;
     QString cert, key;

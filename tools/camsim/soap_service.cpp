@@ -10,6 +10,8 @@ namespace
 SoapOpTable (*const kServices[])() = {
     deviceServiceOps,
     eventsServiceOps,
+    mediaServiceOps,
+    media2ServiceOps,
 };
 
 } // namespace

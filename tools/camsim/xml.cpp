@@ -33,6 +33,7 @@ const NsInfo kNs[NS_COUNT] = {
     {"http://camsim.invalid/state", "cst"},
     {"http://www.w3.org/2004/08/xop/include", "xop"},
     {"http://www.w3.org/2005/05/xmlmime", "xmime"},
+    {"http://www.onvif.org/ver20/media/wsdl", "tr2"},
 };
 } // namespace
 

@@ -33,6 +33,7 @@ enum Ns {
     NS_CST,   // the simulator's own state elements (e.g. a relay's logical state)
     NS_XOP,   // XOP include (MTOM attachments)
     NS_XMIME, // xmime:contentType
+    NS_TR2,   // media 2
     NS_COUNT
 };
 
