@@ -2,10 +2,23 @@
 
 #include "onvif/media_list.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "onvif/gen/onvif_desc.h"
 #include "onvif/soap_desc.h"
+
+// The device's nodes are released through the records' descriptors, which
+// place a record right after the next pointer, at its alignment.
+template <class Node, class Rec> constexpr bool record_follows_next(size_t offset)
+{
+    return offset == (sizeof(Node *) + alignof(Rec) - 1) / alignof(Rec) * alignof(Rec);
+}
+static_assert(record_follows_next<ProfileList, ONVIF_PROFILE>(offsetof(ProfileList, Profile)),
+              "ProfileList: the record follows next");
+static_assert(record_follows_next<MediaProfileList, ONVIF_MEDIA_PROFILE>(offsetof(MediaProfileList,
+                                                                                  MediaProfile)),
+              "MediaProfileList: the record follows next");
 
 extern "C" {
 
