@@ -74,7 +74,8 @@ TEST_F(MediaCalls, ProfilesStreamUrisAndTheSnapshotOverDigest)
     EXPECT_STREQ(p->next->stream_uri, ""); // no encoder: not asked
     EXPECT_STREQ(p->next->next->stream_uri, "rtsp://127.0.0.1:554/stream/Profile_3");
 
-    // The snapshot URI carries "&amp;" and wants the camera's Digest credentials.
+    // The snapshot URI carries "&amp;", a path longer than an address record keeps, and
+    // wants the camera's Digest credentials.
     uint8_t *jpeg = nullptr;
     int len = -1;
     ASSERT_EQ(GetSnapshot(dev, "Profile_1", &jpeg, &len), 1);

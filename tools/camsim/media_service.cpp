@@ -395,11 +395,13 @@ QString MediaService::streamUri(const Camera &cam, const QString &profile, bool 
     return QStringLiteral("rtsp://%1:554/stream/%2").arg(cam.address(), profile);
 }
 
-// A query with two parameters: a client has to undo the XML escaping of "&".
+// A long query, as cameras hand out: a client has to undo the XML escaping
+// of "&" and keep the whole path (the last parameter is checked).
 QString MediaService::snapshotUri(const Camera &cam, const QString &profile)
 {
     return cam.xaddrBase() + QStringLiteral("/onvif-snapshot?profile=") + profile +
-           QStringLiteral("&size=full");
+           QStringLiteral("&size=full&format=jpeg&quality=high&channel=1&stream=main"
+                          "&cache=no-store&source=VideoSource_1&check=complete");
 }
 
 bool MediaService::readOsd(const XNode &x, OsdState &o, QString &why)
@@ -936,7 +938,7 @@ bool MediaService::getOSDOptions(Camera &cam, SoapCall &call)
 
 // ---- the snapshot over HTTP ---------------------------------------------------------
 
-// GET /onvif-snapshot?profile=<token>&size=full: a small JPEG. With any
+// GET /onvif-snapshot?profile=<token>&size=full&...&check=complete: a small JPEG. With any
 // authentication configured the request needs HTTP Digest or Basic (the
 // camera's accounts), as cameras ask for their snapshot URIs.
 HttpResponse Camera::handleSnapshot(const HttpRequest &req, QJsonObject &log)
@@ -962,7 +964,8 @@ HttpResponse Camera::handleSnapshot(const HttpRequest &req, QJsonObject &log)
     const QString token = query.queryItemValue(QStringLiteral("profile"));
     log.insert(QStringLiteral("snapshot"), token);
     const MediaProfileState *p = media.profile(token);
-    if (!p || p->videoSource.isEmpty() || query.queryItemValue(QStringLiteral("size")) != "full")
+    if (!p || p->videoSource.isEmpty() || query.queryItemValue(QStringLiteral("size")) != "full" ||
+        query.queryItemValue(QStringLiteral("check")) != "complete")
         return answer(404, "text/plain", "no such snapshot\n");
     QFile f(QStringLiteral(":/media/snapshot.jpg"));
     if (!f.open(QIODevice::ReadOnly)) return answer(500, "text/plain", "no snapshot image\n");
