@@ -10,6 +10,7 @@
 
 #include <stdint.h>
 
+#include "onvif/calls_media.h"
 #include "onvif/onvif_device.h"
 #include "onvif/calls_search.h"
 

@@ -20,6 +20,7 @@
 #include "onvif/tev_types.h"
 #include "onvif/gen/onvif_types.h"
 #include "onvif/tan_types.h"
+#include "onvif/media_list.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -110,6 +110,7 @@ Camera::Camera(const CameraConfig &c, SimContext *context, QObject *parent)
         cfg.uuid = QUuid(cfg.uuid).toString(QUuid::WithoutBraces);
     }
     dev = initialDeviceState(cfg);
+    media = initialMediaState(cfg);
     logs.add(logs.system, cameraNow(),
              QStringLiteral("camsim %1 %2 started, firmware %3").arg(cfg.model, cfg.serial, fw));
 }
@@ -267,6 +268,8 @@ HttpResponse Camera::handle(const HttpRequest &req)
     } else if (req.path.startsWith(QLatin1String("/onvif-files/")) ||
                req.path.startsWith(QLatin1String("/onvif-upload/"))) {
         r = handleDeviceFile(req, log);
+    } else if (req.path == QLatin1String("/onvif-snapshot")) {
+        r = handleSnapshot(req, log);
     } else if (req.path.startsWith(QLatin1String("/onvif/"))) {
         if (req.method == "POST")
             r = handleSoap(req, log);

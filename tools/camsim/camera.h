@@ -14,6 +14,7 @@
 #include "device_state.h"
 #include "http.h"
 #include "rec_services.h"
+#include "media_state.h"
 #include "soap_service.h"
 #include "xml.h"
 
@@ -61,6 +62,7 @@ class Camera : public QObject
     friend struct DeviceService; // device_service.cpp, device_system.cpp
     friend struct EventsService; // events.cpp
     friend struct RecServices;   // rec_services.cpp: recording, search, analytics ...
+    friend struct MediaService;  // media_service.cpp, media2_service.cpp
 
     HttpResponse handle(const HttpRequest &req);
     HttpResponse handleSoap(const HttpRequest &req, QJsonObject &log);
@@ -95,6 +97,9 @@ class Camera : public QObject
     HttpResponse handleDeviceFile(const HttpRequest &req, QJsonObject &log);
     bool ignoresSet(const QString &op, const XNode &in) const; // "ignore_sets"
 
+    // the snapshot JPEG of a profile (media_service.cpp)
+    HttpResponse handleSnapshot(const HttpRequest &req, QJsonObject &log);
+
     // events service (events.cpp)
     struct EventSub {
         int id = 0;
@@ -124,8 +129,9 @@ class Camera : public QObject
     QString addr;
     int boundPort = 0;
     QString fw;
-    DeviceState dev; // what the device service remembers
-    RecState rec;    // recording store, analytics, thermal, receivers, provisioning
+    DeviceState dev;  // what the device service remembers
+    RecState rec;     // recording store, analytics, thermal, receivers, provisioning
+    MediaState media; // what the media services remember
     DeviceLogs logs;
     std::map<QString, UploadSlot> uploads; // UploadUri path -> what it takes
     int mdVersion = 1;

@@ -127,6 +127,40 @@ bool applyDeviceKey(CameraConfig &c, const QString &k, const QJsonValue &v, bool
     return true;
 }
 
+// Keys of the media services; false when k is not one of them.
+bool applyMediaKey(CameraConfig &c, const QString &k, const QJsonValue &v, bool &ok)
+{
+    if (k != "media_profiles") return false;
+    ok = v.isArray() && v.toArray().size() <= 6;
+    QList<CameraConfig::MediaProfileConf> profiles;
+    for (const QJsonValue &e : v.toArray()) {
+        const QJsonObject o = e.toObject();
+        CameraConfig::MediaProfileConf p;
+        ok = ok && e.isObject();
+        for (auto it = o.begin(); it != o.end() && ok; ++it) {
+            const QString key = it.key();
+            if (key == "name")
+                ok = getString(it.value(), p.name) && !p.name.isEmpty();
+            else if (key == "encoding")
+                ok = getString(it.value(), p.encoding) &&
+                     QStringList({"H264", "H265", "JPEG"}).contains(p.encoding);
+            else if (key == "width")
+                ok = getInt(it.value(), p.width, 16, 8192);
+            else if (key == "height")
+                ok = getInt(it.value(), p.height, 16, 8192);
+            else if (key == "audio")
+                ok = getBool(it.value(), p.audio);
+            else if (key == "ptz")
+                ok = getBool(it.value(), p.ptz);
+            else
+                ok = false;
+        }
+        profiles << p;
+    }
+    if (ok) c.mediaProfiles = profiles;
+    return true;
+}
+
 } // namespace
 
 bool validAnswer(const QString &a)
@@ -154,7 +188,7 @@ bool applyJson(CameraConfig &c, const QJsonObject &o, QString &err)
         const QString k = it.key();
         const QJsonValue v = it.value();
         bool ok = true;
-        if (applyDeviceKey(c, k, v, ok)) {
+        if (applyDeviceKey(c, k, v, ok) || applyMediaKey(c, k, v, ok)) {
             // handled there
         } else if (k == "serial")
             ok = getString(v, c.serial) && !c.serial.isEmpty();

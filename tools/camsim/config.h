@@ -74,6 +74,14 @@ struct CameraConfig {
     int pullMessages = 2;       // messages per PullMessages (at most MessageLimit)
     // recording store
     int searchEvents = 24; // recorded events the event search runs over
+    // media and media 2 (media_state.h)
+    struct MediaProfileConf {
+        QString name;
+        QString encoding = QStringLiteral("H264"); // H264, H265 or JPEG
+        int width = 1920, height = 1080;
+        bool audio = false, ptz = false;
+    };
+    QList<MediaProfileConf> mediaProfiles; // empty: the three default profiles
     // TLS
     bool tls = false;
     QString cert, key;

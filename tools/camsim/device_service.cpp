@@ -9,6 +9,8 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "media_service.h"
+
 namespace camsim
 {
 
@@ -389,7 +391,8 @@ bool DeviceService::getCapabilities(Camera &cam, SoapCall &call)
         sc.add(NS_TT, QStringLiteral("RTP_RTSP_TCP"), b(true));
         m.add(NS_TT, QStringLiteral("Extension"))
             .add(NS_TT, QStringLiteral("ProfileCapabilities"))
-            .add(NS_TT, QStringLiteral("MaximumNumberOfProfiles"), QStringLiteral("3"));
+            .add(NS_TT, QStringLiteral("MaximumNumberOfProfiles"),
+                 QString::number(media::kMaxProfiles));
     }
     if (cfg.ptz && want("PTZ"))
         caps.add(NS_TT, QStringLiteral("PTZ"))
@@ -469,17 +472,8 @@ bool DeviceService::getServices(Camera &cam, SoapCall &call)
         v.add(NS_TT, QStringLiteral("Minor"), QStringLiteral("60"));
     };
     service(NS_TDS, QStringLiteral("device_service"), serviceCaps(cam));
-    El media(NS_TRT, QStringLiteral("Capabilities"));
-    media.attr(QStringLiteral("SnapshotUri"), QStringLiteral("true"))
-        .attr(QStringLiteral("Rotation"), QStringLiteral("false"))
-        .attr(QStringLiteral("OSD"), QStringLiteral("false"));
-    media.add(NS_TRT, QStringLiteral("ProfileCapabilities"))
-        .attr(QStringLiteral("MaximumNumberOfProfiles"), QStringLiteral("3"));
-    media.add(NS_TRT, QStringLiteral("StreamingCapabilities"))
-        .attr(QStringLiteral("RTPMulticast"), QStringLiteral("false"))
-        .attr(QStringLiteral("RTP_TCP"), QStringLiteral("true"))
-        .attr(QStringLiteral("RTP_RTSP_TCP"), QStringLiteral("true"));
-    service(NS_TRT, QStringLiteral("media_service"), media);
+    service(NS_TRT, QStringLiteral("media_service"), MediaService::capabilities());
+    service(NS_TR2, QStringLiteral("media2_service"), MediaService::capabilities2());
     El ev(NS_TEV, QStringLiteral("Capabilities"));
     ev.attr(QStringLiteral("WSSubscriptionPolicySupport"), QStringLiteral("false"))
         .attr(QStringLiteral("WSPullPointSupport"), QStringLiteral("true"))

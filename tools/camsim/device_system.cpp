@@ -66,6 +66,7 @@ bool DeviceService::setSystemFactoryDefault(Camera &cam, SoapCall &call)
         return badArg(cam, call, QString(), QStringLiteral("FactoryDefault must be Hard or Soft"));
     const DeviceState old = cam.dev;
     cam.dev = initialDeviceState(cam.cfg);
+    cam.media = initialMediaState(cam.cfg); // profiles, encoders, OSDs, masks
     DeviceState &d = cam.dev;
     d.clockOffset = old.clockOffset;
     d.dhcp = old.dhcp;

@@ -18,6 +18,8 @@ SoapOpTable (*const kServices[])() = {
     thermalServiceOps,
     receiverServiceOps,
     provisioningServiceOps,
+    mediaServiceOps,
+    media2ServiceOps,
     // clang-format on
 };
 

@@ -40,6 +40,7 @@ const NsInfo kNs[NS_COUNT] = {
     {"http://www.onvif.org/ver10/thermal/wsdl", "tth"},
     {"http://www.onvif.org/ver10/receiver/wsdl", "trv"},
     {"http://www.onvif.org/ver10/provisioning/wsdl", "tpv"},
+    {"http://www.onvif.org/ver20/media/wsdl", "tr2"},
 };
 } // namespace
 

@@ -40,6 +40,7 @@ enum Ns {
     NS_TTH,   // thermal
     NS_TRV,   // receiver
     NS_TPV,   // provisioning
+    NS_TR2,   // media 2
     NS_COUNT
 };
 

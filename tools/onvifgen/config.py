@@ -119,6 +119,10 @@ OVERRIDES = {
     # (tt:IntRange, a vendor's options ...): kept as XML text, which the
     # schema-driven record would leave out.
     "tan:ConfigOptions": ("ONVIF_CONFIG_OPTIONS", "ConfigOptionsList", "onvif/tan_types.h"),
+    # Media 2 describes a video source mode exactly as media does (its
+    # extension aside): one record and list for both services.
+    "tr2:VideoSourceMode": ("ONVIF_VIDEO_SOURCE_MODE", "VideoSourceModeList",
+                            "onvif/gen/trt_types.h"),
 }
 
 # Names of anonymous types (instead of their element path), where the
