@@ -13,6 +13,7 @@
 #include "config.h"
 #include "device_state.h"
 #include "http.h"
+#include "pacs_state.h"
 #include "soap_service.h"
 #include "xml.h"
 
@@ -59,6 +60,7 @@ class Camera : public QObject
   private:
     friend struct DeviceService; // device_service.cpp, device_system.cpp
     friend struct EventsService; // events.cpp
+    friend struct PacsService;   // pacs_*.cpp
 
     HttpResponse handle(const HttpRequest &req);
     HttpResponse handleSoap(const HttpRequest &req, QJsonObject &log);
@@ -123,6 +125,7 @@ class Camera : public QObject
     int boundPort = 0;
     QString fw;
     DeviceState dev; // what the device service remembers
+    PacsState pacs;  // the door-access controller, when cfg.pacs
     DeviceLogs logs;
     std::map<QString, UploadSlot> uploads; // UploadUri path -> what it takes
     int mdVersion = 1;

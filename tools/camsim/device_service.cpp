@@ -3,6 +3,7 @@
 // and wireless. Every Set changes the state that the matching Get reports;
 // a refused request changes nothing.
 #include "device_service.h"
+#include "pacs_service.h"
 
 #include <QHostAddress>
 #include <QRegularExpression>
@@ -502,6 +503,8 @@ bool DeviceService::getServices(Camera &cam, SoapCall &call)
             .attr(QStringLiteral("Reverse"), QStringLiteral("false"));
         service(NS_TPTZ, QStringLiteral("ptz_service"), p);
     }
+    for (const PacsService::Offer &s : PacsService::offers(cam))
+        service(s.ns, s.path, s.caps);
     return true;
 }
 

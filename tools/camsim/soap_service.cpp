@@ -10,6 +10,7 @@ namespace
 SoapOpTable (*const kServices[])() = {
     deviceServiceOps,
     eventsServiceOps,
+    pacsServiceOps,
 };
 
 } // namespace

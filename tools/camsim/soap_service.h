@@ -61,6 +61,7 @@ struct SoapOpTable {
 
 SoapOpTable deviceServiceOps(); // device_service.cpp
 SoapOpTable eventsServiceOps(); // events.cpp
+SoapOpTable pacsServiceOps();   // pacs_service.cpp
 
 // The row for an operation element: the one with its namespace and name;
 // else, when the namespace is not the row's, the only row of that name (a

@@ -33,6 +33,12 @@ const NsInfo kNs[NS_COUNT] = {
     {"http://camsim.invalid/state", "cst"},
     {"http://www.w3.org/2004/08/xop/include", "xop"},
     {"http://www.w3.org/2005/05/xmlmime", "xmime"},
+    {"http://www.onvif.org/ver10/accesscontrol/wsdl", "tac"},
+    {"http://www.onvif.org/ver10/doorcontrol/wsdl", "tdc"},
+    {"http://www.onvif.org/ver10/credential/wsdl", "tcr"},
+    {"http://www.onvif.org/ver10/accessrules/wsdl", "tar"},
+    {"http://www.onvif.org/ver10/schedule/wsdl", "tsc"},
+    {"http://www.onvif.org/ver10/pacs", "pt"},
 };
 } // namespace
 

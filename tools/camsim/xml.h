@@ -33,6 +33,12 @@ enum Ns {
     NS_CST,   // the simulator's own state elements (e.g. a relay's logical state)
     NS_XOP,   // XOP include (MTOM attachments)
     NS_XMIME, // xmime:contentType
+    NS_TAC,   // access control
+    NS_TDC,   // door control
+    NS_TCR,   // credential
+    NS_TAR,   // access rules
+    NS_TSC,   // schedule
+    NS_PT,    // types shared by the access-control services
     NS_COUNT
 };
 
