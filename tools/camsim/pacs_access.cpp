@@ -143,6 +143,7 @@ bool PacsService::doorCommand(Camera &cam, SoapCall &call)
         QPointer<Camera> self(&cam);
         // After the reply, from the event loop: the access ends by itself.
         call.afterReply = [self, token, gen, accessMs]() {
+            if (!self) return;
             QTimer::singleShot(int(accessMs), self.data(), [self, token, gen]() {
                 if (!self) return;
                 PacsItem *d = PacsService::find(*self, PK_DOOR, token);

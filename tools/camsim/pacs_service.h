@@ -29,7 +29,7 @@ struct PacsKindInfo {
 };
 
 struct PacsService {
-    static const int kMaxLimit = 4; // items per page, tokens per lookup
+    static constexpr int kMaxLimit = 4; // items per page, tokens per lookup
 
     static const PacsKindInfo &kind(int k);
     static PacsState &state(Camera &cam); // loads the initial records on first use
@@ -78,7 +78,7 @@ struct PacsService {
     static bool byToken(Camera &cam, SoapCall &call, int k, bool info);
     static bool store(Camera &cam, SoapCall &call, int k, int how); // kCreate, kSet, kModify
     static bool remove(Camera &cam, SoapCall &call, int k);
-    static const int kCreate = 0, kSet = 1, kModify = 2;
+    static constexpr int kCreate = 0, kSet = 1, kModify = 2;
     template <int K> static bool infoList(Camera &c, SoapCall &s) { return page(c, s, K, true); }
     template <int K> static bool list(Camera &c, SoapCall &s) { return page(c, s, K, false); }
     template <int K> static bool info(Camera &c, SoapCall &s) { return byToken(c, s, K, true); }
