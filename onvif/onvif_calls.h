@@ -11,6 +11,7 @@
 #include <stdint.h>
 
 #include "onvif/calls_media.h"
+#include "onvif/calls_pacs.h"
 #include "onvif/onvif_device.h"
 #include "onvif/calls_search.h"
 

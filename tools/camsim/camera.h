@@ -15,6 +15,7 @@
 #include "http.h"
 #include "rec_services.h"
 #include "media_state.h"
+#include "pacs_state.h"
 #include "soap_service.h"
 #include "xml.h"
 
@@ -63,6 +64,7 @@ class Camera : public QObject
     friend struct EventsService; // events.cpp
     friend struct RecServices;   // rec_services.cpp: recording, search, analytics ...
     friend struct MediaService;  // media_service.cpp, media2_service.cpp
+    friend struct PacsService;   // pacs_*.cpp
 
     HttpResponse handle(const HttpRequest &req);
     HttpResponse handleSoap(const HttpRequest &req, QJsonObject &log);
@@ -132,6 +134,7 @@ class Camera : public QObject
     DeviceState dev;  // what the device service remembers
     RecState rec;     // recording store, analytics, thermal, receivers, provisioning
     MediaState media; // what the media services remember
+    PacsState pacs;   // the door-access controller, when cfg.pacs
     DeviceLogs logs;
     std::map<QString, UploadSlot> uploads; // UploadUri path -> what it takes
     int mdVersion = 1;

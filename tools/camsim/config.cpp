@@ -161,6 +161,14 @@ bool applyMediaKey(CameraConfig &c, const QString &k, const QJsonValue &v, bool 
     return true;
 }
 
+// The keys of the door-access controller personality.
+bool applyPacsKey(CameraConfig &c, const QString &k, const QJsonValue &v, bool &ok)
+{
+    if (k != "pacs") return false;
+    ok = getBool(v, c.pacs);
+    return true;
+}
+
 } // namespace
 
 bool validAnswer(const QString &a)
@@ -188,7 +196,8 @@ bool applyJson(CameraConfig &c, const QJsonObject &o, QString &err)
         const QString k = it.key();
         const QJsonValue v = it.value();
         bool ok = true;
-        if (applyDeviceKey(c, k, v, ok) || applyMediaKey(c, k, v, ok)) {
+        if (applyDeviceKey(c, k, v, ok) || applyMediaKey(c, k, v, ok) ||
+            applyPacsKey(c, k, v, ok)) {
             // handled there
         } else if (k == "serial")
             ok = getString(v, c.serial) && !c.serial.isEmpty();

@@ -38,6 +38,7 @@ struct CameraConfig {
     bool discoverable = true;     // DiscoveryMode Discoverable
     bool systemLogInline = false; // GetSystemLog answers tt:String instead of an attachment
     int firmwareUploadDelayS = 0; // UploadDelay of StartFirmwareUpgrade
+    bool pacs = false;            // also a door-access controller (pacs_service.h)
     // authentication
     QString auth = QStringLiteral("none");
     QString user = QStringLiteral("admin"), password = QStringLiteral("admin");

@@ -3,6 +3,7 @@
 // and wireless. Every Set changes the state that the matching Get reports;
 // a refused request changes nothing.
 #include "device_service.h"
+#include "pacs_service.h"
 
 #include <QHostAddress>
 #include <QRegularExpression>
@@ -500,6 +501,8 @@ bool DeviceService::getServices(Camera &cam, SoapCall &call)
     }
     for (const ServiceEntry &e : RecServices::services(cam))
         service(e.ns, e.path, e.caps);
+    for (const PacsService::Offer &s : PacsService::offers(cam))
+        service(s.ns, s.path, s.caps);
     return true;
 }
 

@@ -20,6 +20,7 @@ SoapOpTable (*const kServices[])() = {
     provisioningServiceOps,
     mediaServiceOps,
     media2ServiceOps,
+    pacsServiceOps,
     // clang-format on
 };
 

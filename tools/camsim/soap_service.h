@@ -68,10 +68,9 @@ SoapOpTable analyticsServiceOps();    // analytics_service.cpp
 SoapOpTable thermalServiceOps();      // thermal_service.cpp
 SoapOpTable receiverServiceOps();     // receiver_service.cpp
 SoapOpTable provisioningServiceOps(); // provisioning_service.cpp
-SoapOpTable deviceServiceOps();       // device_service.cpp
-SoapOpTable eventsServiceOps();       // events.cpp
 SoapOpTable mediaServiceOps();        // media_service.cpp
 SoapOpTable media2ServiceOps();       // media2_service.cpp
+SoapOpTable pacsServiceOps();         // pacs_service.cpp
 
 // The row for an operation element: the one with its namespace and name;
 // else, when the namespace is not the row's, the only row of that name (a

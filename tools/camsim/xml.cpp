@@ -41,6 +41,12 @@ const NsInfo kNs[NS_COUNT] = {
     {"http://www.onvif.org/ver10/receiver/wsdl", "trv"},
     {"http://www.onvif.org/ver10/provisioning/wsdl", "tpv"},
     {"http://www.onvif.org/ver20/media/wsdl", "tr2"},
+    {"http://www.onvif.org/ver10/accesscontrol/wsdl", "tac"},
+    {"http://www.onvif.org/ver10/doorcontrol/wsdl", "tdc"},
+    {"http://www.onvif.org/ver10/credential/wsdl", "tcr"},
+    {"http://www.onvif.org/ver10/accessrules/wsdl", "tar"},
+    {"http://www.onvif.org/ver10/schedule/wsdl", "tsc"},
+    {"http://www.onvif.org/ver10/pacs", "pt"},
 };
 } // namespace
 

@@ -41,6 +41,12 @@ enum Ns {
     NS_TRV,   // receiver
     NS_TPV,   // provisioning
     NS_TR2,   // media 2
+    NS_TAC,   // access control
+    NS_TDC,   // door control
+    NS_TCR,   // credential
+    NS_TAR,   // access rules
+    NS_TSC,   // schedule
+    NS_PT,    // types shared by the access-control services
     NS_COUNT
 };
 
