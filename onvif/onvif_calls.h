@@ -10,6 +10,7 @@
 
 #include <stdint.h>
 
+#include "onvif/calls_ptz.h"
 #include "onvif/onvif_device.h"
 
 #ifdef __cplusplus
