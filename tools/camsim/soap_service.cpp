@@ -8,8 +8,7 @@ namespace
 
 // The services camsim answers; a new service adds its table here.
 SoapOpTable (*const kServices[])() = {
-    deviceServiceOps,
-    eventsServiceOps,
+    deviceServiceOps, eventsServiceOps, ptzServiceOps, imagingServiceOps, deviceIoServiceOps,
 };
 
 } // namespace

@@ -59,8 +59,11 @@ struct SoapOpTable {
     size_t count;
 };
 
-SoapOpTable deviceServiceOps(); // device_service.cpp
-SoapOpTable eventsServiceOps(); // events.cpp
+SoapOpTable deviceServiceOps();   // device_service.cpp
+SoapOpTable eventsServiceOps();   // events.cpp
+SoapOpTable ptzServiceOps();      // ptz_service.cpp
+SoapOpTable imagingServiceOps();  // imaging_service.cpp
+SoapOpTable deviceIoServiceOps(); // deviceio_service.cpp
 
 // The row for an operation element: the one with its namespace and name;
 // else, when the namespace is not the row's, the only row of that name (a
