@@ -30,13 +30,25 @@ using PtzCalls = HttpPoolTest;
 using ImagingCalls = HttpPoolTest;
 using DeviceIoCalls = HttpPoolTest;
 
-const char kProfile[] = "Profile_1";
+// Requests for the camera's media profile or video source.
+template <class R> R for_profile()
+{
+    R r;
+    memset(&r, 0, sizeof(r));
+    SET(r.profile_token, "Profile_1");
+    return r;
+}
+template <class R> R source_req()
+{
+    R r;
+    memset(&r, 0, sizeof(r));
+    SET(r.video_source_token, "VideoSource_1");
+    return r;
+}
 
 int absolute_move(ONVIF_DEVICE *d, float pan, float tilt, float zoom)
 {
-    ptz_AbsoluteMove_REQ req;
-    memset(&req, 0, sizeof(req));
-    SET(req.profile_token, kProfile);
+    auto req = for_profile<ptz_AbsoluteMove_REQ>();
     req.position.flags = ONVIF_PTZ_VECTOR_HAS_PAN_TILT | ONVIF_PTZ_VECTOR_HAS_ZOOM;
     req.position.pan_tilt.x = pan;
     req.position.pan_tilt.y = tilt;
@@ -46,9 +58,7 @@ int absolute_move(ONVIF_DEVICE *d, float pan, float tilt, float zoom)
 
 ONVIF_PTZ_STATUS status(ONVIF_DEVICE *d)
 {
-    ptz_GetStatus_REQ req;
-    memset(&req, 0, sizeof(req));
-    SET(req.profile_token, kProfile);
+    auto req = for_profile<ptz_GetStatus_REQ>();
     ONVIF_PTZ_STATUS st;
     memset(&st, 0, sizeof(st));
     EXPECT_EQ(onvif_ptz_GetStatus(d, &req, &st), 1) << d->last_error;
@@ -81,15 +91,6 @@ void expect_refused(ONVIF_DEVICE *d, int result)
     EXPECT_EQ(d->last_error, -9);
     EXPECT_NE(strstr(d->fault.code, "Sender"), nullptr) << d->fault.code;
     EXPECT_STREQ(d->fault.subcode, "ter:InvalidArgVal");
-}
-
-// A request of the imaging service for the camera's video source.
-template <class R> R source_req()
-{
-    R r;
-    memset(&r, 0, sizeof(r));
-    SET(r.video_source_token, "VideoSource_1");
-    return r;
 }
 
 // The messages a GetMessages brings, each as "<topic's last part> <source
@@ -147,9 +148,7 @@ TEST_F(PtzCalls, MovesChangeThePositionThatStatusReports)
     EXPECT_EQ(where(d), "0.500 -0.250 0.750");
 
     // A translation beyond the limit stops at the limit; only named axes move.
-    ptz_RelativeMove_REQ rel;
-    memset(&rel, 0, sizeof(rel));
-    SET(rel.profile_token, kProfile);
+    auto rel = for_profile<ptz_RelativeMove_REQ>();
     rel.translation.flags = ONVIF_PTZ_VECTOR_HAS_PAN_TILT;
     rel.translation.pan_tilt.x = 0.9f;
     rel.translation.pan_tilt.y = 0.5f;
@@ -157,18 +156,14 @@ TEST_F(PtzCalls, MovesChangeThePositionThatStatusReports)
     EXPECT_EQ(where(d), "1.000 0.250 0.750");
 
     // A continuous move runs until Stop; then the head stays where it stopped.
-    ptz_ContinuousMove_REQ cm;
-    memset(&cm, 0, sizeof(cm));
-    SET(cm.profile_token, kProfile);
+    auto cm = for_profile<ptz_ContinuousMove_REQ>();
     cm.velocity.flags = ONVIF_PTZ_SPEED_HAS_ZOOM;
     cm.velocity.zoom.x = -0.05f; // slow: far from the end of the zoom
     cm.flags = ptz_ContinuousMove_REQ_HAS_TIMEOUT;
     cm.timeout = 30;
     ASSERT_EQ(onvif_ptz_ContinuousMove(d, &cm, nullptr), 1) << d->last_error;
     EXPECT_EQ(moving(d), "IDLE MOVING");
-    ptz_Stop_REQ stop;
-    memset(&stop, 0, sizeof(stop));
-    SET(stop.profile_token, kProfile);
+    auto stop = for_profile<ptz_Stop_REQ>();
     ASSERT_EQ(onvif_ptz_Stop(d, &stop, nullptr), 1) << d->last_error;
     EXPECT_EQ(moving(d), "IDLE IDLE");
     const std::string stopped = where(d);
@@ -183,9 +178,7 @@ TEST_F(PtzCalls, PresetsHomeAndToursTakeTheHeadBack)
     ONVIF_DEVICE *d = cam.dev();
 
     ASSERT_EQ(absolute_move(d, 0.25f, 0.5f, 0.125f), 1);
-    ptz_SetPreset_REQ sp;
-    memset(&sp, 0, sizeof(sp));
-    SET(sp.profile_token, kProfile);
+    auto sp = for_profile<ptz_SetPreset_REQ>();
     sp.flags = ptz_SetPreset_REQ_HAS_PRESET_NAME;
     SET(sp.preset_name, "Door");
     ptz_SetPreset_RES token;
@@ -193,28 +186,20 @@ TEST_F(PtzCalls, PresetsHomeAndToursTakeTheHeadBack)
     EXPECT_STREQ(token.preset_token, "Preset_1");
     expect_refused(d, onvif_ptz_SetPreset(d, &sp, &token));
 
-    ptz_SetHomePosition_REQ home;
-    memset(&home, 0, sizeof(home));
-    SET(home.profile_token, kProfile);
+    auto home = for_profile<ptz_SetHomePosition_REQ>();
     ASSERT_EQ(absolute_move(d, -0.5f, -0.5f, 0.5f), 1);
     ASSERT_EQ(onvif_ptz_SetHomePosition(d, &home, nullptr), 1);
 
     ASSERT_EQ(absolute_move(d, -1, 1, 1), 1);
-    ptz_GotoPreset_REQ go;
-    memset(&go, 0, sizeof(go));
-    SET(go.profile_token, kProfile);
+    auto go = for_profile<ptz_GotoPreset_REQ>();
     SET(go.preset_token, "Preset_1");
     ASSERT_EQ(onvif_ptz_GotoPreset(d, &go, nullptr), 1) << d->last_error;
     EXPECT_EQ(where(d), "0.250 0.500 0.125");
-    ptz_GotoHomePosition_REQ gh;
-    memset(&gh, 0, sizeof(gh));
-    SET(gh.profile_token, kProfile);
+    auto gh = for_profile<ptz_GotoHomePosition_REQ>();
     ASSERT_EQ(onvif_ptz_GotoHomePosition(d, &gh, nullptr), 1);
     EXPECT_EQ(where(d), "-0.500 -0.500 0.500");
 
-    ptz_GetPresets_REQ gp;
-    memset(&gp, 0, sizeof(gp));
-    SET(gp.profile_token, kProfile);
+    auto gp = for_profile<ptz_GetPresets_REQ>();
     PTZPresetList *presets = nullptr;
     ASSERT_EQ(onvif_ptz_GetPresets(d, &gp, &presets), 1);
     ASSERT_EQ(onvif_list_count(presets, 10), 1);
@@ -223,14 +208,10 @@ TEST_F(PtzCalls, PresetsHomeAndToursTakeTheHeadBack)
     onvif_free_PTZPresets(&presets);
 
     // A tour of the preset and a position, started at its first spot.
-    ptz_CreatePresetTour_REQ ct;
-    memset(&ct, 0, sizeof(ct));
-    SET(ct.profile_token, kProfile);
+    auto ct = for_profile<ptz_CreatePresetTour_REQ>();
     ptz_CreatePresetTour_RES tour;
     ASSERT_EQ(onvif_ptz_CreatePresetTour(d, &ct, &tour), 1) << d->last_error;
-    ptz_ModifyPresetTour_REQ mt;
-    memset(&mt, 0, sizeof(mt));
-    SET(mt.profile_token, kProfile);
+    auto mt = for_profile<ptz_ModifyPresetTour_REQ>();
     ONVIF_PRESET_TOUR &t = mt.preset_tour;
     t.flags = ONVIF_PRESET_TOUR_HAS_NAME | ONVIF_PRESET_TOUR_HAS_TOKEN;
     SET(t.name, "Round");
@@ -248,17 +229,13 @@ TEST_F(PtzCalls, PresetsHomeAndToursTakeTheHeadBack)
     ASSERT_EQ(onvif_ptz_ModifyPresetTour(d, &mt, nullptr), 1) << d->last_error;
     onvif_free_PTZPresetTourSpots(&t.tour_spot);
 
-    ptz_OperatePresetTour_REQ op;
-    memset(&op, 0, sizeof(op));
-    SET(op.profile_token, kProfile);
+    auto op = for_profile<ptz_OperatePresetTour_REQ>();
     SET(op.preset_tour_token, tour.preset_tour_token);
     op.operation = onvif_StringToPTZPresetTourOperation("Start");
     ASSERT_EQ(onvif_ptz_OperatePresetTour(d, &op, nullptr), 1) << d->last_error;
     EXPECT_EQ(where(d), "0.250 0.500 0.125");
 
-    ptz_GetPresetTours_REQ gt;
-    memset(&gt, 0, sizeof(gt));
-    SET(gt.profile_token, kProfile);
+    auto gt = for_profile<ptz_GetPresetTours_REQ>();
     PresetTourList *tours = nullptr;
     ASSERT_EQ(onvif_ptz_GetPresetTours(d, &gt, &tours), 1);
     ASSERT_NE(tours, nullptr);
@@ -268,24 +245,24 @@ TEST_F(PtzCalls, PresetsHomeAndToursTakeTheHeadBack)
     onvif_free_PresetTours(&tours); // with each tour's spots
     EXPECT_EQ(tours, nullptr);
 
-    ptz_RemovePreset_REQ rp;
-    memset(&rp, 0, sizeof(rp));
-    SET(rp.profile_token, kProfile);
+    auto rp = for_profile<ptz_RemovePreset_REQ>();
     SET(rp.preset_token, "Preset_1");
     ASSERT_EQ(onvif_ptz_RemovePreset(d, &rp, nullptr), 1);
     expect_refused(d, onvif_ptz_GotoPreset(d, &go, nullptr));
 }
 
-TEST_F(ImagingCalls, SettingsChangeAndReadBackPerVideoSource)
+TEST_F(ImagingCalls, SettingsChangeAndReadBackPerVideoSourceAndFocusMoves)
 {
     CamsimDevice cam(CAMSIM_PATH, "[{}]");
     ASSERT_TRUE(cam.ok()) << cam.error();
     ONVIF_DEVICE *d = cam.dev();
 
-    // No PTZ service: nothing is asked.
+    // No PTZ service: nothing is asked (and the camera would refuse).
     EXPECT_EQ(GetNodes(d), 0);
     EXPECT_EQ(d->last_error, 0);
     EXPECT_EQ(d->ptz_nodes, nullptr);
+    EXPECT_EQ(onvif_ptz_GetNodes(d, nullptr, &d->ptz_nodes), 0);
+    EXPECT_NE(strstr(d->fault.code, "Receiver"), nullptr) << d->fault.code;
     // No video sources yet: nothing to ask either.
     EXPECT_EQ(GetImagingSettings(d), 1);
 
@@ -360,32 +337,27 @@ TEST_F(ImagingCalls, SettingsChangeAndReadBackPerVideoSource)
     ASSERT_EQ(onvif_img_SetImagingSettings(d, &set, nullptr), 1);
     ASSERT_EQ(onvif_img_GetCurrentPreset(d, &gcp, &cur), 1);
     EXPECT_STREQ(cur.token, "");
-}
 
-TEST_F(ImagingCalls, FocusMovesAndReportsItsStatus)
-{
-    CamsimDevice cam(CAMSIM_PATH, "[{}]");
-    ASSERT_TRUE(cam.ok()) << cam.error();
-    ONVIF_DEVICE *d = cam.dev();
+    // The focus lens moves and reports where it is.
     auto mv = source_req<img_Move_REQ>();
-    auto gs = source_req<img_GetStatus_REQ>();
+    auto fs = source_req<img_GetStatus_REQ>();
     auto stop = source_req<img_Stop_REQ>();
     img_GetStatus_RES st;
 
     mv.focus.flags = ONVIF_FOCUS_MOVE_HAS_ABSOLUTE;
     mv.focus.absolute.position = 0.25f;
     ASSERT_EQ(onvif_img_Move(d, &mv, nullptr), 1) << d->last_error;
-    ASSERT_EQ(onvif_img_GetStatus(d, &gs, &st), 1);
+    ASSERT_EQ(onvif_img_GetStatus(d, &fs, &st), 1);
     EXPECT_FLOAT_EQ(st.focus_status20.position, 0.25f);
     EXPECT_STREQ(onvif_MoveStatusToString(st.focus_status20.move_status), "IDLE");
 
     mv.focus.flags = ONVIF_FOCUS_MOVE_HAS_CONTINUOUS;
     mv.focus.continuous.speed = 0.01f; // far from the end of the lens
     ASSERT_EQ(onvif_img_Move(d, &mv, nullptr), 1);
-    ASSERT_EQ(onvif_img_GetStatus(d, &gs, &st), 1);
+    ASSERT_EQ(onvif_img_GetStatus(d, &fs, &st), 1);
     EXPECT_STREQ(onvif_MoveStatusToString(st.focus_status20.move_status), "MOVING");
     ASSERT_EQ(onvif_img_Stop(d, &stop, nullptr), 1);
-    ASSERT_EQ(onvif_img_GetStatus(d, &gs, &st), 1);
+    ASSERT_EQ(onvif_img_GetStatus(d, &fs, &st), 1);
     EXPECT_STREQ(onvif_MoveStatusToString(st.focus_status20.move_status), "IDLE");
     EXPECT_GE(st.focus_status20.position, 0.25f);
 }

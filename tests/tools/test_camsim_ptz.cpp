@@ -249,12 +249,3 @@ TEST(CamsimPtz, EveryOperationAnswersWithASchemaValidReply)
     std::string out;
     EXPECT_TRUE(check.run(out)) << out;
 }
-
-TEST(CamsimPtz, ACameraWithoutPtzRefusesItsOperations)
-{
-    CamsimProcess sim(CAMSIM_PATH, "[{}]", CamsimOptions());
-    ASSERT_TRUE(sim.ok()) << sim.error();
-    const std::string resp = post(sim.port(), "/onvif/ptz_service", "<tptz:GetNodes/>");
-    EXPECT_EQ(raw_status(resp), 500);
-    EXPECT_NE(raw_body(resp).find("ter:PTZNotSupported"), std::string::npos) << resp;
-}
