@@ -1,7 +1,7 @@
 // Test support: one camera simulator process and a device record that knows
 // its services (discovery address on loopback, GetCapabilities done), for
-// end-to-end tests of the library's public entry functions. The record's
-// lists are released with onvif_free_device when the object goes.
+// end-to-end tests of the public entry functions. The record's lists are
+// released with onvif_free_device when the object goes.
 #ifndef TESTS_SUPPORT_CAMSIM_DEVICE_H
 #define TESTS_SUPPORT_CAMSIM_DEVICE_H
 
@@ -16,31 +16,25 @@
 class CamsimDevice
 {
   public:
-    CamsimDevice(const std::string &camsim_path, const std::string &config,
-                 const CamsimOptions &opt = CamsimOptions())
-        : sim_(camsim_path, config, opt), dev_(new ONVIF_DEVICE)
+    CamsimDevice(const std::string &camsim_path, const std::string &config)
+        : sim_(camsim_path, config, CamsimOptions()), dev_(new ONVIF_DEVICE)
     {
         memset(dev_.get(), 0, sizeof(ONVIF_DEVICE));
-        if (!sim_.ok()) return;
         ONVIF_XADDR &x = dev_->binfo.xaddr;
         snprintf(x.host, sizeof(x.host), "127.0.0.1");
         snprintf(x.path, sizeof(x.path), "/onvif/device_service");
         x.port = sim_.port();
-        ready_ = GetCapabilities(dev_.get()) == 1;
+        ready_ = sim_.ok() && GetCapabilities(dev_.get()) == 1;
     }
     ~CamsimDevice() { onvif_free_device(dev_.get()); }
-    CamsimDevice(const CamsimDevice &) = delete;
-    CamsimDevice &operator=(const CamsimDevice &) = delete;
 
-    // The camera listens and answered GetCapabilities.
+    // The camera listens and answered GetCapabilities; else why not.
     bool ok() const { return ready_; }
     std::string error() const
     {
-        return sim_.ok() ? "GetCapabilities failed: " + std::to_string(dev_->last_error)
-                         : sim_.error();
+        return sim_.ok() ? "GetCapabilities: " + std::to_string(dev_->last_error) : sim_.error();
     }
     ONVIF_DEVICE *dev() { return dev_.get(); }
-    const CamsimProcess &sim() const { return sim_; }
 
   private:
     CamsimProcess sim_;

@@ -54,8 +54,6 @@ const OpCase kEveryOperation[] = {
     {"GetNode", 200, "HomeSupported",
      "<tptz:GetNode><tptz:NodeToken>PTZNode_1</tptz:NodeToken>"
      "</tptz:GetNode>"},
-    {"GetNode", 400, "ter:NoEntity",
-     "<tptz:GetNode><tptz:NodeToken>x</tptz:NodeToken></tptz:GetNode>"},
     {"GetConfigurations", 200, "PTZConfig_1", "<tptz:GetConfigurations/>"},
     {"GetConfiguration", 200, "PT10S",
      "<tptz:GetConfiguration><tptz:PTZConfigurationToken>PTZConfig_1</tptz:PTZConfigurationToken>"
@@ -82,16 +80,12 @@ const OpCase kEveryOperation[] = {
      "<tptz:GetStatus><tptz:ProfileToken>none</tptz:ProfileToken></tptz:GetStatus>"},
     {"SetPreset", 200, "Preset_1",
      "<tptz:SetPreset>" P1 "<tptz:PresetName>Door</tptz:PresetName></tptz:SetPreset>"},
-    {"SetPreset", 400, "ter:PresetExist",
-     "<tptz:SetPreset>" P1 "<tptz:PresetName>Door</tptz:PresetName></tptz:SetPreset>"},
     {"GetPresets", 200, "Door", "<tptz:GetPresets>" P1 "</tptz:GetPresets>"},
     {"RelativeMove", 200, "RelativeMoveResponse",
      "<tptz:RelativeMove>" P1 "<tptz:Translation>" PT(-0.5, 0) ZM(0.1) "</tptz:Translation>"
                                                                        "</tptz:RelativeMove>"},
     {"GotoPreset", 200, "GotoPresetResponse",
      "<tptz:GotoPreset>" P1 "<tptz:PresetToken>Preset_1</tptz:PresetToken></tptz:GotoPreset>"},
-    {"GotoPreset", 400, "ter:NoToken",
-     "<tptz:GotoPreset>" P1 "<tptz:PresetToken>Preset_9</tptz:PresetToken></tptz:GotoPreset>"},
     {"SetHomePosition", 200, "SetHomePositionResponse",
      "<tptz:SetHomePosition>" P1 "</tptz:SetHomePosition>"},
     {"GotoHomePosition", 200, "GotoHomePositionResponse",
@@ -146,9 +140,6 @@ const OpCase kEveryOperation[] = {
     {"GetServiceCapabilities", 200, "Presets=\"true\"", "<timg:GetServiceCapabilities/>"},
     {"GetImagingSettings", 200, "<tt:Brightness>50</tt:Brightness>",
      "<timg:GetImagingSettings>" VS "</timg:GetImagingSettings>"},
-    {"GetImagingSettings", 400, "ter:NoSource",
-     "<timg:GetImagingSettings><timg:VideoSourceToken>x</timg:VideoSourceToken>"
-     "</timg:GetImagingSettings>"},
     {"GetOptions", 200, "<tt:IrCutFilterModes>AUTO</tt:IrCutFilterModes>",
      "<timg:GetOptions>" VS "</timg:GetOptions>"},
     {"SetImagingSettings", 200, "SetImagingSettingsResponse",
@@ -156,9 +147,6 @@ const OpCase kEveryOperation[] = {
      "<tt:Exposure><tt:Mode>MANUAL</tt:Mode><tt:ExposureTime>2000</tt:ExposureTime></tt:Exposure>"
      "<tt:IrCutFilter>OFF</tt:IrCutFilter></timg:ImagingSettings>"
      "<timg:ForcePersistence>true</timg:ForcePersistence></timg:SetImagingSettings>"},
-    {"SetImagingSettings", 400, "ter:SettingsInvalid",
-     "<timg:SetImagingSettings>" VS "<timg:ImagingSettings><tt:Contrast>101</tt:Contrast>"
-     "</timg:ImagingSettings></timg:SetImagingSettings>"},
     {"GetMoveOptions", 200, "<tt:Continuous>", "<timg:GetMoveOptions>" VS "</timg:GetMoveOptions>"},
     {"Move", 200, "MoveResponse",
      "<timg:Move>" VS "<timg:Focus><tt:Absolute><tt:Position>0.25</tt:Position></tt:Absolute>"
