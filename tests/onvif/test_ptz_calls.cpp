@@ -31,18 +31,23 @@ using PtzCalls = HttpPoolTest;
 using ImagingCalls = HttpPoolTest;
 using DeviceIoCalls = HttpPoolTest;
 
-// Requests for the camera's media profile or video source.
-template <class R> R for_profile()
+// Zero-filled records, and requests for the camera's media profile or video
+// source.
+template <class R> R zeroed()
 {
     R r;
     memset(&r, 0, sizeof(r));
+    return r;
+}
+template <class R> R for_profile()
+{
+    R r = zeroed<R>();
     SET(r.profile_token, "Profile_1");
     return r;
 }
 template <class R> R source_req()
 {
-    R r;
-    memset(&r, 0, sizeof(r));
+    R r = zeroed<R>();
     SET(r.video_source_token, "VideoSource_1");
     return r;
 }
@@ -60,8 +65,7 @@ int absolute_move(ONVIF_DEVICE *d, float pan, float tilt, float zoom)
 ONVIF_PTZ_STATUS status(ONVIF_DEVICE *d)
 {
     auto req = for_profile<ptz_GetStatus_REQ>();
-    ONVIF_PTZ_STATUS st;
-    memset(&st, 0, sizeof(st));
+    auto st = zeroed<ONVIF_PTZ_STATUS>();
     EXPECT_EQ(onvif_ptz_GetStatus(d, &req, &st), 1) << d->last_error;
     EXPECT_TRUE(st.flags & ONVIF_PTZ_STATUS_HAS_POSITION);
     return st;
@@ -98,8 +102,7 @@ void expect_refused(ONVIF_DEVICE *d, int result)
 // value> <state> <PropertyOperation>".
 std::vector<std::string> get_messages(ONVIF_DEVICE *d)
 {
-    tev_GetMessages_REQ req;
-    memset(&req, 0, sizeof(req));
+    auto req = zeroed<tev_GetMessages_REQ>();
     req.flags = tev_GetMessages_REQ_HAS_MAXIMUM_NUMBER;
     req.maximum_number = 20;
     NotificationMessageList *list = nullptr;
@@ -270,8 +273,7 @@ TEST_F(DeviceIoCalls, RelayAndInputChangesArriveOnThePullPoint)
     ASSERT_EQ(CreatePullPointSubscription(d), 1) << d->last_error;
     const int64_t before = (int64_t)time(nullptr) - 5;
 
-    tmd_SetRelayOutputState_REQ rs;
-    memset(&rs, 0, sizeof(rs));
+    auto rs = zeroed<tmd_SetRelayOutputState_REQ>();
     SET(rs.relay_output_token, "RelayOutput_1");
     rs.logical_state = onvif_StringToRelayLogicalState("active");
     ASSERT_EQ(onvif_tmd_SetRelayOutputState(d, &rs, nullptr), 1) << d->last_error;
@@ -280,8 +282,7 @@ TEST_F(DeviceIoCalls, RelayAndInputChangesArriveOnThePullPoint)
                                       "DigitalInput DigitalInput_1 true Changed"};
     EXPECT_EQ(get_messages(d), relay);
 
-    tmd_SetDigitalInputConfigurations_REQ dc;
-    memset(&dc, 0, sizeof(dc));
+    auto dc = zeroed<tmd_SetDigitalInputConfigurations_REQ>();
     DigitalInputList *in = onvif_add_DigitalInput(&dc.digital_inputs);
     ASSERT_NE(in, nullptr);
     SET(in->DigitalInput.token, "DigitalInput_2");
@@ -299,8 +300,7 @@ TEST_F(DeviceIoCalls, RelayAndInputChangesArriveOnThePullPoint)
     onvif_free_DigitalInputs(&inputs);
 
     // Back to the start: the three changes again; then the current states.
-    tev_Seek_REQ seek;
-    memset(&seek, 0, sizeof(seek));
+    auto seek = zeroed<tev_Seek_REQ>();
     seek.utc_time = before;
     ASSERT_EQ(onvif_tev_Seek(d, &seek, nullptr), 1) << d->last_error;
     relay.push_back("DigitalInput DigitalInput_2 true Changed");
@@ -313,8 +313,7 @@ TEST_F(DeviceIoCalls, RelayAndInputChangesArriveOnThePullPoint)
                                         "DigitalInput DigitalInput_2 true Initialized"}));
 
     ASSERT_EQ(onvif_tev_DestroyPullPoint(d, nullptr, nullptr), 1) << d->last_error;
-    tev_GetMessages_REQ gm;
-    memset(&gm, 0, sizeof(gm));
+    auto gm = zeroed<tev_GetMessages_REQ>();
     NotificationMessageList *none = nullptr;
     expect_refused(d, onvif_tev_GetMessages(d, &gm, &none));
     EXPECT_EQ(none, nullptr);
