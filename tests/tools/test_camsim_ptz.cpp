@@ -17,7 +17,6 @@ namespace
 
 const char kNs[] = "xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\" "
                    "xmlns:tt=\"http://www.onvif.org/ver10/schema\" "
-                   "xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\" "
                    "xmlns:tptz=\"http://www.onvif.org/ver20/ptz/wsdl\" "
                    "xmlns:timg=\"http://www.onvif.org/ver20/imaging/wsdl\" "
                    "xmlns:tmd=\"http://www.onvif.org/ver10/deviceIO/wsdl\" "
@@ -193,11 +192,11 @@ const OpCase kPullPoint[] = {
     {"GetMessages", 400, "ter:ResourceUnknown", "<wsnt:GetMessages/>"},
 };
 
-void runCases(int port, const std::string &path, const std::string &header, const OpCase *cases,
-              size_t n, SchemaCheck &check, std::set<std::string> &ops)
+template <size_t N>
+void runCases(int port, const std::string &path, const std::string &header,
+              const OpCase (&cases)[N], SchemaCheck &check, std::set<std::string> &ops)
 {
-    for (size_t i = 0; i < n; ++i) {
-        const OpCase &c = cases[i];
+    for (const OpCase &c : cases) {
         const std::string resp = post(port, path, c.body, header);
         const std::string body = raw_body(resp);
         EXPECT_EQ(raw_status(resp), c.status) << c.body << "\n" << body;
@@ -219,8 +218,7 @@ TEST(CamsimPtz, EveryOperationAnswersWithASchemaValidReply)
     ASSERT_TRUE(sim.ok()) << sim.error();
     SchemaCheck check(ONVIF_SCHEMA_DIR);
     std::set<std::string> ops;
-    runCases(sim.port(), "/onvif/ptz_service", "", kEveryOperation,
-             sizeof kEveryOperation / sizeof kEveryOperation[0], check, ops);
+    runCases(sim.port(), "/onvif/ptz_service", "", kEveryOperation, check, ops);
     EXPECT_EQ(ops.size(), 27u + 11u + 6u) << "PTZ, imaging and device IO, each at least once";
 
     const std::string created =
@@ -230,7 +228,7 @@ TEST(CamsimPtz, EveryOperationAnswersWithASchemaValidReply)
     const std::string path = created.substr(at, created.find('<', at) - at);
     const std::string id = path.substr(path.rfind('/') + 1);
     runCases(sim.port(), path, "<csim:SubscriptionId>" + id + "</csim:SubscriptionId>", kPullPoint,
-             sizeof kPullPoint / sizeof kPullPoint[0], check, ops);
+             check, ops);
 
     std::string why = check.unavailable();
     if (!why.empty()) GTEST_SKIP() << "bodies not schema-checked: " << why;
