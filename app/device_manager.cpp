@@ -1,11 +1,17 @@
 #include "app/device_manager.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "app/app_log.h"
+#include "app/device_access.h"
+#include "app/gui_gate.h"
 #include "http/http_msg.h"
-#include "onvif/onvif_list.h"
 #include "onvif/onvif_calls.h"
+#include "onvif/onvif_list.h"
 #include "platform/sys_buf.h"
 #include "platform/sys_net.h"
 
@@ -19,7 +25,6 @@ void probeCallback(const DEVICE_BINFO *binfo, int kind, void *user_data)
     static_cast<DeviceManager *>(user_data)->onProbeMessage(binfo, kind);
 }
 
-// A fixed-size text field up to its terminator (or its end when it has none).
 std::string fieldText(const char *field, size_t size)
 {
     return std::string(field, strnlen(field, size));
@@ -34,116 +39,187 @@ void logBinfo(const char *head, const DEVICE_BINFO &binfo)
            ", host:", fieldText(binfo.xaddr.host, sizeof(binfo.xaddr.host)));
 }
 
-// A zero-filled record whose result lists are freed with it.
-std::shared_ptr<ONVIF_DEVICE> newDevice()
+QString qtext(const std::string &s)
 {
-    auto *raw = new ONVIF_DEVICE;
-    memset(raw, 0, sizeof(*raw));
-    return std::shared_ptr<ONVIF_DEVICE>(raw, [](ONVIF_DEVICE *p) {
-        onvif_free_device(p);
-        delete p;
-    });
+    return QString::fromUtf8(s.data(), (int)s.size());
 }
+
+// Clock, device information and capabilities, each only after the one before
+// succeeded; *failedStep names the failed step's log line. The clock is read
+// without WS-Security (cameras answer it to anyone, and it dates the
+// security header).
+QueryOutcome queryDevice(ONVIF_DEVICE *device, const char **failedStep)
+{
+    auto failed = [device, failedStep](const char *head) {
+        *failedStep = head;
+        return device->auth_failed ? QueryOutcome::AuthRequired : QueryOutcome::Failed;
+    };
+    prepareCall(device, false);
+    if (!GetSystemDateAndTime(device))
+        return failed("get system data and time fail, endpoint reference:");
+    prepareCall(device);
+    if (!GetDeviceInformation(device)) return failed("get device info fail, endpoint reference:");
+    prepareCall(device);
+    if (!GetCapabilities(device)) return failed("get capability fail, endpoint reference:");
+    return QueryOutcome::Listed;
+}
+
+// A query that has waited this long on one camera no longer counts against
+// the pool (a camera on the local network answers within milliseconds).
+const auto kStallAfter = std::chrono::seconds(1);
+const int kPoolThreadsPerWorker = 4;
+const int kMaxPoolThreads = 64;
 
 } // namespace
 
-DeviceManager::DeviceManager(QObject *parent) : QObject(parent), probeInterval(10), exitFlag(false)
+struct DeviceManager::Pool {
+    int size = 0; // queries that make progress at a time
+    int cap = 0;  // threads at most
+    std::atomic<int> threads{0};
+};
+
+DeviceManager::DeviceManager(QObject *parent)
+    : QObject(parent), shared(std::make_shared<DeviceRegistry>()),
+      gate(std::make_shared<GuiGate>(this)), tableModel(new DeviceTableModel(this)),
+      probeInterval(10), workerCount(kDefaultQueryWorkers), running(false)
 {
 }
 
 DeviceManager::~DeviceManager()
 {
     stop();
+    gate->close();
+}
+
+void DeviceManager::setQueryWorkers(int count)
+{
+    workerCount = count < 1 ? 1 : (count > 64 ? 64 : count);
 }
 
 void DeviceManager::start()
 {
-    network_init();
-    sys_buf_init(200);
-    http_msg_buf_init(400);
-    if (worker.joinable()) {
+    if (running) {
         appLog("device manager already started");
         return;
     }
-    exitFlag = false;
-    worker = std::thread(&DeviceManager::run, this);
-}
+    network_init();
+    sys_buf_init(200);
+    http_msg_buf_init(400);
+    running = true;
+    if (shared->isStopped()) { // started again: a fresh state, nothing of the old workers'
+        shared = std::make_shared<DeviceRegistry>();
+        gate = std::make_shared<GuiGate>(this);
+    }
 
-// Clock, device information and capabilities, each only after the one before
-// succeeded; logs the failed step.
-bool DeviceManager::queryDevice(ONVIF_DEVICE *device)
-{
-    if (!GetSystemDateAndTime(device)) {
-        logBinfo("get system data and time fail, endpoint reference:", device->binfo);
-        return false;
-    }
-    if (!GetDeviceInformation(device)) {
-        logBinfo("get device info fail, endpoint reference:", device->binfo);
-        return false;
-    }
-    if (!GetCapabilities(device)) {
-        logBinfo("get capability fail, endpoint reference:", device->binfo);
-        return false;
-    }
-    return true;
-}
+    // The workers keep the registry and the gate alive by themselves: stop()
+    // does not wait for one that sits in a transaction time-out.
+    auto pool = std::make_shared<Pool>();
+    pool->size = workerCount;
+    pool->cap = std::min(workerCount * kPoolThreadsPerWorker, kMaxPoolThreads);
+    pool->threads = workerCount;
+    for (int i = 0; i < workerCount; i++)
+        std::thread(&DeviceManager::queryLoop, shared, gate, pool, this).detach();
+    std::thread(&DeviceManager::supervise, shared, gate, pool, this).detach();
 
-void DeviceManager::run()
-{
     set_probe_cb(probeCallback, this);
     if (start_probe(nullptr, probeInterval) != 0) appLog("start probe fail");
     send_probe_req();
+}
 
-    while (!exitFlag) {
-        std::shared_ptr<DEVICE_BINFO> binfo = pendingQueue.pop(100);
-        if (!binfo) continue;
-
-        std::shared_ptr<ONVIF_DEVICE> device = newDevice();
-        device->binfo = *binfo;
-        if (!queryDevice(device.get())) continue;
-
-        const ONVIF_DEVICE_INFORMATION &info = device->device_information;
-        std::string key = fieldText(info.serial_number, sizeof(info.serial_number));
-
-        size_t count;
-        {
-            std::lock_guard<std::mutex> guard(devicesMutex);
-            count = devices.count(key);
+void DeviceManager::supervise(std::shared_ptr<DeviceRegistry> registry,
+                              std::shared_ptr<GuiGate> gate, std::shared_ptr<Pool> pool,
+                              DeviceManager *owner)
+{
+    while (!registry->isStopped()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const DeviceRegistry::Load load = registry->load(kStallAfter);
+        if (load.queued == 0) continue;
+        // Workers free for the queue: those not held by a stalled query.
+        const int progressing = pool->threads - load.stalled;
+        int add = std::min(pool->size - progressing, pool->cap - pool->threads.load());
+        add = std::min(add, load.queued);
+        for (int i = 0; i < add && !registry->isStopped(); i++) {
+            pool->threads++;
+            std::thread(&DeviceManager::queryLoop, registry, gate, pool, owner).detach();
         }
-        std::shared_ptr<ONVIF_DEVICE> previous = getDeviceByKey(key);
-        {
-            std::lock_guard<std::mutex> guard(devicesMutex);
-            devices[key] = device;
+    }
+}
+
+void DeviceManager::queryLoop(std::shared_ptr<DeviceRegistry> registry,
+                              std::shared_ptr<GuiGate> gate, std::shared_ptr<Pool> pool,
+                              DeviceManager *owner)
+{
+    while (!registry->isStopped()) {
+        std::unique_ptr<QueryTask> task = registry->nextTask(100);
+        if (!task) {
+            // Idle: a worker added for stalled queries ends.
+            int now = pool->threads.load();
+            if (now > pool->size && pool->threads.compare_exchange_strong(now, now - 1)) return;
+            continue;
         }
 
-        std::string host = fieldText(device->binfo.xaddr.host, sizeof(device->binfo.xaddr.host));
-        appLog("receive device info, device ip", host);
-
-        QString serial = QString::fromUtf8(key.data(), (int)key.size());
-        if (count == 0) {
-            emit probDevice(serial);
-        } else if (previous) {
-            const ONVIF_DEVICE_INFORMATION &old = previous->device_information;
-            std::string oldHost =
-                fieldText(previous->binfo.xaddr.host, sizeof(previous->binfo.xaddr.host));
-            bool changed = oldHost != host;
-            if (!changed)
-                changed = fieldText(old.firmware_version, sizeof(old.firmware_version)) !=
-                          fieldText(info.firmware_version, sizeof(info.firmware_version));
-            if (changed) emit deviceInfoChange(serial);
+        DevicePtr device = newDeviceRecord();
+        device->binfo = task->binfo;
+        setCredential(device.get(), task->credential);
+        const char *failedStep = nullptr;
+        const QueryOutcome outcome = queryDevice(device.get(), &failedStep);
+        QueryReport report =
+            registry->finish(*task, outcome, outcome == QueryOutcome::Listed ? device : nullptr);
+        // After stop nothing is reported, not even a log line: the process
+        // may be ending around this thread.
+        if (registry->isStopped()) break;
+        if (failedStep) logBinfo(failedStep, device->binfo);
+        if (report.kind != QueryReport::Dropped && report.kind != QueryReport::Failed) {
+            if (report.device) appLog("receive device info, device ip", report.host);
+            // `owner` is only touched by the posted call, which runs on its
+            // thread and only while it exists.
+            gate->post([owner, report]() { owner->apply(report); });
         }
+        registry->release(*task);
+    }
+}
+
+void DeviceManager::apply(const QueryReport &report)
+{
+    const QString serial = qtext(report.serial);
+    const QString key = qtext(report.key);
+    if (report.kind == QueryReport::AuthRequired) {
+        tableModel->markAuthRequired(key, qtext(report.host), serial);
+        emit deviceNeedsAuth(key);
+        return;
+    }
+    // Reports from different workers (and Byes) may arrive out of order: only
+    // the record the map holds now is shown, and what changed is judged
+    // against what the table shows, so a report overtaken by a later one
+    // loses no signal.
+    if (!report.device || shared->device(report.serial) != report.device) return;
+    const int row = tableModel->findRow(serial);
+    const bool added = row < 0;
+    const bool changed =
+        !added && (tableModel->hostAt(row) != QString::fromUtf8(deviceHost(*report.device)) ||
+                   tableModel->firmwareAt(row) != deviceFirmware(*report.device));
+    tableModel->addOrUpdateDevice(*report.device, key);
+    if (added)
+        emit probDevice(serial);
+    else if (changed)
+        emit deviceInfoChange(serial);
+}
+
+void DeviceManager::applyBye(const ByeReport &report)
+{
+    tableModel->removeEndpoint(qtext(report.key));
+    if (!report.serial.empty() && !shared->device(report.serial)) {
+        tableModel->removeDevice(qtext(report.serial));
+        emit deviceOffline(qtext(report.serial));
     }
 }
 
 void DeviceManager::stop()
 {
-    // The worker is joined before discovery is stopped: it starts discovery
-    // itself, so stopping discovery first could miss a worker that has not
-    // got that far yet and leave discovery running with a callback into a
-    // manager that is about to go away.
-    if (!worker.joinable()) return;
-    exitFlag = true;
-    worker.join();
+    if (!running) return;
+    running = false;
+    gate->close();
+    shared->stop();
     stop_probe();
     set_probe_cb(nullptr, nullptr);
 }
@@ -152,54 +228,54 @@ void DeviceManager::onProbeMessage(const DEVICE_BINFO *binfo, int kind)
 {
     if (!binfo) return;
     if (kind == PROBE_MSG_MATCH || kind == PROBE_MSG_HELLO) {
-        pendingQueue.push(std::make_shared<DEVICE_BINFO>(*binfo));
-        logBinfo("push device to queue, endpoint reference:", *binfo);
+        if (shared->sighting(*binfo, kind))
+            logBinfo("push device to queue, endpoint reference:", *binfo);
     } else if (kind == PROBE_MSG_BYE) {
-        onDeviceBye(binfo);
+        ByeReport report = shared->bye(*binfo);
+        gate->post([this, report]() { applyBye(report); });
     }
-}
-
-void DeviceManager::onDeviceBye(const DEVICE_BINFO *binfo)
-{
-    if (!binfo) return;
-    std::string epr = fieldText(binfo->endpoint_address, sizeof(binfo->endpoint_address));
-    bool found = false;
-    std::string key;
-    {
-        std::lock_guard<std::mutex> guard(devicesMutex);
-        for (const auto &entry : devices) {
-            const DEVICE_BINFO &b = entry.second->binfo;
-            if (fieldText(b.endpoint_address, sizeof(b.endpoint_address)) == epr) {
-                key = entry.first;
-                found = true;
-                break;
-            }
-        }
-        if (found) devices.erase(key);
-    }
-    if (found) emit deviceOffline(QString::fromUtf8(key.data(), (int)key.size()));
-}
-
-std::shared_ptr<ONVIF_DEVICE> DeviceManager::getDeviceByKey(const std::string &key)
-{
-    std::lock_guard<std::mutex> guard(devicesMutex);
-    auto it = devices.find(key);
-    return it == devices.end() ? nullptr : it->second;
 }
 
 std::shared_ptr<ONVIF_DEVICE> DeviceManager::getDevice(const QString &serialNumber)
 {
-    return getDeviceByKey(serialNumber.toUtf8().toStdString());
+    return shared->device(serialNumber.toUtf8().toStdString());
 }
 
 void DeviceManager::removeDevice(const QString &serialNumber)
 {
-    std::string key = serialNumber.toUtf8().toStdString();
-    std::lock_guard<std::mutex> guard(devicesMutex);
-    devices.erase(key);
+    shared->forget(serialNumber.toUtf8().toStdString());
 }
 
 void DeviceManager::searchDevice()
 {
+    shared->searchAgain();
     send_probe_req();
+}
+
+void DeviceManager::probe()
+{
+    send_probe_req();
+}
+
+void DeviceManager::dropIdleRows()
+{
+    const QVector<int> idle = tableModel->idleRows();
+    for (int row : idle) {
+        if (tableModel->isListed(row))
+            shared->forget(tableModel->serialAt(row).toUtf8().toStdString());
+        else
+            shared->forgetEndpoint(tableModel->endpointAt(row).toUtf8().toStdString());
+    }
+    tableModel->removeRows(idle);
+}
+
+void DeviceManager::recheck(const QString &endpointKey)
+{
+    shared->recheck(endpointKey.toUtf8().toStdString());
+}
+
+void DeviceManager::setCredentials(const Credential &common,
+                                   const std::map<std::string, Credential> &byKey)
+{
+    shared->setCredentials(common, byKey);
 }

@@ -12,8 +12,6 @@
 namespace
 {
 
-const char *const kLoginData = "uname2=&passwd2=";
-
 // Standard-output line, flushed at once so that it shows while the transfer runs.
 void out(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 void out(const char *fmt, ...)
@@ -32,20 +30,72 @@ size_t discard_body(char *, size_t size, size_t nmemb, void *)
     return size * nmemb;
 }
 
+// libcurl's progress hook, called at least once a second while a request
+// runs (also while it connects): a non-zero answer of the caller's
+// cancelled() ends the request.
+int progress(void *clientp, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    const FIRMWARE_UPLOAD *up = static_cast<const FIRMWARE_UPLOAD *>(clientp);
+    return (up && up->cancelled && up->cancelled(up->ctx)) ? 1 : 0;
+}
+
+bool is_cancelled(const FIRMWARE_UPLOAD *up)
+{
+    return up->cancelled && up->cancelled(up->ctx);
+}
+
 // Options both requests share.
-void set_common(CURL *curl, long timeout_s)
+void set_common(CURL *curl, long timeout_s, const FIRMWARE_UPLOAD *up)
 {
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, (long)FIRMWARE_CONNECT_TIMEOUT_S);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, timeout_s);
     // Several upload threads run at once: no signals for time-outs.
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discard_body);
+    if (up->cancelled) {
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, progress);
+        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, up);
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    }
+}
+
+// "uname2=<user>&passwd2=<password>", both URL-encoded.
+std::string login_data(CURL *curl, const char *user, const char *password)
+{
+    std::string out = "uname2=";
+    for (int i = 0; i < 2; i++) {
+        const char *text = i == 0 ? user : password;
+        if (text && text[0]) {
+            char *escaped = curl_easy_escape(curl, text, 0);
+            if (escaped) out += escaped;
+            curl_free(escaped);
+        }
+        if (i == 0) out += "&passwd2=";
+    }
+    return out;
+}
+
+// A cookie line as the standard output shows it: the value (its last field)
+// masked, since it opens the camera's web interface to whoever holds it.
+std::string shown_cookie(const std::string &line)
+{
+    const size_t tab = line.rfind('\t');
+    if (tab == std::string::npos || tab + 1 == line.size()) return line;
+    return line.substr(0, tab + 1) + "******";
+}
+
+// The login data as the standard output shows it: the password masked.
+std::string shown_login_data(const char *user, const char *password)
+{
+    std::string out = std::string("uname2=") + (user ? user : "") + "&passwd2=";
+    if (password && password[0]) out += "******";
+    return out;
 }
 
 // Login POST. Returns the first cookie line of the handle's cookie list (one
 // cookie in the Netscape cookie-file form), empty when there is none or the
 // login failed. The line is kept whole, whatever its length.
-std::string login(const std::string &url)
+std::string login(const std::string &url, const FIRMWARE_UPLOAD *up)
 {
     std::string cookie;
     CURL *curl = curl_easy_init();
@@ -53,12 +103,14 @@ std::string login(const std::string &url)
         out("curl_http_post curl init failed\n");
         return cookie;
     }
+    // Copied by libcurl: the password does not outlive this call here.
+    const std::string data = login_data(curl, up->user, up->password);
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, kLoginData);
+    curl_easy_setopt(curl, CURLOPT_COPYPOSTFIELDS, data.c_str());
     // An empty cookie file name switches the cookie engine on for this handle
     // (received cookies can be listed) without reading or writing any file.
     curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");
-    set_common(curl, (long)FIRMWARE_LOGIN_TIMEOUT_S);
+    set_common(curl, (long)FIRMWARE_LOGIN_TIMEOUT_S, up);
     CURLcode rc = curl_easy_perform(curl);
     if (rc != CURLE_OK) {
         out("curl_http_post error : %d\n", (int)rc);
@@ -96,7 +148,8 @@ curl_mime *build_form(CURL *curl, const char *file, CURLcode *rc)
     return mime;
 }
 
-int upload(const std::string &url, const char *file, const std::string &cookie)
+int upload(const std::string &url, const char *file, const std::string &cookie,
+           const FIRMWARE_UPLOAD *up)
 {
     CURL *curl = curl_easy_init();
     if (!curl) {
@@ -120,7 +173,7 @@ int upload(const std::string &url, const char *file, const std::string &cookie)
     curl_easy_setopt(curl, CURLOPT_MIMEPOST, mime);
     // Hands the login's cookie to this handle (its cookie engine starts with it).
     if (!cookie.empty()) curl_easy_setopt(curl, CURLOPT_COOKIELIST, cookie.c_str());
-    set_common(curl, (long)FIRMWARE_UPLOAD_TIMEOUT_S);
+    set_common(curl, (long)FIRMWARE_UPLOAD_TIMEOUT_S, up);
     rc = curl_easy_perform(curl);
     int result = -1;
     if (rc == CURLE_OK) {
@@ -146,16 +199,28 @@ extern "C" int firmware_upload_global_init(void)
 
 extern "C" int tiv_ipc_do_update(const char *host, const char *file)
 {
-    if (!host || !file) return -1;
+    FIRMWARE_UPLOAD up = {host, file, nullptr, nullptr, nullptr, nullptr};
+    return firmware_upload_run(&up);
+}
+
+extern "C" int firmware_upload_run(const FIRMWARE_UPLOAD *up)
+{
+    if (!up || !up->host || !up->file) return -1;
+    const char *host = up->host;
+    const char *file = up->file;
 
     std::string url = std::string("http://") + host + "/account/login";
     out("URL: {%s}\n", url.c_str());
-    out("data: {%s}\n", kLoginData);
-    std::string cookie = login(url);
-    out("tiv_ipc_do_update cookie = %s\n", cookie.c_str());
+    out("data: {%s}\n", shown_login_data(up->user, up->password).c_str());
+    std::string cookie = login(url, up);
+    out("tiv_ipc_do_update cookie = %s\n", shown_cookie(cookie).c_str());
+    if (is_cancelled(up)) {
+        out("tiv_ipc_do_update cancelled\n");
+        return -1;
+    }
 
     url = std::string("http://") + host + "/api/sysConfig/uploadSystem";
     out("URL: {%s}\n", url.c_str());
     out("filename: {%s}\n", file);
-    return upload(url, file, cookie);
+    return upload(url, file, cookie, up);
 }

@@ -33,6 +33,22 @@ int firmware_upload_global_init(void);
  * time-out). The login cookie line is handed on whole, whatever its length. */
 int tiv_ipc_do_update(const char *host, const char *file);
 
+/* The same with a login user name and password (sent URL-encoded as uname2
+ * and passwd2; the password never appears on the standard output) and a way
+ * to stop: cancelled(ctx) is asked at least about once a second while a
+ * request runs, and a non-zero answer ends it (and skips the upload).
+ * Null user/password are empty; a null cancelled never stops. */
+typedef struct {
+    const char *host;
+    const char *file;
+    const char *user;
+    const char *password;
+    int (*cancelled)(void *ctx);
+    void *ctx;
+} FIRMWARE_UPLOAD;
+
+int firmware_upload_run(const FIRMWARE_UPLOAD *upload);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,32 +1,34 @@
-// The main window: four buttons over the device table. It owns the device
-// manager, the table model with its select-all header, the interface list of
-// batch IP editing and the firmware-upgrade queue with its scheduler thread.
+// The main window: the action buttons and the filter box over the device
+// table. It wires the device manager (which owns the table model), the
+// credentials, the firmware-upgrade scheduler and the batch IP job to the
+// widgets and displays what they report; the work itself runs elsewhere and
+// the GUI thread never waits on the network.
 //
 // The class is implemented in four files:
-//   upgrade_device_widget.cpp          construction, wiring, resize, destruction, About
-//   upgrade_device_widget_table.cpp    the device table (rows, selection, refresh)
-//   upgrade_device_widget_batchip.cpp  batch IP editing
-//   upgrade_device_widget_upgrade.cpp  firmware upgrade (file choice, scheduler, upload threads)
+//   upgrade_device_widget.cpp          construction, wiring, resize, destruction, About,
+//   credentials upgrade_device_widget_table.cpp    the device table (selection, refresh, context
+//   menu) upgrade_device_widget_batchip.cpp  batch IP editing (dialog, progress, summary)
+//   upgrade_device_widget_upgrade.cpp  firmware upgrade (file choice)
 #ifndef APP_UPGRADE_DEVICE_WIDGET_H
 #define APP_UPGRADE_DEVICE_WIDGET_H
 
-#include <QByteArray>
 #include <QPointer>
-#include <QStandardItemModel>
 #include <QString>
 #include <QWidget>
 
-#include <atomic>
 #include <list>
 #include <memory>
-#include <mutex>
-#include <thread>
 
-#include "app/blocking_queue.h"
+#include "app/batch_ip_job.h"
+#include "app/credential_store.h"
+#include "app/device_filter_proxy.h"
 #include "app/device_manager.h"
+#include "app/device_table_model.h"
+#include "app/upgrade_scheduler.h"
 #include "onvif/onvif_device.h"
-#include "onvif/tds_types.h"
 
+class QDialog;
+class QPoint;
 class QResizeEvent;
 
 namespace Ui
@@ -39,51 +41,32 @@ class UpgradeDeviceWidget : public QWidget
     Q_OBJECT
   public:
     explicit UpgradeDeviceWidget(QWidget *parent = nullptr);
-    ~UpgradeDeviceWidget() override;
+    ~UpgradeDeviceWidget() override; // never waits for a camera
 
     // ---- device table (upgrade_device_widget_table.cpp) ----
-    // Rows are keyed by the serial number in column 2 (first exact match).
     void setupTable();
-    void addDeviceRow(const QString &serialNumber);
-    void removeDeviceRow(const QString &serialNumber);
-    int findDeviceRow(const QString &serialNumber) const; // -1 when no row matches
-    // Column 7 of the device's row; GUI thread only (other threads queue a call).
-    Q_INVOKABLE void setUpgradeStatus(const QString &serialNumber, const QString &status);
-    // Records of the checked rows in row order (rows whose record is gone are skipped).
+    // Records of the checked rows the filter shows, in the order shown.
     std::list<std::shared_ptr<ONVIF_DEVICE>> selectedDevices();
-    // Both action buttons enabled exactly when a row is checked.
+    // Both action buttons enabled exactly when a shown row is checked.
     void updateActionButtons();
-    // Drops every row not being upgraded, from the table and from the manager.
+    // Drops every row without an upgrade or batch change under way, from the
+    // table and from the manager.
     void refreshDeviceList();
-    // "球机" / "枪机" for transmitters with / without PTZ, "录像机" otherwise.
-    static QString productForm(const std::shared_ptr<ONVIF_DEVICE> &device);
 
     // ---- batch IP editing (upgrade_device_widget_batchip.cpp) ----
-    // GetNetworkInterfaces into netInterfaces (the old list is freed); false on failure.
-    bool fetchNetworkInterfaces(const std::shared_ptr<ONVIF_DEVICE> &device);
-    // Gateway, DNS (when firstDns is set), then the static address; false at the first failure.
-    bool applyStaticSettings(const std::shared_ptr<ONVIF_DEVICE> &device, const QString &address,
-                             const QString &mask, const QString &gateway, const QString &firstDns,
-                             const QString &secondDns);
-
-    // ---- firmware upgrade (upgrade_device_widget_upgrade.cpp) ----
-    // The scheduler thread's loop: pops upgradeQueue (100 ms) until stopScheduler.
-    void upgradeScheduler();
-    // One device's upgrade (login, upload, status texts, new probe); the result
-    // of tiv_ipc_do_update.
-    int upgradeDevice(std::shared_ptr<ONVIF_DEVICE> device);
-    // The same without touching the window: detached upgrade threads may
-    // outlive it, so they take copies of what they need and reach the table
-    // only through a queued call that checks the window pointer on the GUI thread.
-    static int runUpgrade(std::shared_ptr<ONVIF_DEVICE> device, QByteArray firmwareFile,
-                          std::shared_ptr<DeviceManager> manager,
-                          QPointer<UpgradeDeviceWidget> window);
-    // A copy of firmwarePath taken under firmwarePathMutex.
-    QString currentFirmwarePath();
+    // Runs a batch on the given devices (the dialog's OK does this).
+    void startBatch(const BatchIpSettings &settings,
+                    const std::list<std::shared_ptr<ONVIF_DEVICE>> &devices);
+    void setBatchConfirmTimeout(int ms) { batchConfirmMs = ms; }
+    BatchIpJob *currentBatch() const { return batchJob; }
 
     // ---- for tests and the helpers above ----
     DeviceManager *manager() const { return deviceManager.get(); }
-    QStandardItemModel *deviceModel() const { return model.get(); }
+    DeviceTableModel *deviceModel() const { return deviceManager->model(); }
+    DeviceFilterProxy *proxyModel() const { return proxy; }
+    CredentialStore *credentialStore() const { return credentials; }
+    UpgradeScheduler *upgradeScheduler() const { return upgrades.get(); }
+    QString currentFirmwarePath() const { return firmwarePath; }
 
   public slots:
     void onBatchEditIp();
@@ -95,6 +78,10 @@ class UpgradeDeviceWidget : public QWidget
     void onDeviceInfoChange(QString serialNumber);
     void onSelectDevice(bool select);
     void onSelectAllDevice(bool select);
+    // The common credentials, and one camera's (by its endpoint key).
+    void onCredentials();
+    void onCameraCredentials(const QString &endpointKey, const QString &host);
+    void onTableContextMenu(const QPoint &pos);
 
   protected:
     // Lays the form out again: layout widget (w - 20) x (h - 30), column 0
@@ -102,15 +89,18 @@ class UpgradeDeviceWidget : public QWidget
     void resizeEvent(QResizeEvent *event) override;
 
   private:
+    void onBatchFinished();
+    void showNotice(const QString &text);
+
     Ui::UpgradeDeviceWidget *ui;
     std::shared_ptr<DeviceManager> deviceManager;
-    std::shared_ptr<QStandardItemModel> model;
-    NetworkInterfaceList *netInterfaces;
+    DeviceFilterProxy *proxy;
+    CredentialStore *credentials;
+    std::unique_ptr<UpgradeScheduler> upgrades;
+    BatchIpJob *batchJob = nullptr;
+    QPointer<QDialog> batchProgress;
+    int batchConfirmMs = 60000;
     QString firmwarePath;
-    std::mutex firmwarePathMutex; // serialises firmwarePath between the GUI and upgrade threads
-    std::thread schedulerThread;
-    BlockingQueue<ONVIF_DEVICE> upgradeQueue;
-    std::atomic<bool> stopScheduler;
 };
 
 #endif

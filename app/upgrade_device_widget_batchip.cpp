@@ -1,188 +1,135 @@
-// Batch IP editing: the dialog, then per selected camera (in table order)
-// either a DHCP switch or gateway, DNS and a static address counted up from
-// the start address. A camera whose configuration failed uses up no address.
+// Batch IP editing from the window: the dialog, then a job on a thread of its
+// own with a progress dialog (cancel stops before the next camera) and one
+// summary at the end; the rows show each camera's state as it goes.
 #include "app/upgrade_device_widget.h"
 
-#include <QByteArray>
+#include <QDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
 
-#include <arpa/inet.h>
+#include <vector>
 
-#include <cstring>
-
-#include "app/app_log.h"
 #include "app/batch_edit_ip_dialog.h"
-#include "onvif/onvif_list.h"
-#include "onvif/onvif_tds.h"
-#include "platform/sys_net.h"
+#include "ui_upgrade_device_widget.h"
 
 namespace
 {
 
-// Copies text as UTF-8 into a fixed field, cut to size - 1 bytes, terminated.
-void copyField(char *dst, size_t size, const QByteArray &text)
+// The progress dialog: a line of text, a bar and a cancel button. Window
+// modal, shown without a nested event loop.
+QDialog *makeProgressDialog(QWidget *parent, int total)
 {
-    if (!dst || size == 0) return;
-    size_t n = (size_t)text.size();
-    if (n > size - 1) n = size - 1;
-    memcpy(dst, text.constData(), n);
-    dst[n] = '\0';
-}
-
-void copyField(char *dst, size_t size, const QString &text)
-{
-    copyField(dst, size, text.toUtf8());
-}
-
-// The device-service host of a device record (the table's IP column).
-QByteArray deviceHost(const std::shared_ptr<ONVIF_DEVICE> &device)
-{
-    if (!device) return QByteArray();
-    const char *host = device->binfo.xaddr.host;
-    return QByteArray(host, (int)strnlen(host, sizeof(device->binfo.xaddr.host)));
-}
-
-// The interface record to send: the device's first interface as it reported
-// it. An interface read without an IPv4 block gets one, so that the address
-// really goes into the request instead of being left out silently.
-ONVIF_NETWORK_INTERFACE interfaceToSend(const NetworkInterfaceList *list)
-{
-    ONVIF_NETWORK_INTERFACE record = list->NetworkInterface;
-    if (!(record.flags & ONVIF_NETIF_FLAG_IPV4)) {
-        record.flags |= ONVIF_NETIF_FLAG_IPV4;
-        record.ipv4_enabled = 1;
-    }
-    return record;
-}
-
-void showWarning(QWidget *parent, const QString &text)
-{
-    QMessageBox::information(parent, UpgradeDeviceWidget::tr("Warning"), text, QMessageBox::Ok);
+    auto *dialog = new QDialog(parent);
+    dialog->setObjectName("BatchProgress");
+    dialog->setWindowTitle(QString::fromUtf8("修改IP"));
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    auto *layout = new QVBoxLayout(dialog);
+    auto *label = new QLabel(dialog);
+    label->setObjectName("labelProgress");
+    label->setMinimumWidth(360);
+    auto *bar = new QProgressBar(dialog);
+    bar->setObjectName("progressBar");
+    bar->setRange(0, total);
+    auto *cancel = new QPushButton(QString::fromUtf8("取消"), dialog);
+    cancel->setObjectName("buttonCancel");
+    layout->addWidget(label);
+    layout->addWidget(bar);
+    layout->addWidget(cancel, 0, Qt::AlignRight);
+    return dialog;
 }
 
 } // namespace
 
-bool UpgradeDeviceWidget::fetchNetworkInterfaces(const std::shared_ptr<ONVIF_DEVICE> &device)
-{
-    if (!device) return false;
-    NetworkInterfaceList *list = nullptr;
-    int ok = onvif_tds_GetNetworkInterfaces(device.get(), nullptr, &list);
-    // A reply without any interface leaves nothing to configure: a failed read.
-    if (!ok || !list) {
-        onvif_free_NetworkInterfaces(&list);
-        appLog("get device network interface fail, device ip:", deviceHost(device));
-        return false;
-    }
-    onvif_free_NetworkInterfaces(&netInterfaces);
-    netInterfaces = list;
-    return true;
-}
-
-bool UpgradeDeviceWidget::applyStaticSettings(const std::shared_ptr<ONVIF_DEVICE> &device,
-                                              const QString &address, const QString &mask,
-                                              const QString &gateway, const QString &firstDns,
-                                              const QString &secondDns)
-{
-    if (!device) return false;
-    // The address step copies the interface read last; without one nothing
-    // is touched on the device.
-    if (!netInterfaces) {
-        appLog("get network interface info fail, device ip:", deviceHost(device));
-        return false;
-    }
-
-    ONVIF_NETWORK_GATEWAY gw;
-    memset(&gw, 0, sizeof(gw));
-    copyField(gw.ipv4_address[0], sizeof(gw.ipv4_address[0]), gateway);
-    if (!onvif_tds_SetNetworkDefaultGateway(device.get(), &gw, nullptr)) {
-        showWarning(this, tr("gateway settings failed"));
-        return false;
-    }
-
-    // The DNS servers are left alone unless a first one is given.
-    if (!firstDns.isEmpty()) {
-        ONVIF_DNS dns;
-        memset(&dns, 0, sizeof(dns));
-        copyField(dns.dns_manual[0], sizeof(dns.dns_manual[0]), firstDns);
-        copyField(dns.dns_manual[1], sizeof(dns.dns_manual[1]), secondDns);
-        if (!onvif_tds_SetDNS(device.get(), &dns, nullptr)) {
-            showWarning(this, tr("DNS settings failed"));
-            return false;
-        }
-    }
-
-    ONVIF_NETWORK_INTERFACE record = interfaceToSend(netInterfaces);
-    record.dhcp = 0;
-    record.prefix_length = get_prefix_len_by_mask(mask.toUtf8().constData());
-    copyField(record.ipv4_address, sizeof(record.ipv4_address), address);
-    ONVIF_SET_NETWORK_INTERFACES_RES res;
-    memset(&res, 0, sizeof(res));
-    if (!onvif_tds_SetNetworkInterfaces(device.get(), &record, &res)) {
-        showWarning(this, tr("IP settings failed"));
-        return false;
-    }
-    return true;
-}
-
 void UpgradeDeviceWidget::onBatchEditIp()
 {
-    BatchEditIpDialog *dialog = new BatchEditIpDialog();
-    if (dialog->exec() != QDialog::Accepted) {
-        delete dialog;
-        return;
-    }
+    if (batchJob && batchJob->isRunning()) return;
+    BatchEditIpDialog dialog;
+    if (dialog.exec() != QDialog::Accepted) return;
+    BatchIpSettings settings;
+    settings.dhcp = dialog.isDhcp();
+    settings.startIp = dialog.startIp();
+    settings.netmask = dialog.netmask();
+    settings.gateway = dialog.gateway();
+    settings.firstDns = dialog.firstDns();
+    settings.secondDns = dialog.secondDns();
+    settings.confirmTimeoutMs = batchConfirmMs;
+    startBatch(settings, selectedDevices());
+}
 
-    std::list<std::shared_ptr<ONVIF_DEVICE>> devices = selectedDevices();
+void UpgradeDeviceWidget::startBatch(const BatchIpSettings &settings,
+                                     const std::list<std::shared_ptr<ONVIF_DEVICE>> &devices)
+{
+    if (batchJob && batchJob->isRunning()) return;
+    std::vector<BatchIpJob::Target> targets;
+    for (const std::shared_ptr<ONVIF_DEVICE> &device : devices)
+        targets.push_back({device, DeviceRegistry::endpointKey(device->binfo)});
 
-    if (dialog->isDhcp()) {
-        for (const std::shared_ptr<ONVIF_DEVICE> &device : devices) {
-            const QByteArray host = deviceHost(device);
-            if (!fetchNetworkInterfaces(device)) {
-                appLog("get network interface info fail, device ip:", host);
-                continue;
-            }
-            ONVIF_NETWORK_INTERFACE record = interfaceToSend(netInterfaces);
-            record.dhcp = 1;
-            record.prefix_length = get_prefix_len_by_mask("255.255.255.0");
-            copyField(record.ipv4_address, sizeof(record.ipv4_address), host);
-            ONVIF_SET_NETWORK_INTERFACES_RES res;
-            memset(&res, 0, sizeof(res));
-            if (!onvif_tds_SetNetworkInterfaces(device.get(), &record, &res))
-                appLog("set dhcp for device fail, device ip:", host);
-        }
-    } else {
-        const QString startIp = dialog->startIp();
-        const QString netmask = dialog->netmask();
-        const QString gateway = dialog->gateway();
-        const QString firstDns = dialog->firstDns();
-        const QString secondDns = dialog->secondDns();
+    delete batchJob;
+    batchJob = new BatchIpJob(deviceManager->registry(), this);
+    DeviceTableModel *model = deviceModel();
+    connect(batchJob, &BatchIpJob::cameraState, model, [model](QString serial, int state) {
+        model->setBatchState(serial, DeviceTableModel::BatchState(state));
+    });
 
-        // Host byte order, so that adding 1 carries into the next byte.
-        uint32_t counter = ntohl(get_address_by_name(startIp.toUtf8().constData()));
-        // Set once 255.255.255.255 has been given away: the counter would wrap
-        // to 0.0.0.0, which is no address for a camera.
-        bool exhausted = false;
-        for (const std::shared_ptr<ONVIF_DEVICE> &device : devices) {
-            const QByteArray host = deviceHost(device);
-            if (exhausted) {
-                appLog("no address left after 255.255.255.255, device ip:", host);
-                continue;
-            }
-            if (!fetchNetworkInterfaces(device)) {
-                appLog("get network interface info fail, device ip:", host);
-                continue;
-            }
-            const QString address = QString::fromLatin1(get_ip_str(htonl(counter)));
-            if (applyStaticSettings(device, address, netmask, gateway, firstDns, secondDns)) {
-                if (counter == 0xFFFFFFFFu)
-                    exhausted = true;
+    QDialog *progress = makeProgressDialog(this, (int)targets.size());
+    batchProgress = progress;
+    auto *label = progress->findChild<QLabel *>("labelProgress");
+    auto *bar = progress->findChild<QProgressBar *>("progressBar");
+    auto *cancel = progress->findChild<QPushButton *>("buttonCancel");
+    BatchIpJob *job = batchJob;
+    connect(cancel, &QPushButton::clicked, job, [job, cancel, label]() {
+        job->cancel();
+        cancel->setEnabled(false);
+        label->setText(tr("Stopping after the camera under way…"));
+    });
+    connect(job, &BatchIpJob::progress, progress,
+            [label, bar, cancel](int index, int total, QString host) {
+                bar->setValue(index);
+                if (!cancel->isEnabled()) return;
+                if (index < total)
+                    label->setText(
+                        tr("Changing camera %1 of %2: %3").arg(index + 1).arg(total).arg(host));
                 else
-                    counter++;
-            }
-        }
-    }
+                    label->setText(tr("Waiting for the cameras to answer at their new addresses…"));
+            });
+    connect(job, &BatchIpJob::finished, this, &UpgradeDeviceWidget::onBatchFinished);
+    progress->show();
 
-    deviceManager->searchDevice();
-    devices.clear();
-    delete dialog;
+    job->start(targets, settings);
+    updateActionButtons();
+}
+
+void UpgradeDeviceWidget::onBatchFinished()
+{
+    if (batchProgress) batchProgress->close();
+    updateActionButtons();
+    if (!batchJob) return;
+
+    int counts[5] = {0, 0, 0, 0, 0};
+    QStringList lines, problems;
+    for (const BatchIpResult &r : batchJob->results()) {
+        counts[r.outcome]++;
+        lines << BatchIpJob::describe(r);
+        if (r.outcome != BatchIpResult::Confirmed) problems << BatchIpJob::describe(r);
+    }
+    auto *box = new QMessageBox(QMessageBox::Information, QString::fromUtf8("修改IP"),
+                                tr("%1 changed and confirmed, %2 changed but not confirmed, "
+                                   "%3 failed, %4 skipped.")
+                                    .arg(counts[BatchIpResult::Confirmed])
+                                    .arg(counts[BatchIpResult::NotConfirmed])
+                                    .arg(counts[BatchIpResult::Failed])
+                                    .arg(counts[BatchIpResult::Skipped]),
+                                QMessageBox::Ok, this);
+    box->setObjectName("BatchSummary");
+    const int shown = 15;
+    QStringList head = problems.mid(0, shown);
+    if (problems.size() > shown) head << tr("… and %1 more").arg(problems.size() - shown);
+    box->setInformativeText(head.join('\n'));
+    box->setDetailedText(lines.join('\n'));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }

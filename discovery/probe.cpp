@@ -293,7 +293,39 @@ void close_all()
     }
 }
 
-// One receive step: 0 when the wait timed out, 1 otherwise.
+// Reads every datagram waiting on the socket (at most kDrainMax, so that a
+// flood cannot keep the thread from the other sockets or from stopping).
+// A burst of answers is taken off the socket as fast as it is parsed, so
+// the kernel's buffer only has to hold what arrives during one parse.
+const int kDrainMax = 4096;
+
+void drain_socket(int fd, char *buf)
+{
+    for (int n = 0; n < kDrainMax && g_running.load(std::memory_order_relaxed); n++) {
+        struct sockaddr_in from;
+        socklen_t fromlen = sizeof(from);
+        // MSG_TRUNC makes the result the datagram's real length.
+        int rlen = (int)recvfrom(fd, buf, PROBE_BUF_LEN, MSG_TRUNC | MSG_DONTWAIT,
+                                 (struct sockaddr *)&from, &fromlen);
+        if (rlen < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return; // drained
+        if (rlen < 0 && errno == EINTR) continue;
+        if (rlen <= 0) {
+            log_print(LOG_ERROR, "onvif_probe_net_rx::rlen = %d, fd = %d\r\n", rlen, fd);
+            if (rlen < 0) return; // an error: the next pass tries again
+            continue;             // an empty datagram is consumed like any other
+        }
+        if (rlen >= PROBE_BUF_LEN) {
+            log_print(LOG_ERROR, "%s, datagram of %d bytes is too long, dropped\r\n",
+                      "onvif_probe_net_rx", rlen);
+            continue;
+        }
+        buf[rlen] = '\0';
+        handle_buffer(buf, rlen);
+    }
+}
+
+// One receive step: waits for any socket, then drains every readable one.
+// 0 when the wait timed out, 1 otherwise.
 int onvif_probe_net_rx()
 {
     struct pollfd pfd[PROBE_SOCK_MAX];
@@ -311,26 +343,10 @@ int onvif_probe_net_rx()
     if (ret == 0) return 0;
     if (ret < 0) return 1;
 
+    char buf[PROBE_BUF_LEN];
     for (int i = 0; i < nfds; i++) {
         if (!(pfd[i].revents & (POLLIN | POLLERR | POLLHUP))) continue;
-
-        char buf[PROBE_BUF_LEN];
-        struct sockaddr_in from;
-        socklen_t fromlen = sizeof(from);
-        // MSG_TRUNC makes the result the datagram's real length.
-        int rlen = (int)recvfrom(pfd[i].fd, buf, sizeof(buf), MSG_TRUNC | MSG_DONTWAIT,
-                                 (struct sockaddr *)&from, &fromlen);
-        if (rlen <= 0) {
-            log_print(LOG_ERROR, "onvif_probe_net_rx::rlen = %d, fd = %d\r\n", rlen, pfd[i].fd);
-            continue;
-        }
-        if (rlen >= PROBE_BUF_LEN) {
-            log_print(LOG_ERROR, "%s, datagram of %d bytes is too long, dropped\r\n",
-                      "onvif_probe_net_rx", rlen);
-            continue;
-        }
-        buf[rlen] = '\0';
-        handle_buffer(buf, rlen);
+        drain_socket(pfd[i].fd, buf);
     }
     return 1;
 }

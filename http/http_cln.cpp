@@ -3,6 +3,13 @@
 
 #include "http/http_cln.h"
 
+#include <atomic>
+#include <deque>
+#include <list>
+#include <mutex>
+#include <string>
+#include <utility>
+
 #include <errno.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -217,6 +224,146 @@ int tls_write(HTTP_CLIENT_CONN *p_conn, const char *data, int len)
     return slen;
 }
 
+// ---- TLS context and sessions -----------------------------------------
+//
+// One client context for the whole process, made on first use and kept to
+// the end (a context costs more than a handshake to make). Sessions are kept
+// per "host:port" so that the next connection to the same service resumes
+// instead of making a full handshake: a bounded table, least recently used
+// addresses dropped first. A TLS 1.3 ticket is used once (a fresh one comes
+// with every connection); a TLS 1.2 session serves until the server stops
+// taking it.
+
+const size_t kSessionAddrs = 64;   // addresses kept
+const size_t kSessionsPerAddr = 4; // sessions kept per address
+
+struct SessionCache {
+    std::mutex mu;
+    // Most recently used address first; newest session of an address last.
+    std::list<std::pair<std::string, std::deque<SSL_SESSION *>>> addrs;
+};
+
+SessionCache &session_cache()
+{
+    static SessionCache *cache = new SessionCache; // lives as long as the context
+    return *cache;
+}
+
+std::string session_key(const HTTP_CLIENT_CONN *p_conn)
+{
+    return std::string(p_conn->host) + ":" + std::to_string(p_conn->port);
+}
+
+// A session to offer for this address (a reference the caller frees), or null.
+SSL_SESSION *session_take(const std::string &key)
+{
+    SessionCache &c = session_cache();
+    std::lock_guard<std::mutex> lk(c.mu);
+    for (auto it = c.addrs.begin(); it != c.addrs.end(); ++it) {
+        if (it->first != key) continue;
+        c.addrs.splice(c.addrs.begin(), c.addrs, it);
+        std::deque<SSL_SESSION *> &q = it->second;
+        while (!q.empty()) {
+            SSL_SESSION *s = q.back();
+            if (!SSL_SESSION_is_resumable(s)) {
+                q.pop_back();
+                SSL_SESSION_free(s);
+                continue;
+            }
+            if (SSL_SESSION_get_protocol_version(s) >= TLS1_3_VERSION)
+                q.pop_back(); // single use: the reference goes to the caller
+            else
+                SSL_SESSION_up_ref(s);
+            return s;
+        }
+        return nullptr;
+    }
+    return nullptr;
+}
+
+void session_put(const std::string &key, SSL_SESSION *s)
+{
+    SessionCache &c = session_cache();
+    std::lock_guard<std::mutex> lk(c.mu);
+    auto it = c.addrs.begin();
+    while (it != c.addrs.end() && it->first != key)
+        ++it;
+    if (it == c.addrs.end()) {
+        c.addrs.emplace_front(key, std::deque<SSL_SESSION *>());
+        it = c.addrs.begin();
+    } else {
+        c.addrs.splice(c.addrs.begin(), c.addrs, it);
+    }
+    std::deque<SSL_SESSION *> &q = it->second;
+    // A TLS 1.2 session replaces the older ones; TLS 1.3 tickets collect.
+    if (SSL_SESSION_get_protocol_version(s) < TLS1_3_VERSION) {
+        for (SSL_SESSION *old : q)
+            SSL_SESSION_free(old);
+        q.clear();
+    }
+    q.push_back(s);
+    while (q.size() > kSessionsPerAddr) {
+        SSL_SESSION_free(q.front());
+        q.pop_front();
+    }
+    while (c.addrs.size() > kSessionAddrs) {
+        for (SSL_SESSION *old : c.addrs.back().second)
+            SSL_SESSION_free(old);
+        c.addrs.pop_back();
+    }
+}
+
+// After a failed handshake the address's sessions are not offered again.
+void session_forget(const std::string &key)
+{
+    SessionCache &c = session_cache();
+    std::lock_guard<std::mutex> lk(c.mu);
+    for (auto it = c.addrs.begin(); it != c.addrs.end(); ++it) {
+        if (it->first != key) continue;
+        for (SSL_SESSION *old : it->second)
+            SSL_SESSION_free(old);
+        c.addrs.erase(it);
+        return;
+    }
+}
+
+// New session (TLS 1.2: at the end of the handshake; TLS 1.3: a ticket read
+// after it). The connection's context names the address. Returning 1 keeps
+// the reference.
+int on_new_session(SSL *ssl, SSL_SESSION *s)
+{
+    const HTTP_CLIENT_CONN *p_conn = static_cast<const HTTP_CLIENT_CONN *>(SSL_get_app_data(ssl));
+    if (!p_conn || !SSL_SESSION_is_resumable(s)) return 0;
+    session_put(session_key(p_conn), s);
+    return 1;
+}
+
+std::mutex g_ctx_mu;
+std::atomic<SSL_CTX *> g_ctx{nullptr};
+
+// The process's client context, made once; null when it can't be made (a
+// later call tries again).
+SSL_CTX *client_ctx()
+{
+    SSL_CTX *ctx = g_ctx.load(std::memory_order_acquire);
+    if (ctx) return ctx;
+    std::lock_guard<std::mutex> lk(g_ctx_mu);
+    ctx = g_ctx.load(std::memory_order_relaxed);
+    if (ctx) return ctx;
+    OPENSSL_init_ssl(0, nullptr);
+    OPENSSL_init_ssl(OPENSSL_INIT_LOAD_SSL_STRINGS | OPENSSL_INIT_LOAD_CRYPTO_STRINGS, nullptr);
+    ctx = SSL_CTX_new(TLS_client_method());
+    if (!ctx) return nullptr;
+    SSL_CTX_set_verify(ctx, SSL_VERIFY_NONE, nullptr);
+    // A server that closes without close_notify ends a body that runs until close.
+    SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
+    // Sessions are kept by address in the table above, not in the context.
+    SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+    SSL_CTX_sess_set_new_cb(ctx, on_new_session);
+    g_ctx.store(ctx, std::memory_order_release);
+    return ctx;
+}
+
 // One try at host:port.
 int connect_host(HTTP_CLIENT_CONN *p_conn, int timeout)
 {
@@ -416,16 +563,11 @@ int http_cln_tls_init(HTTP_CLIENT_CONN *p_conn, const char *caller)
 {
     if (!p_conn) return -1;
     if (p_conn->ssl_ctx) return 0;
-    OPENSSL_init_ssl(0, nullptr);
-    OPENSSL_init_ssl(OPENSSL_INIT_LOAD_SSL_STRINGS | OPENSSL_INIT_LOAD_CRYPTO_STRINGS, nullptr);
-    SSL_CTX *ctx = SSL_CTX_new(TLS_client_method());
+    SSL_CTX *ctx = client_ctx();
     if (!ctx) {
         log_print(LOG_ERROR, "%s, SSL_CTX_new failed!\r\n", caller);
         return -1;
     }
-    SSL_CTX_set_verify(ctx, SSL_VERIFY_NONE, nullptr);
-    // A server that closes without close_notify ends a body that runs until close.
-    SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
     p_conn->ssl_ctx = ctx;
     return 0;
 }
@@ -476,8 +618,15 @@ int http_cln_connect(HTTP_CLIENT_CONN *p_conn, int timeout, const ONVIF_XADDR *f
             http_cln_close(p_conn);
             return -2;
         }
+        std::string key = session_key(p_conn);
+        SSL_set_app_data(p_conn->ssl, p_conn);
+        if (SSL_SESSION *s = session_take(key)) {
+            SSL_set_session(p_conn->ssl, s); // the connection holds its own reference
+            SSL_SESSION_free(s);
+        }
         if (SSL_set_fd(p_conn->ssl, sock) != 1 || !tls_handshake(p_conn, timeout)) {
             log_print(LOG_ERROR, "%s, SSL_connect failed!\r\n", caller);
+            session_forget(key);
             http_cln_close(p_conn);
             return -1;
         }
@@ -707,6 +856,11 @@ void http_cln_close(HTTP_CLIENT_CONN *p_conn)
 {
     if (!p_conn) return;
     if (p_conn->ssl) {
+        // After a complete response the connection ended as agreed (the
+        // server closes it): mark it shut down, or OpenSSL would take its
+        // session for a broken one and it could not be resumed.
+        if (p_conn->rx_msg)
+            SSL_set_shutdown(p_conn->ssl, SSL_SENT_SHUTDOWN | SSL_RECEIVED_SHUTDOWN);
         SSL_free(p_conn->ssl);
         p_conn->ssl = nullptr;
     }
@@ -725,10 +879,7 @@ void http_cln_free(HTTP_CLIENT_CONN *p_conn)
 {
     if (!p_conn) return;
     http_cln_close(p_conn);
-    if (p_conn->ssl_ctx) {
-        SSL_CTX_free(p_conn->ssl_ctx);
-        p_conn->ssl_ctx = nullptr;
-    }
+    p_conn->ssl_ctx = nullptr; // the process's context: released, never freed here
 }
 
 int http_onvif_download(HTTP_CLIENT_CONN *p_conn, int timeout, uint8_t **p_buf, int *p_len,

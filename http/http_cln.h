@@ -19,7 +19,10 @@
  * over TLS.
  *
  * TLS: OpenSSL with the generic client method; the server certificate is not
- * verified and no server name is sent.
+ * verified and no server name is sent. One client context serves the whole
+ * process (made on first use, thread-safe, never freed); sessions are kept per
+ * host:port (a bounded table), so the next connection to the same service
+ * resumes (TLS 1.2 and 1.3) instead of making a full handshake.
  */
 #ifndef HTTP_HTTP_CLN_H
 #define HTTP_HTTP_CLN_H
@@ -77,7 +80,7 @@ typedef struct {
     int32_t auth_mode;          /* HTTP_AUTH_BASIC / HTTP_AUTH_DIGEST */
     DIGEST_INFO auth_info;      /* Digest state */
     struct ssl_st *ssl;         /* TLS session while connected with HTTP_CLN_TLS */
-    struct ssl_ctx_st *ssl_ctx; /* TLS context of the call */
+    struct ssl_ctx_st *ssl_ctx; /* the process's TLS context while the call uses TLS */
     uint32_t
         rx_limit_ms; /* overall limit per receive, handshake, TLS send; 0: 3 x max(timeout, 10 s) */
     int32_t io_timeout; /* time-out of the exchange in ms (set by http_cln_connect) */
@@ -103,7 +106,7 @@ int http_onvif_file_upload(HTTP_CLIENT_CONN *p_conn, int timeout, const char *fi
 int http_get_auth_digest_info(HTTP_MSG *rx_msg, DIGEST_INFO *p_auth);
 
 /* Steps of an exchange, for the SOAP transaction. `caller` names the log lines.
- * tls_init: the TLS context of the call (0 / -1).
+ * tls_init: takes the process's TLS context for the call (0 / -1).
  * connect: to host:port, else to the fall-back address when its host differs
  *   (the context takes its https flag, port and host, keeping url); then the
  *   TLS handshake. 0, -1 no connection or failed handshake, -2 no TLS session.
@@ -131,7 +134,7 @@ int http_cln_auth_line(HTTP_CLIENT_CONN *p_conn, const char *method, char *buf, 
 void http_cln_calc_digest(DIGEST_INFO *p_auth, const char *method);
 
 /* End of a connection (socket, TLS session, receive state, response, HTTP_CLN_AUTH,
- * auth_mode); http_cln_free also frees the TLS context of the call. */
+ * auth_mode); http_cln_free also releases the call's hold on the TLS context. */
 void http_cln_close(HTTP_CLIENT_CONN *p_conn);
 void http_cln_free(HTTP_CLIENT_CONN *p_conn);
 

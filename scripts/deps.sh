@@ -7,11 +7,11 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config git
   libgtest-dev libgmock-dev
   libssl-dev openssl libcurl4-openssl-dev
-  qtbase5-dev qtbase5-dev-tools libqt5network5
+  qtbase5-dev qtbase5-dev-tools libqt5network5 qtkeychain-qt5-dev
   libxml2-utils python3 iproute2
   clang-format
   clang libclang-rt-14-dev
-  libbenchmark-dev libpugixml-dev libxml2-dev
+  libbenchmark-dev libpugixml-dev libxml2-dev libonvif-dev
   fonts-noto-cjk
   xvfb xauth
 )

@@ -9,9 +9,12 @@
  * What is read: one leading "<?...?>" declaration (and a leading UTF-8 byte
  * order mark), elements with attributes (double- or single-quoted, or bare
  * values), comments between elements, and text directly before an element's
- * end tag. Entities are not decoded, namespaces are not processed (a prefix is
- * part of the name), mixed content is rejected. The tokenizer never reads at or
- * beyond buf_end.
+ * end tag. CDATA sections are text: they may stand wherever text may, alone or
+ * next to ordinary text, and their content is taken as written (the markers
+ * are cut out by moving the text in place, so one text callback gets it all).
+ * Entities are not decoded, namespaces are not processed (a prefix is part of
+ * the name), mixed content is rejected. The tokenizer never reads at or beyond
+ * buf_end.
  */
 #ifndef XML_HXML_H
 #define XML_HXML_H

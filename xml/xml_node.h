@@ -5,7 +5,10 @@
  *
  * Names and texts are not owned by the tree: after xxx_hxml_parse they point
  * into the parsed buffer, which must outlive the tree. Records are owned by
- * the tree and freed with xml_node_del on the root.
+ * the tree: they come from pages that belong to the tree (a parse takes one
+ * block for a typical reply), xml_node_del on the root frees them all, and
+ * records of a deleted sub-tree or attribute are reused by later adds to the
+ * same tree.
  */
 #ifndef XML_XML_NODE_H
 #define XML_XML_NODE_H
@@ -72,7 +75,9 @@ void xml_cdata_set(XML_NODE *node, const char *text, int len);
  * one byte per element); 0 for null, -1 for a tree that can't be written.
  * xml_nwrite_buf: writes text and a terminating NUL within size bytes and
  * returns the text length, or -1 (null node or name, or it doesn't fit).
- * xml_write_buf: the same for a buffer of at least xml_calc_buf_len bytes. */
+ * xml_write_buf: the same for a buffer of at least xml_calc_buf_len bytes.
+ * Text that holds '<' or a bare '&' (as CDATA content may) is written as a
+ * CDATA section, so that it stays text when read again. */
 int xml_calc_buf_len(XML_NODE *node);
 int xml_nwrite_buf(XML_NODE *node, char *buf, int size);
 int xml_write_buf(XML_NODE *node, char *buf);

@@ -1,8 +1,13 @@
 #include "app_test_support.h"
 
 #include <QAbstractButton>
-#include <QPushButton>
 #include <QApplication>
+#include <QDialog>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTableView>
+#include <QTest>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,6 +18,9 @@
 #include <sched.h>
 #include <stdlib.h>
 #include <unistd.h>
+
+#include "app/device_manager.h"
+#include "app/device_table_model.h"
 
 namespace apptest
 {
@@ -91,6 +99,68 @@ bool waitFor(const std::function<bool()> &pred, int timeoutMs)
         QThread::msleep(10);
     }
     return true;
+}
+
+QString cell(const QAbstractItemModel *model, int row, int column)
+{
+    if (row < 0 || row >= model->rowCount()) return QStringLiteral("<no row>");
+    return model->index(row, column).data().toString();
+}
+
+int rowOf(const DeviceTableModel *model, const QString &serial)
+{
+    return model->findRow(serial);
+}
+
+bool clickRowCheck(QTableView *view, int row)
+{
+    const QModelIndex index = view->model()->index(row, 0);
+    if (!index.isValid()) return false;
+    view->scrollTo(index);
+    // Where the item delegate draws (and takes clicks on) the check box.
+    QStyleOptionViewItem option;
+    option.initFrom(view->viewport());
+    option.rect = view->visualRect(index);
+    option.features |= QStyleOptionViewItem::HasCheckIndicator;
+    const QRect box =
+        view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, view);
+    if (!box.isValid()) return false;
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, box.center());
+    return true;
+}
+
+bool waitSettled(DeviceManager *manager, uint64_t sightings, int timeoutMs)
+{
+    const std::shared_ptr<DeviceRegistry> registry = manager->registry();
+    const bool settled = waitFor(
+        [&] { return registry->sightingCount() >= sightings && registry->busyCount() == 0; },
+        timeoutMs);
+    // Reports are posted before a query counts as done: deliver them, and the
+    // signals they emit.
+    for (int i = 0; i < 3; i++)
+        QCoreApplication::processEvents();
+    return settled;
+}
+
+void answerDialog(const QString &objectName, const std::function<void(QDialog *)> &fn)
+{
+    auto *timer = new QTimer;
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, tries, objectName, fn]() {
+        QDialog *found = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            auto *d = qobject_cast<QDialog *>(w);
+            if (d && d->isVisible() && d->objectName() == objectName) found = d;
+        }
+        if (!found) {
+            if (++*tries > 500) timer->deleteLater();
+            return;
+        }
+        timer->stop();
+        timer->deleteLater();
+        fn(found);
+    });
+    timer->start(20);
 }
 
 // ---------------------------------------------------------------------------
@@ -230,6 +300,26 @@ QList<QJsonObject> CamSim::requestsFor(const QString &op, const QString &serial)
         out << r;
     }
     return out;
+}
+
+int CamSim::refused(const QString &serial) const
+{
+    int n = 0;
+    for (const QJsonObject &r : requests()) {
+        if (!serial.isEmpty() && r.value("camera").toString() != serial) continue;
+        if (r.contains("auth_ok") && !r.value("auth_ok").toBool()) n++;
+    }
+    return n;
+}
+
+int CamSim::soapRequests(const QString &serial) const
+{
+    int n = 0;
+    for (const QJsonObject &r : requests()) {
+        if (!serial.isEmpty() && r.value("camera").toString() != serial) continue;
+        if (r.value("path").toString().startsWith("/onvif/")) n++;
+    }
+    return n;
 }
 
 // ---------------------------------------------------------------------------

@@ -22,8 +22,15 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+
+class DeviceManager;
+class DeviceTableModel;
+class QAbstractItemModel;
+class QDialog;
+class QTableView;
 
 namespace apptest
 {
@@ -78,6 +85,11 @@ class CamSim
     QList<QJsonObject> requests() const;
     // Requests whose "operation" is op, optionally for one camera serial.
     QList<QJsonObject> requestsFor(const QString &op, const QString &serial = QString()) const;
+    // SOAP requests of a camera (all when serial is empty) that it refused
+    // for their credentials.
+    int refused(const QString &serial = QString()) const;
+    // SOAP requests of a camera (or all).
+    int soapRequests(const QString &serial = QString()) const;
 
   private:
     QJsonArray cameraList;
@@ -109,6 +121,23 @@ class MessageBoxCloser : public QObject
 
 // Runs the event loop until pred() is true, at most timeoutMs; pred's last value.
 bool waitFor(const std::function<bool()> &pred, int timeoutMs);
+
+// ---- the device table -------------------------------------------------------
+
+// The text a model shows at (row, column); "<no row>" past its rows.
+QString cell(const QAbstractItemModel *model, int row, int column);
+// The first listed row of a serial number in the device model, -1 when none.
+int rowOf(const DeviceTableModel *model, const QString &serial);
+// A user's click on the check box of the view's row `row` (as the view shows it).
+bool clickRowCheck(QTableView *view, int row);
+
+// Waits until the manager has taken at least `sightings` discovery answers
+// and has no query queued or under way.
+bool waitSettled(DeviceManager *manager, uint64_t sightings, int timeoutMs);
+
+// Calls fn with the first visible top-level dialog of that object name as
+// soon as one shows (polled every 20 ms, at most about 10 s, then given up).
+void answerDialog(const QString &objectName, const std::function<void(QDialog *)> &fn);
 
 } // namespace apptest
 

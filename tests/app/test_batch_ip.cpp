@@ -25,11 +25,14 @@
 #include <string>
 
 #include "app/batch_edit_ip_dialog.h"
+#include "app/batch_ip_job.h"
 #include "app/device_head_view.h"
 #include "app/upgrade_device_widget.h"
 #include "app_test_support.h"
+#include "onvif/onvif_calls.h"
 #include "onvif/onvif_list.h"
 #include "onvif/onvif_tds.h"
+#include "tests/support/gui_gap_probe.h"
 #include "tests/support/http_test_server.h"
 
 using apptest::CamSim;
@@ -442,12 +445,15 @@ class BatchIpCameraTest : public QObject
     void cancelSendsNothingAndDhcpKeepsTheAddress();
     void counterCarriesAndStopsAtTheLastAddress();
     void interfaceListsCamsimCannotProduce();
+    void acceptedButNotAppliedIsNotConfirmed();
+    void cancelStopsBeforeTheNextCamera();
+    void fiftyCamerasWhileTheWindowKeepsResponding();
 
   private:
     bool waitRows(int n, int ms = 30000);
     QStringList column(int col) const;
     bool selectAll();
-    void runBatch(const DialogInput &in);
+    QVector<BatchIpResult> runBatch(const DialogInput &in);
     bool startCameras(CamSim &sim, int rowsAfter);
     static QString addressOf(const CamSim &sim, const QString &serial, int *port = nullptr);
     static bool addAddress(const QString &cidr);
@@ -467,6 +473,9 @@ void BatchIpCameraTest::initTestCase()
     QVERIFY(addAddress("10.204.0.255/16"));
     QVERIFY(addAddress("10.204.1.0/16"));
     window.reset(new UpgradeDeviceWidget);
+    // Cameras that move confirm within a second here; the limit only ends
+    // the waits for those that do not.
+    window->setBatchConfirmTimeout(6000);
     window->show();
     closer.reset(new MessageBoxCloser);
 }
@@ -511,9 +520,8 @@ bool BatchIpCameraTest::waitRows(int n, int ms)
 QStringList BatchIpCameraTest::column(int col) const
 {
     QStringList out;
-    QStandardItemModel *m = window->deviceModel();
-    for (int row = 0; row < m->rowCount(); row++)
-        out << (m->item(row, col) ? m->item(row, col)->text() : QString());
+    for (int row = 0; row < window->proxyModel()->rowCount(); row++)
+        out << apptest::cell(window->proxyModel(), row, col);
     return out;
 }
 
@@ -529,11 +537,19 @@ bool BatchIpCameraTest::selectAll()
            window->findChild<QPushButton *>("buttonBatchEditIp")->isEnabled();
 }
 
-void BatchIpCameraTest::runBatch(const DialogInput &in)
+// Clicks the batch button, answers the dialog, and waits until the job has
+// finished and its summary was shown (and closed by the closer).
+QVector<BatchIpResult> BatchIpCameraTest::runBatch(const DialogInput &in)
 {
     answerDialogWhenShown(in);
-    // Blocks until the dialog was answered and every camera was configured.
+    const int boxesBefore = closer->texts().size();
     window->findChild<QPushButton *>("buttonBatchEditIp")->click();
+    if (in.cancel) return {};
+    BatchIpJob *job = window->currentBatch();
+    if (!job) return {};
+    apptest::waitFor([&] { return !job->isRunning() && closer->texts().size() > boxesBefore; },
+                     60000);
+    return job->results();
 }
 
 bool BatchIpCameraTest::startCameras(CamSim &sim, int rowsAfter)
@@ -555,6 +571,14 @@ QString BatchIpCameraTest::addressOf(const CamSim &sim, const QString &serial, i
     return QString();
 }
 
+QString outcomes(const QVector<BatchIpResult> &results)
+{
+    QStringList out;
+    for (const BatchIpResult &r : results)
+        out << BatchIpJob::describe(r);
+    return out.join("; ");
+}
+
 void BatchIpCameraTest::staticAddressesFollowTableOrder()
 {
     QJsonArray cams;
@@ -566,8 +590,15 @@ void BatchIpCameraTest::staticAddressesFollowTableOrder()
     QVERIFY(selectAll());
 
     // An empty first DNS leaves the DNS settings alone even with a second one.
-    runBatch({"10.203.5.100", "255.255.0.0", "10.203.5.1", "", "10.8.8.8"});
-    QVERIFY2(closer->texts().isEmpty(), qPrintable(closer->texts().join(", ")));
+    const QVector<BatchIpResult> results =
+        runBatch({"10.203.5.100", "255.255.0.0", "10.203.5.1", "", "10.8.8.8"});
+    QCOMPARE(results.size(), 3);
+    for (const BatchIpResult &r : results)
+        QVERIFY2(r.outcome == BatchIpResult::Confirmed, qPrintable(outcomes(results)));
+    // One summary for the whole batch.
+    QCOMPARE(closer->texts(),
+             QStringList() << QString::fromUtf8("修改IP|3 changed and confirmed, 0 changed but not "
+                                                "confirmed, 0 failed, 0 skipped."));
 
     // Per camera: interfaces read, gateway, then address; cameras one after
     // another in table order.
@@ -577,6 +608,7 @@ void BatchIpCameraTest::staticAddressesFollowTableOrder()
         if (op == "GetNetworkInterfaces" || op.startsWith("Set"))
             sequence << r.value("camera").toString() + ":" + op;
     }
+    sequence.removeDuplicates(); // confirmation reads come after each camera's sets
     QStringList expected;
     for (const QString &s : serials)
         expected << s + ":GetNetworkInterfaces" << s + ":SetNetworkDefaultGateway"
@@ -585,8 +617,9 @@ void BatchIpCameraTest::staticAddressesFollowTableOrder()
 
     for (int k = 0; k < 3; k++) {
         const QString want = QString("10.203.5.%1").arg(100 + k);
-        QVERIFY2(apptest::waitFor([&] { return addressOf(sim, serials[k]) == want; }, 10000),
-                 qPrintable(serials[k] + " is not at " + want));
+        QCOMPARE(results[k].serial, serials[k]);
+        QCOMPARE(results[k].address, want);
+        QCOMPARE(addressOf(sim, serials[k]), want);
         int port = 0;
         addressOf(sim, serials[k], &port);
         CameraNet net = readCameraNet(want, port);
@@ -601,7 +634,7 @@ void BatchIpCameraTest::staticAddressesFollowTableOrder()
     QCOMPARE(sim.requestsFor("SetNetworkDefaultGateway").size(), 3);
     QCOMPARE(sim.requestsFor("SetNetworkInterfaces").size(), 3);
 
-    // The cameras come back at their new addresses and the IP column follows.
+    // The rows follow the cameras to their new addresses and say so.
     QVERIFY2(apptest::waitFor(
                  [&] {
                      return column(1) == QStringList() << "10.203.5.100"
@@ -611,6 +644,8 @@ void BatchIpCameraTest::staticAddressesFollowTableOrder()
                  30000),
              qPrintable(column(1).join(" ")));
     QCOMPARE(column(2), serials); // same rows, updated in place
+    for (int k = 0; k < 3; k++)
+        QCOMPARE(column(7)[k], QString::fromUtf8("修改成功"));
 }
 
 void BatchIpCameraTest::failedCamerasUseUpNoAddress()
@@ -620,6 +655,9 @@ void BatchIpCameraTest::failedCamerasUseUpNoAddress()
     // address fails, ok.
     const char *fails[] = {nullptr,  "SetNetworkDefaultGateway", "GetNetworkInterfaces",
                            "SetDNS", "SetNetworkInterfaces",     nullptr};
+    const batchip::Step steps[] = {batchip::Step::None,           batchip::Step::Gateway,
+                                   batchip::Step::ReadInterfaces, batchip::Step::Dns,
+                                   batchip::Step::Address,        batchip::Step::None};
     std::vector<std::unique_ptr<CamSim>> sims;
     QStringList serials;
     for (int i = 0; i < 6; i++) {
@@ -632,20 +670,26 @@ void BatchIpCameraTest::failedCamerasUseUpNoAddress()
     QCOMPARE(column(2), serials);
     QVERIFY(selectAll());
 
-    runBatch({"10.203.5.110", "255.255.255.0", "10.203.5.1", "10.8.8.8", "10.8.4.4"});
+    const QVector<BatchIpResult> results =
+        runBatch({"10.203.5.110", "255.255.255.0", "10.203.5.1", "10.8.8.8", "10.8.4.4"});
 
-    // One box per failed set step, in table order; none for the failed read.
-    QCOMPARE(closer->texts(), QStringList() << "Warning|gateway settings failed"
-                                            << "Warning|DNS settings failed"
-                                            << "Warning|IP settings failed");
-    QCOMPARE(closer->boxTexts().count("gateway settings failed"), 1);
+    // No box per failure: one summary, and each camera's outcome and step.
+    QCOMPARE(closer->texts().size(), 1);
+    QCOMPARE(results.size(), 6);
+    for (int i = 0; i < 6; i++) {
+        QCOMPARE(results[i].serial, serials[i]);
+        QCOMPARE(results[i].step, steps[i]);
+        QCOMPARE(results[i].outcome, steps[i] == batchip::Step::None ? BatchIpResult::Confirmed
+                                                                     : BatchIpResult::Failed);
+    }
+    QVERIFY(closer->texts().first().contains("2 changed and confirmed"));
+    QVERIFY(closer->texts().first().contains("4 failed"));
     QCOMPARE(logCount("get device network interface fail, device ip:10.203.5.2"), 1);
     QCOMPARE(logCount("get network interface info fail, device ip:10.203.5.2"), 1);
+    QCOMPARE(apptest::cell(window->proxyModel(), 1, 7), QString::fromUtf8("修改失败"));
 
-    QVERIFY(
-        apptest::waitFor([&] { return addressOf(*sims[0], serials[0]) == "10.203.5.110"; }, 10000));
-    QVERIFY(
-        apptest::waitFor([&] { return addressOf(*sims[5], serials[5]) == "10.203.5.111"; }, 10000));
+    QCOMPARE(addressOf(*sims[0], serials[0]), QString("10.203.5.110"));
+    QCOMPARE(addressOf(*sims[5], serials[5]), QString("10.203.5.111"));
     for (int i = 1; i <= 4; i++)
         QCOMPARE(addressOf(*sims[i], serials[i]), QString(apptest::CAMERA_IP));
 
@@ -674,16 +718,24 @@ void BatchIpCameraTest::cancelSendsNothingAndDhcpKeepsTheAddress()
 
     DialogInput cancel{"10.203.5.120", "255.255.255.0", "10.203.5.1", "", ""};
     cancel.cancel = true;
+    BatchIpJob *before = window->currentBatch();
     runBatch(cancel);
+    QCOMPARE(window->currentBatch(), before); // no job
+
     QCOMPARE(sim.requestsFor("GetNetworkInterfaces").size(), 0);
     for (const QJsonObject &r : sim.requests())
         QVERIFY2(!r.value("operation").toString().startsWith("Set"), "a set after Cancel");
 
-    // DHCP: the typed values must be valid but are not used.
+    // DHCP: the typed values must be valid but are not used; confirmed by
+    // the cameras' interfaces reporting DHCP on.
     DialogInput dhcp{"10.203.5.120", "255.255.255.0", "10.203.5.1", "10.8.8.8", ""};
     dhcp.dhcp = true;
-    runBatch(dhcp);
-    QVERIFY(closer->texts().isEmpty());
+    const QVector<BatchIpResult> results = runBatch(dhcp);
+    QCOMPARE(results.size(), 2);
+    for (const BatchIpResult &r : results) {
+        QCOMPARE(r.outcome, BatchIpResult::Confirmed);
+        QVERIFY(r.address.isEmpty());
+    }
     QCOMPARE(sim.requestsFor("SetNetworkInterfaces").size(), 2);
     QCOMPARE(sim.requestsFor("SetNetworkDefaultGateway").size(), 0);
     QCOMPARE(sim.requestsFor("SetDNS").size(), 0);
@@ -705,10 +757,15 @@ void BatchIpCameraTest::counterCarriesAndStopsAtTheLastAddress()
     QVERIFY(selectAll());
 
     // .0.255 is followed by .1.0: the carry goes into the next byte.
-    runBatch({"10.204.0.255", "255.255.0.0", "10.204.0.1", "", ""});
-    QVERIFY(closer->texts().isEmpty());
-    QVERIFY(apptest::waitFor([&] { return addressOf(sim, serials[0]) == "10.204.0.255"; }, 10000));
-    QVERIFY(apptest::waitFor([&] { return addressOf(sim, serials[1]) == "10.204.1.0"; }, 10000));
+    QVector<BatchIpResult> results =
+        runBatch({"10.204.0.255", "255.255.0.0", "10.204.0.1", "", ""});
+    QCOMPARE(results.size(), 2);
+    QCOMPARE(results[0].address, QString("10.204.0.255"));
+    QCOMPARE(results[1].address, QString("10.204.1.0"));
+    QCOMPARE(results[0].outcome, BatchIpResult::Confirmed);
+    QCOMPARE(results[1].outcome, BatchIpResult::Confirmed);
+    QCOMPARE(addressOf(sim, serials[0]), QString("10.204.0.255"));
+    QCOMPARE(addressOf(sim, serials[1]), QString("10.204.1.0"));
     QVERIFY(apptest::waitFor(
         [&] {
             return column(1) == QStringList() << "10.204.0.255"
@@ -716,11 +773,17 @@ void BatchIpCameraTest::counterCarriesAndStopsAtTheLastAddress()
         },
         30000));
 
-    // 255.255.255.255 is the last address: the next camera is left alone
-    // instead of being sent 0.0.0.0. (camsim cannot listen on the broadcast
-    // address, so the first camera stays where it is, after a successful reply.)
+    // 255.255.255.255 is the last address: the next camera is skipped
+    // instead of being sent 0.0.0.0.
     QVERIFY(selectAll());
-    runBatch({"255.255.255.255", "255.255.0.0", "10.204.0.1", "", ""});
+    results = runBatch({"255.255.255.255", "255.255.0.0", "10.204.0.1", "", ""});
+    QCOMPARE(results.size(), 2);
+    QCOMPARE(results[0].address, QString("255.255.255.255"));
+    QVERIFY2(results[0].outcome == BatchIpResult::Confirmed ||
+                 results[0].outcome == BatchIpResult::NotConfirmed,
+             qPrintable(outcomes(results)));
+    QCOMPARE(results[1].outcome, BatchIpResult::Skipped);
+    QCOMPARE(results[1].step, batchip::Step::NoAddressLeft);
     QCOMPARE(sim.requestsFor("SetNetworkInterfaces", serials[0]).size(), 2);
     QCOMPARE(sim.requestsFor("SetNetworkInterfaces", serials[1]).size(), 1);
     QCOMPARE(sim.requestsFor("SetNetworkDefaultGateway", serials[1]).size(), 1);
@@ -740,7 +803,8 @@ void BatchIpCameraTest::interfaceListsCamsimCannotProduce()
         testsrv::Server server(networkHandler(""), nullptr, 1);
         QVERIFY(server.ok());
         auto dev = deviceAt("127.0.0.1", server.port());
-        QVERIFY(!window->fetchNetworkInterfaces(dev));
+        ONVIF_NETWORK_INTERFACE iface;
+        QVERIFY(!batchip::readInterface(dev.get(), &iface));
         QCOMPARE(logCount("get device network interface fail, device ip:127.0.0.1"), 1);
         server.stop();
         QCOMPARE(server.accepted(), 1);
@@ -751,16 +815,17 @@ void BatchIpCameraTest::interfaceListsCamsimCannotProduce()
         testsrv::Server server(networkHandler(bare), nullptr, 8);
         QVERIFY(server.ok());
         auto dev = deviceAt("127.0.0.1", server.port());
-        QVERIFY(window->fetchNetworkInterfaces(dev));
+        ONVIF_NETWORK_INTERFACE iface;
+        QVERIFY(batchip::readInterface(dev.get(), &iface));
 
         // 31 characters fit a field whole; a 32nd is cut off.
         const QString gw31 = "10.100.100.100.100.100.100.1234";
         const QString dns32 = "10.200.200.200.200.200.200.12345";
         QCOMPARE(gw31.size(), 31);
         QCOMPARE(dns32.size(), 32);
-        QVERIFY(window->applyStaticSettings(dev, "10.1.2.3", "255.255.255.0", gw31, dns32,
-                                            QString(300, QChar('9'))));
-        QVERIFY(closer->texts().isEmpty());
+        QCOMPARE(batchip::applyStatic(dev.get(), iface, "10.1.2.3", "255.255.255.0", gw31, dns32,
+                                      QString(300, QChar('9'))),
+                 batchip::Step::None);
         server.stop();
         const std::vector<std::string> reqs = server.requests();
         QCOMPARE((int)reqs.size(), 4);
@@ -773,6 +838,109 @@ void BatchIpCameraTest::interfaceListsCamsimCannotProduce()
         QVERIFY(set.find("<tt:PrefixLength>24</tt:PrefixLength>") != std::string::npos);
         QVERIFY(set.find("<tt:DHCP>false</tt:DHCP>") != std::string::npos);
     }
+}
+
+// A camera that answers every Set call with an empty 200 but changes nothing
+// is reported 未确认, never as a success; a camera that moves next to it is
+// confirmed.
+void BatchIpCameraTest::acceptedButNotAppliedIsNotConfirmed()
+{
+    QVERIFY(apptest::addCameraAddress("10.203.5.131"));
+    QVERIFY(apptest::addCameraAddress("10.203.5.132"));
+    std::vector<std::unique_ptr<CamSim>> sims;
+    sims.emplace_back(
+        new CamSim(QJsonArray{QJsonObject{{"serial", "BIPN0001"}, {"ignore_sets", true}}}));
+    QVERIFY(startCameras(*sims.back(), 1));
+    sims.emplace_back(new CamSim(QJsonArray{QJsonObject{{"serial", "BIPN0002"}}}));
+    QVERIFY(startCameras(*sims.back(), 2));
+    QVERIFY(selectAll());
+
+    const QVector<BatchIpResult> results =
+        runBatch({"10.203.5.131", "255.255.255.0", "10.203.5.1", "10.8.8.8", ""});
+    QCOMPARE(results.size(), 2);
+    QCOMPARE(results[0].serial, QString("BIPN0001"));
+    QCOMPARE(results[0].outcome, BatchIpResult::NotConfirmed);
+    QCOMPARE(results[0].address, QString("10.203.5.131"));
+    QCOMPARE(results[1].outcome, BatchIpResult::Confirmed);
+    QCOMPARE(results[1].address, QString("10.203.5.132"));
+    // It was asked and answered every step, and stayed where it was.
+    QCOMPARE(sims[0]->requestsFor("SetNetworkInterfaces").size(), 1);
+    QCOMPARE(sims[0]->requestsFor("SetDNS").size(), 1);
+    QCOMPARE(addressOf(*sims[0], "BIPN0001"), QString(apptest::CAMERA_IP));
+    const int row = window->deviceModel()->findRow("BIPN0001");
+    QCOMPARE(apptest::cell(window->deviceModel(), row, 7), QString::fromUtf8("未确认"));
+    QCOMPARE(window->deviceModel()->batchState(row), DeviceTableModel::BatchState::NotConfirmed);
+    QVERIFY(
+        closer->texts().first().contains("1 changed and confirmed, 1 changed but not confirmed"));
+}
+
+// Cancel takes effect before the next camera: the camera under way finishes
+// its whole sequence, the rest are skipped and sent nothing.
+void BatchIpCameraTest::cancelStopsBeforeTheNextCamera()
+{
+    QJsonArray cams;
+    for (int i = 1; i <= 5; i++)
+        cams.append(
+            QJsonObject{{"serial", QString("BIPX%1").arg(i, 4, 10, QChar('0'))},
+                        {"answer_ops", QJsonObject{{"SetNetworkDefaultGateway", "slow:300"}}}});
+    CamSim sim(cams);
+    QVERIFY(startCameras(sim, 5));
+    const QStringList serials = column(2);
+    QVERIFY(selectAll());
+
+    answerDialogWhenShown({"10.203.6.1", "255.255.0.0", "10.203.5.1", "", ""});
+    window->findChild<QPushButton *>("buttonBatchEditIp")->click();
+    BatchIpJob *job = window->currentBatch();
+    QVERIFY(job);
+    // Cancel while the second camera's gateway is being set.
+    QVERIFY(apptest::waitFor(
+        [&] { return !sim.requestsFor("SetNetworkDefaultGateway", serials[1]).isEmpty(); }, 20000));
+    QDialog *progress = window->findChild<QDialog *>("BatchProgress");
+    QVERIFY(progress);
+    progress->findChild<QPushButton *>("buttonCancel")->click();
+    QVERIFY(apptest::waitFor([&] { return !job->isRunning(); }, 30000));
+    const QVector<BatchIpResult> results = job->results();
+    QCOMPARE(results.size(), 5);
+    for (int i = 0; i < 5; i++) {
+        const bool started = i < 2;
+        // Either the whole sequence or nothing at all.
+        QCOMPARE(sim.requestsFor("SetNetworkDefaultGateway", serials[i]).size(), started ? 1 : 0);
+        QCOMPARE(sim.requestsFor("SetNetworkInterfaces", serials[i]).size(), started ? 1 : 0);
+        if (!started) {
+            QCOMPARE(results[i].outcome, BatchIpResult::Skipped);
+            QCOMPARE(results[i].step, batchip::Step::Cancelled);
+        } else {
+            QVERIFY(results[i].outcome == BatchIpResult::Confirmed ||
+                    results[i].outcome == BatchIpResult::NotConfirmed);
+        }
+    }
+    QVERIFY(apptest::waitFor([&] { return closer->texts().size() == 1; }, 5000));
+}
+
+// 50 cameras change address in one batch, confirmed, while a timer on the
+// GUI thread keeps firing. Its largest gap is reported (not asserted).
+void BatchIpCameraTest::fiftyCamerasWhileTheWindowKeepsResponding()
+{
+    for (int i = 0; i < 50; i++)
+        QVERIFY(apptest::addCameraAddress(QString("10.203.5.%1").arg(140 + i)));
+    QJsonArray cams;
+    for (int i = 0; i < 50; i++)
+        cams.append(QJsonObject{{"serial", QString("BIPL%1").arg(i + 1, 4, 10, QChar('0'))}});
+    CamSim sim(cams);
+    QVERIFY(startCameras(sim, 50));
+    QVERIFY(selectAll());
+
+    GuiGapProbe probe;
+    probe.start();
+    const QVector<BatchIpResult> results =
+        runBatch({"10.203.5.140", "255.255.255.0", "10.203.5.1", "", ""});
+    probe.stop();
+    QCOMPARE(results.size(), 50);
+    for (const BatchIpResult &r : results)
+        QVERIFY2(r.outcome == BatchIpResult::Confirmed, qPrintable(BatchIpJob::describe(r)));
+    QVERIFY(probe.count() > 0);
+    qInfo("batch of 50 cameras: largest gap of the GUI thread's 5 ms timer %lld ms (%d ticks)",
+          probe.largestGapMs(), probe.count());
 }
 
 int main(int argc, char **argv)

@@ -5,7 +5,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
 #include <QMutex>
 #include <QProcess>
 #include <QPushButton>
@@ -13,7 +16,6 @@
 #include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QStandardItemModel>
 #include <QTableView>
 #include <QTimer>
 #include <QtTest>
@@ -22,9 +24,11 @@
 #include <memory>
 
 #include "app/about_dialog.h"
+#include "app/credentials_dialog.h"
 #include "app/device_head_view.h"
 #include "app/upgrade_device_widget.h"
 #include "app_test_support.h"
+#include "onvif/onvif_calls.h"
 #include "onvif/onvif_list.h"
 #include "onvif/onvif_tds.h"
 
@@ -76,22 +80,26 @@ QTableView *table(QWidget *w)
     return w->findChild<QTableView *>("tableViewOnVif");
 }
 
-QCheckBox *rowBox(UpgradeDeviceWidget *w, int row)
+// What the view shows at (row, column), rows as shown (sorted, filtered).
+QString shown(UpgradeDeviceWidget *w, int row, int column)
 {
-    return qobject_cast<QCheckBox *>(table(w)->indexWidget(w->deviceModel()->index(row, 0)));
+    return apptest::cell(w->proxyModel(), row, column);
 }
 
+// The device model's text of a camera's row.
 QString cell(UpgradeDeviceWidget *w, int row, int column)
 {
-    QStandardItem *item = w->deviceModel()->item(row, column);
-    return item ? item->text() : QString("<no item>");
+    return apptest::cell(w->deviceModel(), row, column);
 }
 
 int rowOf(UpgradeDeviceWidget *w, const QString &serial)
 {
-    for (int r = 0; r < w->deviceModel()->rowCount(); r++)
-        if (cell(w, r, 2) == serial) return r;
-    return -1;
+    return w->deviceModel()->findRow(serial);
+}
+
+bool checkedShown(UpgradeDeviceWidget *w, int row)
+{
+    return w->proxyModel()->index(row, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked;
 }
 
 bool actionsEnabled(UpgradeDeviceWidget *w)
@@ -116,6 +124,11 @@ void clickBox(QCheckBox *box)
     option.initFrom(box);
     QRect hit = box->style()->subElementRect(QStyle::SE_CheckBoxClickRect, &option, box);
     QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, hit.center());
+}
+
+void clickRow(UpgradeDeviceWidget *w, int shownRow)
+{
+    QVERIFY(apptest::clickRowCheck(table(w), shownRow));
 }
 
 std::unique_ptr<UpgradeDeviceWidget> showWindow()
@@ -143,6 +156,7 @@ class WindowTest : public QObject
     void startupState();
     void rowsFromDiscovery();
     void checkBoxesDriveButtons();
+    void sortAndFilter();
     void searchKeepsRowsBeingUpgraded();
     void addressChangeAndBye();
 };
@@ -286,11 +300,10 @@ void WindowTest::rowsFromDiscovery()
         QCOMPARE(cell(w.get(), r, 5), e.model);
         QCOMPARE(cell(w.get(), r, 6), e.firmware);
         QCOMPARE(cell(w.get(), r, 7), QString());
-        QCheckBox *box = rowBox(w.get(), r);
-        QVERIFY(box);
-        QVERIFY(!box->isChecked());
-        QCOMPARE(box->text(), QString());
-        QCOMPARE(box->property("serialNumber").toString(), e.serial);
+        const QModelIndex check = w->deviceModel()->index(r, 0);
+        QCOMPARE(check.data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+        QVERIFY(check.flags() & Qt::ItemIsUserCheckable);
+        QCOMPARE(check.data(DeviceTableModel::SerialRole).toString(), e.serial);
     }
     QVERIFY(actionsDisabled(w.get()));
 
@@ -318,7 +331,7 @@ void WindowTest::rowsFromDiscovery()
     w->manager()->searchDevice();
     for (const Expect &e : expect)
         QTRY_VERIFY_WITH_TIMEOUT(capabilityQueries(sim, e.serial) > before[e.serial], 15000);
-    QTest::qWait(500); // let the queued signals of the last query arrive
+    QVERIFY(apptest::waitSettled(w->manager(), 0, 15000));
     QCOMPARE(w->deviceModel()->rowCount(), 3);
     QCOMPARE(added.count(), addedBefore);
     QCOMPARE(changed.count(), 0);
@@ -334,12 +347,12 @@ void WindowTest::checkBoxesDriveButtons()
     QTRY_COMPARE_WITH_TIMEOUT(w->deviceModel()->rowCount(), 2, 20000);
     QVERIFY(actionsDisabled(w.get()));
 
-    // One row on and off again.
-    clickBox(rowBox(w.get(), 0));
-    QVERIFY(rowBox(w.get(), 0)->isChecked());
+    // One row on and off again, by clicks on its check box in the view.
+    clickRow(w.get(), 0);
+    QVERIFY(checkedShown(w.get(), 0));
     QVERIFY(actionsEnabled(w.get()));
     QCOMPARE(int(w->selectedDevices().size()), 1);
-    clickBox(rowBox(w.get(), 0));
+    clickRow(w.get(), 0);
     QVERIFY(actionsDisabled(w.get()));
     QVERIFY(w->selectedDevices().empty());
 
@@ -348,18 +361,18 @@ void WindowTest::checkBoxesDriveButtons()
     QVERIFY(header);
     QCOMPARE(header->checkBox()->pos(), QPoint(header->sectionPosition(0) + 6, 6));
     clickBox(header->checkBox());
-    QVERIFY(rowBox(w.get(), 0)->isChecked() && rowBox(w.get(), 1)->isChecked());
+    QVERIFY(checkedShown(w.get(), 0) && checkedShown(w.get(), 1));
     QVERIFY(actionsEnabled(w.get()));
     std::list<std::shared_ptr<ONVIF_DEVICE>> selected = w->selectedDevices();
     QCOMPARE(int(selected.size()), 2);
-    QCOMPARE(QString(selected.front()->device_information.serial_number), cell(w.get(), 0, 2));
-    QCOMPARE(QString(selected.back()->device_information.serial_number), cell(w.get(), 1, 2));
+    QCOMPARE(QString(selected.front()->device_information.serial_number), shown(w.get(), 0, 2));
+    QCOMPARE(QString(selected.back()->device_information.serial_number), shown(w.get(), 1, 2));
 
     // Unchecking rows one by one: on while one is left, off after the last;
     // the header's box keeps what the user last clicked.
-    clickBox(rowBox(w.get(), 0));
+    clickRow(w.get(), 0);
     QVERIFY(actionsEnabled(w.get()));
-    clickBox(rowBox(w.get(), 1));
+    clickRow(w.get(), 1);
     QVERIFY(actionsDisabled(w.get()));
     QVERIFY(header->checkBox()->isChecked());
 
@@ -373,13 +386,105 @@ void WindowTest::checkBoxesDriveButtons()
     QTRY_COMPARE_WITH_TIMEOUT(w->deviceModel()->rowCount(), 3, 20000);
     int r = rowOf(w.get(), "CAMC0003");
     QVERIFY(r >= 0);
-    QVERIFY(!rowBox(w.get(), r)->isChecked());
+    QVERIFY(!w->deviceModel()->isChecked(r));
     QVERIFY(header->checkBox()->isChecked());
     QVERIFY(actionsEnabled(w.get()));
     clickBox(header->checkBox()); // off: everything unchecked
     QVERIFY(actionsDisabled(w.get()));
     for (int i = 0; i < 3; i++)
-        QVERIFY(!rowBox(w.get(), i)->isChecked());
+        QVERIFY(!checkedShown(w.get(), i));
+}
+
+// Header clicks sort, the filter box narrows the rows; select-all and the
+// buttons only see what is shown.
+void WindowTest::sortAndFilter()
+{
+    REQUIRE_TEST_NETWORK();
+    for (const char *ip : {"10.203.5.30", "10.203.5.9", "10.203.5.100"})
+        QVERIFY2(apptest::addCameraAddress(ip), ip);
+    auto at = [](const char *serial, const char *model, const char *fw, const char *ip) {
+        QJsonObject c = camera(serial, model, fw);
+        c["address"] = ip;
+        return c;
+    };
+    CamSim sim(QJsonArray{at("SRT-B", "CS-B100", "V2.0.1", "10.203.5.30"),
+                          at("SRT-C", "CS-P200", "V1.9.0", "10.203.5.9"),
+                          at("SRT-A", "NVR-16", "V3.0.0", "10.203.5.100")});
+    QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+    auto w = showWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QTRY_COMPARE_WITH_TIMEOUT(w->deviceModel()->rowCount(), 3, 20000);
+    QHeaderView *header = table(w.get())->horizontalHeader();
+    auto column = [&](int c) {
+        QStringList out;
+        for (int r = 0; r < w->proxyModel()->rowCount(); r++)
+            out << shown(w.get(), r, c);
+        return out;
+    };
+
+    // A click on a header sorts by it; the IP column by address value.
+    struct SortCase {
+        int column;
+        QStringList serials;
+    } sorts[] = {
+        {2, {"SRT-A", "SRT-B", "SRT-C"}},
+        {1, {"SRT-C", "SRT-B", "SRT-A"}}, // .9 < .30 < .100
+        {6, {"SRT-C", "SRT-B", "SRT-A"}},
+        {5, {"SRT-B", "SRT-C", "SRT-A"}},
+    };
+    for (const SortCase &c : sorts) {
+        QTest::mouseClick(
+            header->viewport(), Qt::LeftButton, Qt::NoModifier,
+            QPoint(header->sectionViewportPosition(c.column) + 10, header->height() / 2));
+        if (header->sortIndicatorOrder() != Qt::AscendingOrder)
+            QTest::mouseClick(
+                header->viewport(), Qt::LeftButton, Qt::NoModifier,
+                QPoint(header->sectionViewportPosition(c.column) + 10, header->height() / 2));
+        QCOMPARE(column(2), c.serials);
+    }
+
+    // The filter matches IP, serial, model or firmware, anywhere, any case.
+    QLineEdit *filter = w->findChild<QLineEdit *>("editFilter");
+    QVERIFY(filter);
+    struct FilterCase {
+        QString text;
+        QStringList serials; // sorted by serial below
+    } filters[] = {
+        {"", {"SRT-A", "SRT-B", "SRT-C"}},
+        {"10.203.5.9", {"SRT-C"}},
+        {".100", {"SRT-A"}},
+        {"srt-b", {"SRT-B"}},
+        {"cs-", {"SRT-B", "SRT-C"}},
+        {"V3.", {"SRT-A"}},
+        {"lab", {}},
+        {"  p200 ", {"SRT-C"}},
+    };
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(header->sectionViewportPosition(2) + 10, header->height() / 2));
+    if (header->sortIndicatorOrder() != Qt::AscendingOrder)
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(header->sectionViewportPosition(2) + 10, header->height() / 2));
+    for (const FilterCase &c : filters) {
+        filter->clear();
+        QTest::keyClicks(filter, c.text);
+        QCOMPARE(column(2), c.serials);
+    }
+
+    // Select-all with a filter checks only the rows shown; the hidden ones
+    // stay out of the selection also when the filter is cleared again.
+    filter->clear();
+    QTest::keyClicks(filter, "cs-");
+    auto *head = qobject_cast<DeviceHeadView *>(header);
+    clickBox(head->checkBox());
+    QVERIFY(actionsEnabled(w.get()));
+    QCOMPARE(int(w->selectedDevices().size()), 2);
+    QVERIFY(!w->deviceModel()->isChecked(rowOf(w.get(), "SRT-A")));
+    filter->clear();
+    QTest::keyClicks(filter, "NVR");
+    QVERIFY(actionsDisabled(w.get())); // the checked rows are hidden
+    QVERIFY(w->selectedDevices().empty());
+    filter->clear();
+    QCOMPARE(int(w->selectedDevices().size()), 2);
 }
 
 void WindowTest::searchKeepsRowsBeingUpgraded()
@@ -394,10 +499,11 @@ void WindowTest::searchKeepsRowsBeingUpgraded()
 
     // The middle camera is being upgraded and checked; another one only checked.
     const QString kept = cell(w.get(), 1, 2);
-    w->setUpgradeStatus(kept, UPGRADING);
-    w->setUpgradeStatus("NO-SUCH-SERIAL", UPGRADING); // no row: nothing happens
-    clickBox(rowBox(w.get(), 1));
-    clickBox(rowBox(w.get(), 2));
+    w->deviceModel()->setUpgradeState(kept, DeviceTableModel::UpgradeState::Running);
+    // No row: nothing happens.
+    w->deviceModel()->setUpgradeState("NO-SUCH-SERIAL", DeviceTableModel::UpgradeState::Running);
+    clickRow(w.get(), 1);
+    clickRow(w.get(), 2);
     QVERIFY(actionsEnabled(w.get()));
 
     QSignalSpy added(w->manager(), &DeviceManager::probDevice);
@@ -406,7 +512,7 @@ void WindowTest::searchKeepsRowsBeingUpgraded()
     QCOMPARE(w->deviceModel()->rowCount(), 1);
     QCOMPARE(cell(w.get(), 0, 2), kept);
     QCOMPARE(cell(w.get(), 0, 7), UPGRADING);
-    QVERIFY(rowBox(w.get(), 0)->isChecked());
+    QVERIFY(w->deviceModel()->isChecked(0));
     QVERIFY(actionsEnabled(w.get()));
     QVERIFY(w->manager()->getDevice(kept) != nullptr);
 
@@ -414,12 +520,12 @@ void WindowTest::searchKeepsRowsBeingUpgraded()
     // manager forgot them, so they are new to it again); the kept row is not
     // doubled.
     QTRY_COMPARE_WITH_TIMEOUT(w->deviceModel()->rowCount(), 3, 20000);
-    QTest::qWait(300);
+    QVERIFY(apptest::waitSettled(w->manager(), 0, 15000));
     QCOMPARE(w->deviceModel()->rowCount(), 3);
     QCOMPARE(added.count(), 2);
     QCOMPARE(rowOf(w.get(), kept), 0);
     for (int r = 1; r < 3; r++) {
-        QVERIFY(!rowBox(w.get(), r)->isChecked());
+        QVERIFY(!w->deviceModel()->isChecked(r));
         QCOMPARE(cell(w.get(), r, 7), QString());
     }
 }
@@ -465,7 +571,7 @@ void WindowTest::addressChangeAndBye()
     QCOMPARE(changed.first().first().toString(), QString("CAMM0001"));
 
     // Stopping the simulator sends a Bye per camera: both rows go.
-    clickBox(rowBox(w.get(), 0));
+    clickRow(w.get(), 0);
     QVERIFY(actionsEnabled(w.get()));
     sim.stop();
     QTRY_COMPARE_WITH_TIMEOUT(w->deviceModel()->rowCount(), 0, 10000);
@@ -474,7 +580,8 @@ void WindowTest::addressChangeAndBye()
     QVERIFY(w->manager()->getDevice("CAMM0001") == nullptr);
 }
 
-// Writes the picture of the tool listing simulated cameras (docs/screenshot.png):
+// Writes the picture of the tool listing simulated cameras, one of which
+// waits for credentials, with the credentials dialog open (docs/screenshot.png):
 // CORVANTA_SCREENSHOT=docs/screenshot.png tests/app/app_test_window
 int writeScreenshot(const QString &file)
 {
@@ -483,28 +590,43 @@ int writeScreenshot(const QString &file)
         qWarning("%s", qPrintable(why));
         return 1;
     }
+    if (!apptest::addCameraAddress("10.203.5.20")) return 1;
     QJsonObject a = camera("CV24A0017", "CS-P200", "V2.3.1");
     a["ptz"] = true;
     QJsonObject b = camera("CV24B0342", "CS-B100", "V2.1.0");
     QJsonObject c = camera("CV24B0343", "CS-B100", "V2.0.8");
     QJsonObject d = camera("CV23N0005", "NVR-16", "V3.1.0");
     d["device_type"] = "NetworkVideoStorage";
-    CamSim sim(QJsonArray{a, b, c, d});
+    QJsonObject e = camera("CV24B0350", "CS-B100", "V2.1.0");
+    e["auth"] = "wsse";
+    e["password"] = "site-secret";
+    e["address"] = "10.203.5.20";
+    CamSim sim(QJsonArray{a, b, c, d, e});
     if (!sim.start()) {
         qWarning("%s", qPrintable(sim.errorText()));
         return 1;
     }
     auto w = showWindow();
-    w->resize(1000, 400);
-    if (!apptest::waitFor([&] { return w->deviceModel()->rowCount() == 4; }, 20000)) return 1;
-    w->deviceModel()->sort(2);
-    for (int r = 0; r < 4; r++) {
-        QCheckBox *box = rowBox(w.get(), r);
-        if (box && r < 2) box->setChecked(true);
-    }
+    w->resize(1000, 560);
+    if (!apptest::waitFor([&] { return w->deviceModel()->rowCount() == 5; }, 20000)) return 1;
+    w->proxyModel()->sort(2);
+    QVector<int> checked;
+    for (int r = 0; r < 2; r++)
+        checked << w->proxyModel()->mapToSource(w->proxyModel()->index(r, 0)).row();
+    w->deviceModel()->setChecked(checked, true);
     w->updateActionButtons();
+
+    CredentialsDialog dialog(QString(), Credential{"admin", "********"}, false);
+    dialog.show();
     apptest::waitFor([] { return false; }, 300);
-    if (!w->grab().save(file)) return 1;
+    QImage picture = w->grab().toImage();
+    const QImage box = dialog.grab().toImage();
+    QPainter painter(&picture);
+    const QPoint at(picture.width() - box.width() - 24, picture.height() - box.height() - 24);
+    painter.fillRect(QRect(at, box.size()).adjusted(-2, -2, 2, 2), Qt::darkGray);
+    painter.drawImage(at, box);
+    painter.end();
+    if (!picture.save(file)) return 1;
     qInfo("wrote %s", qPrintable(file));
     return 0;
 }

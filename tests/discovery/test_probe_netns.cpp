@@ -562,6 +562,45 @@ TEST_F(ProbeNetns, BurstOfProbeMatchesIsReceivedInFull)
     EXPECT_EQ((size_t)kBurst, burst_reports()) << "datagrams of the burst were dropped";
 }
 
+// The thread takes every waiting datagram off the socket in one go; junk
+// among them (empty, unparsable, too long for the buffer) is consumed and
+// dropped without ending the pass, and the good ones arrive once each, in
+// the order they were sent.
+TEST_F(ProbeNetns, JunkInABurstDoesNotStopTheDrain)
+{
+    responder_.set_answering(false);
+    ASSERT_EQ(0, start_probe(nullptr, 10));
+    ASSERT_TRUE(initial_probes_seen());
+    ASSERT_TRUE(wait_until([] { return onvif_probe_sock_count() == 2; }, 2000));
+
+    const int kGood = 200;
+    const std::string junk[] = {"", "not xml at all", std::string(10300, '<'), "<a><b></a>"};
+    std::vector<std::string> order;
+    for (int i = 0; i < kGood; i++) {
+        std::string epr = "urn:uuid:drain-" + std::to_string(i);
+        std::string xaddr = "http://10.203.1." + std::to_string(2 + i % 200) + "/onvif/x";
+        ASSERT_TRUE(responder_.send_to(
+            OUR_IP,
+            wrap("s", "ProbeMatches", "",
+                 "<d:ProbeMatches>" +
+                     probe_match_entry("d:", epr, "dn:NetworkVideoTransmitter", "", xaddr, 1) +
+                     "</d:ProbeMatches>")))
+            << strerror(errno);
+        ASSERT_TRUE(responder_.send_to(OUR_IP, junk[i % 4])) << strerror(errno);
+        order.push_back(epr);
+    }
+    auto seen = [this] {
+        std::lock_guard<std::mutex> lock(reports_.mutex);
+        std::vector<std::string> eprs;
+        for (const auto &r : reports_.list)
+            if (strncmp(r.binfo.endpoint_address, "urn:uuid:drain-", 15) == 0)
+                eprs.push_back(r.binfo.endpoint_address);
+        return eprs;
+    };
+    wait_until([&] { return seen().size() >= (size_t)kGood; }, 20000);
+    EXPECT_EQ(order, seen());
+}
+
 TEST_F(ProbeNetns, ReprobesAfterTheIdleInterval)
 {
     responder_.set_answering(false); // keep the network quiet

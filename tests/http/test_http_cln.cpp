@@ -15,7 +15,9 @@
 #include <cstdio>
 #include <memory>
 #include <regex>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 using testsrv::Conn;
@@ -458,9 +460,113 @@ TEST_F(HttpCln, TlsDownloadWithoutCertificateCheckOrServerName)
         EXPECT_EQ(srv.tls_failures(), 0);
         EXPECT_FALSE(srv.saw_sni());
         EXPECT_EQ(srv.accepted(), 2);
-        EXPECT_EQ(conn_.ssl_ctx, nullptr); // freed at the end of the call
+        EXPECT_EQ(conn_.ssl_ctx, nullptr); // released at the end of the call
     }
     SSL_CTX_free(tls);
+}
+
+// Later connections to the same host:port resume the session of an earlier
+// one (also within one call: the request after a 401), with TLS 1.2 and 1.3;
+// another port of the same host does not get that session.
+TEST_F(HttpCln, TlsResumesPerAddressWithBothVersions)
+{
+    for (int version : {TLS1_2_VERSION, TLS1_3_VERSION}) {
+        SSL_CTX *tls = testsrv::make_tls_server_ctx();
+        SSL_CTX *other_tls = testsrv::make_tls_server_ctx();
+        ASSERT_NE(tls, nullptr);
+        ASSERT_NE(other_tls, nullptr);
+        for (SSL_CTX *ctx : {tls, other_tls}) {
+            SSL_CTX_set_min_proto_version(ctx, version);
+            SSL_CTX_set_max_proto_version(ctx, version);
+        }
+        std::string body = pattern(3000);
+        auto handler = [&](Conn &c, int i) {
+            c.read_request();
+            c.send(i == 0 ? k401Digest : ok_reply(body));
+        };
+        {
+            Server srv(handler, tls);
+            Server other(handler, other_tls);
+            for (int call = 0; call < 3; call++) {
+                http_cln_free(&conn_);
+                memset(&conn_, 0, sizeof(conn_));
+                target(srv.port());
+                conn_.req_flags = HTTP_CLN_TLS;
+                std::string got;
+                ASSERT_EQ(download(&got), 1) << version << " call " << call;
+                EXPECT_EQ(got, body);
+            }
+            http_cln_free(&conn_);
+            memset(&conn_, 0, sizeof(conn_));
+            target(other.port());
+            conn_.req_flags = HTTP_CLN_TLS;
+            std::string got;
+            EXPECT_EQ(download(&got), 1);
+            srv.stop();
+            other.stop();
+            EXPECT_EQ(srv.accepted(), 4) << version;
+            EXPECT_EQ(srv.tls_failures(), 0) << version;
+            EXPECT_EQ(srv.resumed(), 3) << version; // all but the first handshake
+            EXPECT_EQ(other.accepted(), 2) << version;
+            EXPECT_EQ(other.resumed(), 1) << version; // its own first one was full
+        }
+        SSL_CTX_free(tls);
+        SSL_CTX_free(other_tls);
+    }
+}
+
+// A server that no longer knows the session (here: a new server key on the
+// same address) gets a full handshake and the call still succeeds; so do
+// many threads that share the process's context and session table at once.
+TEST_F(HttpCln, TlsFallsBackToAFullHandshakeAndSharesTheContextAcrossThreads)
+{
+    const int kThreads = 6, kCalls = 4;
+    std::string body = pattern(1000);
+    int port = 0;
+    for (int round = 0; round < 2; round++) {
+        SSL_CTX *tls = testsrv::make_tls_server_ctx();
+        ASSERT_NE(tls, nullptr);
+        {
+            Server srv(
+                [&](Conn &c, int) {
+                    c.read_request();
+                    c.send(ok_reply(body));
+                },
+                tls, kThreads * kCalls, port);
+            ASSERT_TRUE(srv.ok());
+            port = srv.port();
+            std::atomic<int> ok{0};
+            std::vector<std::thread> threads;
+            for (int t = 0; t < kThreads; t++) {
+                threads.emplace_back([&] {
+                    for (int i = 0; i < kCalls; i++) {
+                        HTTP_CLIENT_CONN conn;
+                        memset(&conn, 0, sizeof(conn));
+                        snprintf(conn.host, sizeof(conn.host), "127.0.0.1");
+                        snprintf(conn.url, sizeof(conn.url), "/x");
+                        conn.port = port;
+                        conn.req_flags = HTTP_CLN_TLS;
+                        uint8_t *buf = nullptr;
+                        int len = 0;
+                        if (http_onvif_download(&conn, 5000, &buf, &len, nullptr) == 1 &&
+                            std::string((char *)buf, (size_t)len) == body)
+                            ok++;
+                        free(buf);
+                    }
+                });
+            }
+            for (auto &t : threads)
+                t.join();
+            srv.stop();
+            EXPECT_EQ(ok.load(), kThreads * kCalls) << "round " << round;
+            EXPECT_EQ(srv.tls_failures(), 0);
+            // Round 1 starts with the sessions of round 0's server: the first
+            // handshakes offer them, are refused, and complete in full.
+            EXPECT_GT(srv.resumed(), 0);
+            EXPECT_LT(srv.resumed(), kThreads * kCalls);
+        }
+        SSL_CTX_free(tls);
+    }
 }
 
 TEST_F(HttpCln, TlsAgainstAPlainServerFailsTheHandshake)

@@ -177,7 +177,9 @@ class Server
   public:
     using Handler = std::function<void(Conn &, int index)>;
 
-    Server(Handler h, SSL_CTX *tls = nullptr, int max_conns = 8) : handler_(std::move(h)), tls_(tls)
+    // port 0: an ephemeral port.
+    Server(Handler h, SSL_CTX *tls = nullptr, int max_conns = 8, int port = 0)
+        : handler_(std::move(h)), tls_(tls)
     {
         ls_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         int one = 1;
@@ -186,7 +188,7 @@ class Server
         memset(&sa, 0, sizeof(sa));
         sa.sin_family = AF_INET;
         sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        sa.sin_port = 0;
+        sa.sin_port = htons((uint16_t)port);
         if (bind(ls_, (struct sockaddr *)&sa, sizeof(sa)) != 0 || listen(ls_, 8) != 0) {
             close(ls_);
             ls_ = -1;
@@ -223,6 +225,7 @@ class Server
         return requests_;
     }
     int tls_failures() const { return tls_failures_; }
+    int resumed() const { return resumed_; } // TLS handshakes that resumed a session
     bool saw_sni() const { return saw_sni_; }
 
   private:
@@ -254,6 +257,7 @@ class Server
                     continue;
                 }
                 if (SSL_get_servername(ssl, TLSEXT_NAMETYPE_host_name)) saw_sni_ = true;
+                if (SSL_session_reused(ssl)) resumed_++;
             }
             Conn c(fd, ssl);
             handler_(c, index);
@@ -279,6 +283,7 @@ class Server
     std::atomic<bool> stop_{false};
     std::atomic<int> accepted_{0};
     std::atomic<int> tls_failures_{0};
+    std::atomic<int> resumed_{0};
     std::atomic<bool> saw_sni_{false};
     std::mutex mu_;
     std::vector<std::string> requests_;

@@ -203,7 +203,6 @@ TEST(Hxml, MalformedInputFails)
         "</",                   // lone "</"
         "<a><!-- open",         // comment without "-->" inside an element
         "<!DOCTYPE a><a/>",     // document type declaration: never closed
-        "<a><![CDATA[x]]></a>", // CDATA section: read as a tag, never closed
         "<a>x</a>\xEF\xBB\xBF", // fine: stops behind the element (checked below)
     };
     for (size_t i = 0; i + 1 < sizeof(bad) / sizeof(bad[0]); i++)
@@ -216,6 +215,78 @@ TEST(Hxml, MalformedInputFails)
     TokResult r = tokenize("<?xml version=\"1.0\" <a/>");
     EXPECT_EQ(r.rc, 0);
     EXPECT_TRUE(r.events.empty());
+}
+
+// CDATA sections are element text: the markers are cut out in place and
+// the content is taken as written, next to ordinary text.
+TEST(Hxml, CdataSectionsAreElementText)
+{
+    struct Case {
+        const char *in;
+        const char *text; // expected text event, or null for none
+    };
+    const Case cases[] = {
+        {"<a><![CDATA[x]]></a>", "T [x] 1"},
+        {"<a><![CDATA[<b>1 &amp; 2</b>]]></a>", "T [<b>1 &amp; 2</b>] 16"},
+        {"<a>  <![CDATA[  kept  ]]></a>", "T [  kept  ] 8"}, // blanks inside are content
+        {"<a>one <![CDATA[two]]> three</a>", "T [one two three] 13"},
+        {"<a>&lt;<![CDATA[<]]>&gt;</a>", "T [&lt;<&gt;] 9"}, // references stay undecoded
+        {"<a><![CDATA[a]]><![CDATA[b]]></a>", "T [ab] 2"},
+        {"<a><![CDATA[x]]>  </a>", "T [x  ] 3"}, // trailing blanks as for text
+        {"<a><![CDATA[]]]]></a>", "T []]] 2"},
+        {"<a><![CDATA[a]]]></a>", "T [a]] 2"},
+        {"<a><![CDATA[]]>]]></a>", "T []]>] 3"},   // a "]]>" after the section is text
+        {"<a><![CDATA[</a>]]></a>", "T [</a>] 4"}, // markup inside is not read
+        {"<a><![CDATA[<![CDATA[]]></a>", "T [<![CDATA[] 9"},
+        {"<a><![CDATA[]]></a>", nullptr},     // empty: no text, as for blank content
+        {"<a> <![CDATA[]]> </a>", "T [ ] 1"}, // blanks behind a section are kept
+    };
+    for (const Case &c : cases) {
+        TokResult r = tokenize(c.in);
+        ASSERT_EQ(r.rc, 0) << c.in;
+        Events expect = {"S a"};
+        if (c.text) expect.push_back(c.text);
+        expect.push_back("E a");
+        EXPECT_EQ(r.events, expect) << c.in;
+    }
+    // In a child, and as the content of the outermost element in a real reply.
+    TokResult r = tokenize("<s:Envelope><s:Body><m><![CDATA[<x/>]]></m><n>t</n></s:Body>"
+                           "</s:Envelope>");
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_EQ(r.events[3], "T [<x/>] 4");
+    // The markers go; the text is moved to where the section began.
+    r = tokenize("<a>x<![CDATA[yz]]>w</a>");
+    EXPECT_EQ(r.buffer.substr(0, 8), std::string("<a\0xyzw\0", 8));
+}
+
+TEST(Hxml, CdataFailsWhereTextCannotStandOrWhenUnterminated)
+{
+    const char *bad[] = {
+        "<a><![CDATA[x",            // no "]]>"
+        "<a><![CDATA[x]]",          // "]]" without '>'
+        "<a><![CDATA[x]>",          // one bracket
+        "<a><![CDATA[x]]>",         // element never closed
+        "<a><![CDATA[x]]><b/></a>", // text before a child
+        "<a><b/><![CDATA[x]]></a>", // text after a child
+        "<![CDATA[x]]><a/>",        // outside any element
+        "<a/><![CDATA[x]]>",        // behind the root: not read, so this one passes (below)
+        "<a><![CDATA[x]]><!-- c --></a>",
+        "<a><![CDATA[",
+        "<a><![CDATA",          // not a complete marker: read as a tag
+        "<a><![cdata[x]]></a>", // markers are case-sensitive
+    };
+    for (const char *in : bad) {
+        int expect = std::strcmp(in, "<a/><![CDATA[x]]>") == 0 ? 0 : -1;
+        EXPECT_EQ(tokenize(in).rc, expect) << in;
+    }
+    // Every prefix of a message with sections, without a NUL behind it: the
+    // scan never reads past the input (checked by ASan in that build).
+    const std::string msg = "<a><b>p<![CDATA[q]]]>r]]>s<![CDATA[]]></b></a>";
+    for (size_t n = 0; n <= msg.size(); n++) {
+        TokResult t = tokenize(msg.substr(0, n), false);
+        EXPECT_EQ(t.rc, n == 0 || n == msg.size() ? 0 : -1) << n;
+    }
+    EXPECT_EQ(tokenize(msg).events[2], "T [pq]r]]>s] 8");
 }
 
 TEST(Hxml, NestingLimitIs1023Levels)

@@ -100,6 +100,7 @@ const char *const kMessages[] = {
     "probe_match.xml",
     "hello.xml",
     "bye.xml",
+    "cdata_reply.xml",
 };
 
 std::string must_read(const char *name)
@@ -423,6 +424,132 @@ TEST(XmlTree, NestingLimitAndDeepTrees)
     std::vector<char> buf((size_t)expect_len + 1);
     EXPECT_EQ(xml_nwrite_buf(root, buf.data(), (int)buf.size()), expect_len);
     EXPECT_EQ(xml_nwrite_buf(root, buf.data(), (int)buf.size() - 1), -1);
+    xml_node_del(root);
+}
+
+TEST(XmlTree, CdataSectionsAreTextAndWriteBackAsSections)
+{
+    Parsed p(must_read("cdata_reply.xml"));
+    ASSERT_NE(p.root, nullptr);
+    XML_NODE *resp = path(p.root, {"Body", "GetAnalyticsModulesResponse"});
+    XML_NODE *item = path(resp, {"AnalyticsModule", "Parameters", "ElementItem"});
+    EXPECT_EQ(text_of(item), "<tt:CellLayout Columns=\"22\" Rows=\"18\"/>");
+    EXPECT_EQ(item->first_child, nullptr); // text, not markup
+    EXPECT_STREQ(xml_attr_get(item, "Name"), "Layout");
+    EXPECT_EQ(text_of(xml_node_soap_get(resp, "Note")), "a &amp; b x < y && ]]> tail ");
+    EXPECT_EQ(xml_node_soap_get(resp, "Empty")->text, nullptr);
+
+    // Written back, such text is a section again (a "]]>" split over two),
+    // so a kept fragment never turns into markup; plain text is unchanged.
+    EXPECT_EQ(write(item), "<tt:ElementItem Name=\"Layout\"><![CDATA[<tt:CellLayout Columns=\"22\" "
+                           "Rows=\"18\"/>]]></tt:ElementItem>");
+    EXPECT_EQ(write(xml_node_soap_get(resp, "Note")),
+              "<tan:Note><![CDATA[a &amp; b x < y && ]]]]><![CDATA[>"
+              " tail ]]></tan:Note>");
+
+    struct Case {
+        const char *text;
+        const char *written;
+    } cases[] = {
+        {"1 &amp; 2 &#60; &#x3C; &lt;", "<t>1 &amp; 2 &#60; &#x3C; &lt;</t>"},
+        {"a & b", "<t><![CDATA[a & b]]></t>"},
+        {"a &amp b", "<t><![CDATA[a &amp b]]></t>"},
+        {"&", "<t><![CDATA[&]]></t>"},
+        {"]]>", "<t>]]></t>"},
+        {"<]]>]]>", "<t><![CDATA[<]]]]><![CDATA[>]]]]><![CDATA[>]]></t>"},
+    };
+    for (const Case &c : cases) {
+        XML_NODE *t = xml_node_add(nullptr, "t");
+        xml_cdata_set(t, c.text, (int)std::strlen(c.text));
+        std::string out = write(t);
+        EXPECT_EQ(out, c.written) << c.text;
+        EXPECT_EQ(xml_calc_buf_len(t), (int)out.size() + 1);
+        Parsed again(out);
+        ASSERT_NE(again.root, nullptr) << out;
+        EXPECT_EQ(text_of(again.root), c.text);
+        xml_node_del(t);
+    }
+}
+
+// Records live in the tree's pages: edits of a parsed tree reuse released
+// records, and every link stays right through many rounds of them.
+TEST(XmlArena, EditsOfAParsedTreeKeepItConsistent)
+{
+    Parsed p(must_read("get_capabilities_s.xml"));
+    ASSERT_NE(p.root, nullptr);
+    uint32_t seed = 7;
+    auto rnd = [&seed](size_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (size_t)((seed >> 16) % (uint32_t)n);
+    };
+    auto elements = [](XML_NODE *root) {
+        std::vector<XML_NODE *> all;
+        for (XML_NODE *n = root; n;) {
+            all.push_back(n);
+            if (n->first_child) {
+                n = n->first_child;
+                continue;
+            }
+            while (n != root && !n->next_sibling)
+                n = n->parent;
+            n = n == root ? nullptr : n->next_sibling;
+        }
+        return all;
+    };
+    long count = check_links(p.root);
+    for (int round = 0; round < 300; round++) {
+        std::vector<XML_NODE *> all = elements(p.root);
+        ASSERT_EQ((long)all.size(), count);
+        if (round % 3 == 2 && all.size() > 1) {
+            XML_NODE *victim = all[1 + rnd(all.size() - 1)];
+            long gone = check_links(victim);
+            xml_node_del(victim);
+            count -= gone;
+        } else {
+            XML_NODE *parent = all[rnd(all.size())];
+            XML_NODE *n = xml_node_add(parent, "added");
+            ASSERT_NE(n, nullptr);
+            ASSERT_NE(xml_attr_add(n, "k", "v"), nullptr);
+            ASSERT_NE(xml_attr_add(n, "drop", "x"), nullptr);
+            EXPECT_EQ(xml_attr_del(n, "drop"), 0);
+            if (!parent->text) xml_node_add(n, "leaf");
+            count += parent->text ? 1 : 2;
+        }
+        ASSERT_EQ(check_links(p.root), count) << "round " << round;
+    }
+    std::string out = write(p.root);
+    Parsed again(out);
+    ASSERT_NE(again.root, nullptr);
+    EXPECT_EQ(check_links(again.root), count);
+}
+
+TEST(XmlArena, LargeTreesSpanManyPages)
+{
+    const int n = 5000;
+    std::string s = "<r>";
+    for (int i = 0; i < n; i++)
+        s += "<e i=\"" + std::to_string(i) + "\" j=\"x\">" + std::to_string(i) + "</e>";
+    s += "</r>";
+    {
+        Parsed p(s);
+        ASSERT_NE(p.root, nullptr);
+        EXPECT_EQ(check_links(p.root), n + 1);
+        int i = 0;
+        for (XML_NODE *e = p.root->first_child; e; e = e->next_sibling, i++) {
+            ASSERT_EQ(text_of(e), std::to_string(i));
+            ASSERT_STREQ(xml_attr_get(e, "i"), std::to_string(i).c_str());
+        }
+        EXPECT_EQ(i, n);
+        EXPECT_EQ(write(p.root), s);
+    }
+    // Built by hand, from a lone root: the same.
+    XML_NODE *root = xml_node_add(nullptr, "r");
+    for (int i = 0; i < n; i++) {
+        XML_NODE *e = xml_node_add(root, "e");
+        ASSERT_NE(e, nullptr);
+        ASSERT_NE(xml_attr_add(e, "k", "v"), nullptr);
+    }
+    EXPECT_EQ(check_links(root), n + 1);
     xml_node_del(root);
 }
 

@@ -8,8 +8,6 @@
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QSaveFile>
-#include <QSslCertificate>
-#include <QSslKey>
 #include <QTextStream>
 #include <QTimer>
 #include <QUuid>
@@ -127,28 +125,12 @@ void Camera::note(const QString &msg) const
 
 bool Camera::start(QString &err)
 {
-    QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
+    ssl_ctx_st *tls = nullptr;
     if (cfg.tls) {
         QString certPath = cfg.cert.isEmpty() ? QStringLiteral(":/certs/camsim.crt") : cfg.cert;
         QString keyPath = cfg.key.isEmpty() ? QStringLiteral(":/certs/camsim.key") : cfg.key;
-        QFile cf(certPath), kf(keyPath);
-        if (!cf.open(QIODevice::ReadOnly) || !kf.open(QIODevice::ReadOnly)) {
-            err = QStringLiteral("cannot read certificate %1 or key %2").arg(certPath, keyPath);
-            return false;
-        }
-        QSslCertificate cert(&cf, QSsl::Pem);
-        QSslKey key(&kf, QSsl::Rsa, QSsl::Pem);
-        if (key.isNull()) {
-            kf.seek(0);
-            key = QSslKey(&kf, QSsl::Ec, QSsl::Pem);
-        }
-        if (cert.isNull() || key.isNull()) {
-            err = QStringLiteral("bad certificate %1 or key %2").arg(certPath, keyPath);
-            return false;
-        }
-        ssl.setLocalCertificate(cert);
-        ssl.setPrivateKey(key);
-        ssl.setPeerVerifyMode(QSslSocket::VerifyNone);
+        tls = tlsServerContext(certPath, keyPath, err);
+        if (!tls) return false;
     }
     QPointer<Camera> self(this);
     auto handler = [self](const HttpRequest &r) {
@@ -162,7 +144,7 @@ bool Camera::start(QString &err)
     auto hook = [self](const HttpRequest &r, int st, const QString &why) {
         if (self) self->logError(r, st, why);
     };
-    auto *s = new HttpServer(cfg.tls, ssl, ctx->limits, handler, hook, this);
+    auto *s = new HttpServer(tls, ctx->limits, handler, hook, this);
     if (!s->listen(QHostAddress(addr), quint16(cfg.port))) {
         err = QStringLiteral("cannot listen on %1:%2: %3")
                   .arg(addr)
@@ -648,6 +630,11 @@ HttpResponse Camera::handleSoap(const HttpRequest &req, QJsonObject &log)
     if (mode == "no-response-element")
         return soapReply(200, El(NS_TDS, QStringLiteral("UnrelatedElement")));
 
+    if (ignoresSet(op, in)) {
+        log.insert(QStringLiteral("answer"), QStringLiteral("ignored"));
+        return soapReply(200, El(NS_TDS, op + QStringLiteral("Response")));
+    }
+
     // normal, slow:<ms>, wrong-length: the operation itself
     const SoapOp *row = findSoapOp(in.ns, op);
     if (!row) {
@@ -877,6 +864,14 @@ bool Camera::installFirmware(const QByteArray &fileData, const QString &fileName
                  .arg(old, fw)
                  .arg(fileData.size()));
     return true;
+}
+
+// A device-service Set operation that a camera with "ignore_sets" answers
+// with an empty response (HTTP 200) without doing anything.
+bool Camera::ignoresSet(const QString &op, const XNode &in) const
+{
+    return cfg.ignoreSets && op.startsWith(QLatin1String("Set")) &&
+           in.ns == QLatin1String(nsUri(NS_TDS));
 }
 
 } // namespace camsim

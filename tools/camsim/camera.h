@@ -95,6 +95,7 @@ class Camera : public QObject
 
     // device service files over HTTP (device_system.cpp)
     HttpResponse handleDeviceFile(const HttpRequest &req, QJsonObject &log);
+    bool ignoresSet(const QString &op, const XNode &in) const; // "ignore_sets"
 
     // events service (events.cpp)
     struct EventSub {

@@ -260,6 +260,8 @@ bool applyJson(CameraConfig &c, const QJsonObject &o, QString &err)
             ok = getString(v, c.timezone);
         else if (k == "local_offset_s")
             ok = getInt(v, c.localOffsetS, -86400 * 2, 86400 * 2);
+        else if (k == "ignore_sets")
+            ok = getBool(v, c.ignoreSets);
         else if (k == "fault_undeclared_prefix")
             ok = getBool(v, c.faultUndeclaredPrefix);
         else if (k == "login") {

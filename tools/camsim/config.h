@@ -67,6 +67,7 @@ struct CameraConfig {
     bool uploadRequiresCookie = false;
     QString upload = QStringLiteral("ok");
     QString upgradeFirmware;
+    bool ignoreSets = false; // Set* operations answer an empty response and change nothing
     // events
     int notifyCount = 0;        // Notify posts per push subscription
     int notifyIntervalMs = 200; // between them (and before the first)

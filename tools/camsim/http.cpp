@@ -1,7 +1,13 @@
 #include "http.h"
 
-#include <QSslSocket>
+#include <QFile>
+#include <QHash>
 #include <QTcpSocket>
+
+#include <openssl/bio.h>
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
 
 namespace camsim
 {
@@ -47,20 +53,208 @@ QByteArray reasonPhrase(int status)
     }
 }
 
-HttpConn::HttpConn(QTcpSocket *s, bool isTls, const HttpLimits &l, HttpHandler h, HttpErrorHook eh,
+// ---- connection bytes --------------------------------------------------
+
+Stream::Stream(QTcpSocket *s, ssl_ctx_st *tls, QObject *parent) : QObject(parent), sock(s)
+{
+    s->setParent(this);
+    if (tls) {
+        ssl = SSL_new(tls);
+        BIO *r = BIO_new(BIO_s_mem());
+        BIO *w = BIO_new(BIO_s_mem());
+        if (ssl && r && w) {
+            SSL_set_bio(ssl, r, w); // the session owns both from here
+            SSL_set_accept_state(ssl);
+            rbio = r;
+            wbio = w;
+        } else {
+            BIO_free(r);
+            BIO_free(w);
+            SSL_free(ssl);
+            ssl = nullptr;
+            closing = true; // unusable: the first bytes end it
+        }
+    }
+    connect(s, &QTcpSocket::readyRead, this, &Stream::onSocketData);
+    connect(s, &QTcpSocket::disconnected, this, &Stream::disconnected);
+    connect(s, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
+        if (e != QAbstractSocket::RemoteHostClosedError) emit failed();
+    });
+}
+
+Stream::~Stream()
+{
+    if (ssl) SSL_free(ssl);
+}
+
+bool Stream::connected() const
+{
+    return sock->state() != QAbstractSocket::UnconnectedState;
+}
+
+void Stream::fail()
+{
+    emit failed();
+}
+
+void Stream::pump()
+{
+    if (!ssl) return;
+    char out[16384];
+    for (int guard = 0; guard < 100000; guard++) {
+        int n = BIO_read(static_cast<BIO *>(wbio), out, (int)sizeof(out));
+        if (n <= 0) break;
+        sock->write(out, n);
+    }
+}
+
+void Stream::onSocketData()
+{
+    QByteArray raw = sock->readAll();
+    if (!rbio) {
+        if (closing) {
+            fail();
+            return;
+        }
+        plain += raw;
+        emit readyRead();
+        return;
+    }
+    BIO_write(static_cast<BIO *>(rbio), raw.constData(), raw.size());
+    if (!SSL_is_init_finished(ssl)) {
+        ERR_clear_error();
+        int r = SSL_do_handshake(ssl);
+        if (r != 1) {
+            int e = SSL_get_error(ssl, r);
+            pump(); // an alert, or the next handshake flight
+            if (e != SSL_ERROR_WANT_READ && e != SSL_ERROR_WANT_WRITE) fail();
+            return;
+        }
+        pump();
+        if (!pending.isEmpty()) {
+            QByteArray p = pending;
+            pending.clear();
+            write(p);
+        }
+    }
+    char in[16384];
+    for (int guard = 0; guard < 100000; guard++) {
+        ERR_clear_error();
+        int n = SSL_read(ssl, in, (int)sizeof(in));
+        if (n > 0) {
+            plain.append(in, n);
+            continue;
+        }
+        int e = SSL_get_error(ssl, n);
+        if (e != SSL_ERROR_WANT_READ && e != SSL_ERROR_ZERO_RETURN) {
+            pump();
+            fail();
+            return;
+        }
+        break;
+    }
+    pump();
+    if (!plain.isEmpty()) emit readyRead();
+}
+
+QByteArray Stream::readAll()
+{
+    if (!rbio) {
+        QByteArray p = plain + sock->readAll();
+        plain.clear();
+        return p;
+    }
+    QByteArray p = plain;
+    plain.clear();
+    return p;
+}
+
+void Stream::write(const QByteArray &data)
+{
+    if (!ssl) {
+        sock->write(data);
+        return;
+    }
+    if (!SSL_is_init_finished(ssl)) {
+        pending += data;
+        return;
+    }
+    // Memory buffers take everything at once.
+    for (int off = 0, guard = 0; off < data.size() && guard < 100000; guard++) {
+        ERR_clear_error();
+        int n = SSL_write(ssl, data.constData() + off, data.size() - off);
+        if (n <= 0) break;
+        off += n;
+    }
+    pump();
+}
+
+void Stream::close()
+{
+    if (ssl && SSL_is_init_finished(ssl)) {
+        SSL_shutdown(ssl); // close_notify
+        pump();
+    }
+    sock->disconnectFromHost();
+}
+
+void Stream::abort()
+{
+    sock->abort();
+}
+
+ssl_ctx_st *tlsServerContext(const QString &certPath, const QString &keyPath, QString &err)
+{
+    static QHash<QString, SSL_CTX *> contexts; // one per certificate, for the process
+    QString key = certPath + QLatin1Char('\n') + keyPath;
+    auto it = contexts.constFind(key);
+    if (it != contexts.constEnd()) return it.value();
+
+    QFile cf(certPath), kf(keyPath);
+    if (!cf.open(QIODevice::ReadOnly) || !kf.open(QIODevice::ReadOnly)) {
+        err = QStringLiteral("cannot read certificate %1 or key %2").arg(certPath, keyPath);
+        return nullptr;
+    }
+    QByteArray certPem = cf.readAll(), keyPem = kf.readAll();
+    BIO *cb = BIO_new_mem_buf(certPem.constData(), certPem.size());
+    BIO *kb = BIO_new_mem_buf(keyPem.constData(), keyPem.size());
+    X509 *cert = cb ? PEM_read_bio_X509(cb, nullptr, nullptr, nullptr) : nullptr;
+    EVP_PKEY *pkey = kb ? PEM_read_bio_PrivateKey(kb, nullptr, nullptr, nullptr) : nullptr;
+    BIO_free(cb);
+    BIO_free(kb);
+    SSL_CTX *ctx = cert && pkey ? SSL_CTX_new(TLS_server_method()) : nullptr;
+    bool ok = ctx && SSL_CTX_use_certificate(ctx, cert) == 1 &&
+              SSL_CTX_use_PrivateKey(ctx, pkey) == 1 && SSL_CTX_check_private_key(ctx) == 1;
+    X509_free(cert);
+    EVP_PKEY_free(pkey);
+    if (!ok) {
+        SSL_CTX_free(ctx);
+        err = QStringLiteral("bad certificate %1 or key %2").arg(certPath, keyPath);
+        return nullptr;
+    }
+    static const unsigned char kSidCtx[] = "camsim";
+    SSL_CTX_set_session_id_context(ctx, kSidCtx, sizeof(kSidCtx) - 1);
+    SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
+    contexts.insert(key, ctx);
+    return ctx;
+}
+
+// ---- HTTP connection -----------------------------------------------------
+
+HttpConn::HttpConn(Stream *s, bool isTls, const HttpLimits &l, HttpHandler h, HttpErrorHook eh,
                    QObject *parent)
     : QObject(parent), sock(s), tls(isTls), lim(l), handler(std::move(h)), errorHook(std::move(eh))
 {
     s->setParent(this);
-    req.peer = QStringLiteral("%1:%2").arg(s->peerAddress().toString()).arg(s->peerPort());
-    req.localAddr = s->localAddress().toString();
+    QTcpSocket *t = s->socket();
+    req.peer = QStringLiteral("%1:%2").arg(t->peerAddress().toString()).arg(t->peerPort());
+    req.localAddr = t->localAddress().toString();
     req.tls = tls;
-    connect(s, &QTcpSocket::readyRead, this, &HttpConn::onReadyRead);
-    connect(s, &QTcpSocket::disconnected, this, &HttpConn::onDisconnected);
-    connect(s, &QAbstractSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
+    connect(s, &Stream::readyRead, this, &HttpConn::onReadyRead);
+    connect(s, &Stream::disconnected, this, &HttpConn::onDisconnected);
+    connect(s, &Stream::failed, this, [this]() {
         // a failed TLS handshake or a reset while the request is read ends the connection
-        if ((state == Head || state == Body) && e != QAbstractSocket::RemoteHostClosedError)
-            onTimeout();
+        if (state == Head || state == Body) onTimeout();
     });
     timer.setSingleShot(true);
     connect(&timer, &QTimer::timeout, this, &HttpConn::onTimeout);
@@ -97,11 +291,11 @@ void HttpConn::finish()
 {
     timer.stop();
     if (closed) return;
-    if (sock->state() == QAbstractSocket::UnconnectedState) {
+    if (!sock->connected()) {
         onDisconnected();
         return;
     }
-    sock->disconnectFromHost();
+    sock->close();
 }
 
 void HttpConn::onReadyRead()
@@ -345,33 +539,21 @@ void HttpConn::send(const HttpResponse &r)
     timer.start(lim.requestTimeoutMs);
 }
 
-HttpServer::HttpServer(bool isTls, const QSslConfiguration &s, const HttpLimits &l, HttpHandler h,
-                       HttpErrorHook eh, QObject *parent)
-    : QTcpServer(parent), tls(isTls), ssl(s), lim(l), handler(std::move(h)),
-      errorHook(std::move(eh))
+HttpServer::HttpServer(ssl_ctx_st *t, const HttpLimits &l, HttpHandler h, HttpErrorHook eh,
+                       QObject *parent)
+    : QTcpServer(parent), tls(t), lim(l), handler(std::move(h)), errorHook(std::move(eh))
 {
 }
 
 void HttpServer::incomingConnection(qintptr fd)
 {
-    if (tls) {
-        auto *s = new QSslSocket;
-        if (!s->setSocketDescriptor(fd)) {
-            delete s;
-            return;
-        }
-        s->setSslConfiguration(ssl);
-        s->setPeerVerifyMode(QSslSocket::VerifyNone);
-        new HttpConn(s, true, lim, handler, errorHook, parent() ? parent() : this);
-        s->startServerEncryption();
-    } else {
-        auto *s = new QTcpSocket;
-        if (!s->setSocketDescriptor(fd)) {
-            delete s;
-            return;
-        }
-        new HttpConn(s, false, lim, handler, errorHook, parent() ? parent() : this);
+    auto *s = new QTcpSocket;
+    if (!s->setSocketDescriptor(fd)) {
+        delete s;
+        return;
     }
+    QObject *owner = parent() ? parent() : this;
+    new HttpConn(new Stream(s, tls, owner), tls != nullptr, lim, handler, errorHook, owner);
 }
 
 } // namespace camsim
