@@ -111,6 +111,9 @@ Camera::Camera(const CameraConfig &c, SimContext *context, QObject *parent)
     }
     dev = initialDeviceState(cfg);
     media = initialMediaState(cfg);
+    img = initialImagingState();
+    io = initialIoState(cfg);
+    publishIo();
     logs.add(logs.system, cameraNow(),
              QStringLiteral("camsim %1 %2 started, firmware %3").arg(cfg.model, cfg.serial, fw));
 }
@@ -644,6 +647,7 @@ HttpResponse Camera::handleSoap(const HttpRequest &req, QJsonObject &log)
     }
     SoapCall call{env, in, req, log, El(), {}, HttpResponse(), nullptr};
     if (!row->run(*this, call)) return call.err;
+    publishIo(); // relays and inputs the operation changed become events
     r = call.attachments.empty() ? soapReply(200, call.out) : mtomReply(call.out, call.attachments);
     if (mode.startsWith(QLatin1String("slow:"))) r.delayMs = mode.mid(5).toInt();
     if (mode == "wrong-length") r.mode = HttpResponse::WrongLength;

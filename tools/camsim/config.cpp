@@ -114,6 +114,8 @@ bool applyDeviceKey(CameraConfig &c, const QString &k, const QJsonValue &v, bool
             ok = ok && !n.isEmpty() && !n.contains(QLatin1Char(' '));
     } else if (k == "relay_outputs")
         ok = getInt(v, c.relayOutputs, 0, 16);
+    else if (k == "digital_inputs")
+        ok = getInt(v, c.digitalInputs, 0, 16);
     else if (k == "dot11")
         ok = getBool(v, c.dot11);
     else if (k == "discoverable")

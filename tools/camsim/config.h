@@ -34,6 +34,7 @@ struct CameraConfig {
     QList<Account> users;         // accounts besides user/password
     QStringList ntp;              // NTP servers: IPv4 addresses or host names
     int relayOutputs = 2;         // relay outputs RelayOutput_1...
+    int digitalInputs = 2;        // digital inputs DigitalInput_1... (input i follows relay i)
     bool dot11 = true;            // the wireless interface wlan0 answers the Dot11 calls
     bool discoverable = true;     // DiscoveryMode Discoverable
     bool systemLogInline = false; // GetSystemLog answers tt:String instead of an attachment

@@ -361,7 +361,7 @@ bool DeviceService::getCapabilities(Camera &cam, SoapCall &call)
         se.add(NS_TT, QStringLiteral("HttpSystemLogging"), b(true));
         se.add(NS_TT, QStringLiteral("HttpSupportInformation"), b(true));
         El &io = d.add(NS_TT, QStringLiteral("IO"));
-        io.add(NS_TT, QStringLiteral("InputConnectors"), QStringLiteral("0"));
+        io.add(NS_TT, QStringLiteral("InputConnectors"), QString::number(cam.io.inputs.size()));
         io.add(NS_TT, QStringLiteral("RelayOutputs"), relays);
         El &sec = d.add(NS_TT, QStringLiteral("Security"));
         sec.add(NS_TT, QStringLiteral("TLS1.1"), b(cfg.tls));
@@ -484,19 +484,24 @@ bool DeviceService::getServices(Camera &cam, SoapCall &call)
         .attr(QStringLiteral("MaxPullPoints"), QStringLiteral("4"));
     service(NS_TEV, QStringLiteral("events_service"), ev);
     El img(NS_TIMG, QStringLiteral("Capabilities"));
-    img.attr(QStringLiteral("ImageStabilization"), QStringLiteral("false"));
+    img.attr(QStringLiteral("ImageStabilization"), QStringLiteral("false"))
+        .attr(QStringLiteral("Presets"), QStringLiteral("true"));
     service(NS_TIMG, QStringLiteral("imaging_service"), img);
     El io(NS_TMD, QStringLiteral("Capabilities"));
     io.attr(QStringLiteral("VideoSources"), QStringLiteral("1"))
         .attr(QStringLiteral("VideoOutputs"), QStringLiteral("0"))
         .attr(QStringLiteral("AudioSources"), QStringLiteral("1"))
         .attr(QStringLiteral("AudioOutputs"), QStringLiteral("0"))
-        .attr(QStringLiteral("RelayOutputs"), QString::number(cam.dev.relays.size()));
+        .attr(QStringLiteral("RelayOutputs"), QString::number(cam.dev.relays.size()))
+        .attr(QStringLiteral("DigitalInputs"), QString::number(cam.io.inputs.size()))
+        .attr(QStringLiteral("DigitalInputOptions"), QStringLiteral("true"));
     service(NS_TMD, QStringLiteral("deviceio_service"), io);
     if (cam.cfg.ptz) {
         El p(NS_TPTZ, QStringLiteral("Capabilities"));
         p.attr(QStringLiteral("EFlip"), QStringLiteral("false"))
-            .attr(QStringLiteral("Reverse"), QStringLiteral("false"));
+            .attr(QStringLiteral("Reverse"), QStringLiteral("false"))
+            .attr(QStringLiteral("MoveStatus"), QStringLiteral("true"))
+            .attr(QStringLiteral("StatusPosition"), QStringLiteral("true"));
         service(NS_TPTZ, QStringLiteral("ptz_service"), p);
     }
     for (const ServiceEntry &e : RecServices::services(cam))

@@ -412,6 +412,7 @@ bool DeviceService::setRelayOutputState(Camera &cam, SoapCall &call)
             if (!self) return;
             for (RelayState &x : self->dev.relays)
                 if (x.token == token && x.generation == armed) x.active = false;
+            self->publishIo();
         });
     }
     record(cam, QStringLiteral("relay %1 %2").arg(r.token, s));

@@ -21,6 +21,9 @@ SoapOpTable (*const kServices[])() = {
     mediaServiceOps,
     media2ServiceOps,
     pacsServiceOps,
+    ptzServiceOps,
+    imagingServiceOps,
+    deviceIoServiceOps,
     // clang-format on
 };
 

@@ -71,6 +71,9 @@ SoapOpTable provisioningServiceOps(); // provisioning_service.cpp
 SoapOpTable mediaServiceOps();        // media_service.cpp
 SoapOpTable media2ServiceOps();       // media2_service.cpp
 SoapOpTable pacsServiceOps();         // pacs_service.cpp
+SoapOpTable ptzServiceOps();          // ptz_service.cpp
+SoapOpTable imagingServiceOps();      // imaging_service.cpp
+SoapOpTable deviceIoServiceOps();     // deviceio_service.cpp
 
 // The row for an operation element: the one with its namespace and name;
 // else, when the namespace is not the row's, the only row of that name (a
