@@ -747,10 +747,7 @@ TEST_F(Engine, SetSystemDateAndTimeSendsTheLocalUtcClock)
 // The schema checker of the shared ONVIF schema set, next to the repository.
 std::string validator_path()
 {
-    std::string src = __FILE__;
-    size_t p = src.rfind("tests/onvif/");
-    if (p == std::string::npos) return "";
-    return src.substr(0, p) + "../shared/onvif-schema/tools/validate-body";
+    return ONVIF_SCHEMA_DIR "/tools/validate-body";
 }
 
 TEST_F(Engine, RequestsOnTheWireValidateAgainstTheSchema)
