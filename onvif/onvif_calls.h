@@ -10,7 +10,11 @@
 
 #include <stdint.h>
 
+#include "onvif/calls_media.h"
+#include "onvif/calls_pacs.h"
+#include "onvif/calls_ptz.h"
 #include "onvif/onvif_device.h"
+#include "onvif/calls_search.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -19,6 +19,8 @@
 #include "onvif/tds_types.h"
 #include "onvif/tev_types.h"
 #include "onvif/gen/onvif_types.h"
+#include "onvif/tan_types.h"
+#include "onvif/media_list.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -57,5 +59,8 @@ int onvif_list_count(const void *head, int max_nodes);
 #ifdef __cplusplus
 }
 #endif
+
+/* The analytics lists' own helpers (Config prev/remove, one record's release). */
+#include "onvif/lists_analytics.h"
 
 #endif

@@ -279,6 +279,11 @@ int parse_NotificationMessage(XML_NODE *p_node, ONVIF_NOTIFICATION_MESSAGE *p_re
 
 int parse_NotificationMessages(XML_NODE *p_parent, NotificationMessageList **p_list, int max)
 {
+    if (!p_list) return 0;
+    /* Appended behind a tail found once, so a long reply stays linear. */
+    NotificationMessageList **tail = p_list;
+    for (int guard = 0; *tail && guard < 16 * SOAP_LIST_MAX; guard++)
+        tail = &(*tail)->next;
     int n = 0;
     for (XML_NODE *m = soap_first(p_parent, "NotificationMessage"); m;
          m = soap_next(m, "NotificationMessage")) {
@@ -287,9 +292,12 @@ int parse_NotificationMessages(XML_NODE *p_parent, NotificationMessageList **p_l
                       "parse_NotificationMessages", max);
             break;
         }
-        NotificationMessageList *node = onvif_add_NotificationMessage(p_list);
+        NotificationMessageList *node =
+            static_cast<NotificationMessageList *>(calloc(1, sizeof(NotificationMessageList)));
         if (!node) break;
         parse_NotificationMessage(m, &node->NotificationMessage);
+        *tail = node;
+        tail = &node->next;
         n++;
     }
     return n;

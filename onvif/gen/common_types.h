@@ -31,7 +31,6 @@ struct Space1DDescriptionList;
 struct Space2DDescriptionList;
 struct VectorList;
 struct VideoAnalyticsConfigurationList;
-struct VideoResolutionList;
 struct VideoSourceConfigurationList;
 
 /* tt:RelayOutputSettings */
@@ -115,17 +114,6 @@ typedef struct AudioSourceConfigurationList {
     struct AudioSourceConfigurationList *next;
     ONVIF_AUDIO_SOURCE_CONFIGURATION AudioSourceConfiguration;
 } AudioSourceConfigurationList;
-
-/* tt:VideoResolution */
-typedef struct {
-    int32_t width;
-    int32_t height;
-} ONVIF_VIDEO_RESOLUTION;
-
-typedef struct VideoResolutionList {
-    struct VideoResolutionList *next;
-    ONVIF_VIDEO_RESOLUTION VideoResolution;
-} VideoResolutionList;
 
 /* tt:IPAddress */
 #define ONVIF_IP_ADDRESS_HAS_IPV4_ADDRESS (1u << 0)

@@ -46,7 +46,7 @@ typedef struct {
 typedef struct {
     uint32_t flags; /* presence bits */
     char name[65];
-    char description[256];
+    char description[1025];
     char area_from[65];
     char area_to[65];
     char entity_type[64];
@@ -66,7 +66,7 @@ typedef struct AccessPointList {
 typedef struct {
     uint32_t flags; /* presence bits */
     char name[65];
-    char description[256];
+    char description[1025];
     char token[65];
 } ONVIF_AREA;
 
@@ -88,7 +88,7 @@ typedef struct {
 typedef struct {
     uint32_t flags; /* presence bits */
     char name[65];
-    char description[256];
+    char description[1025];
     char area_from[65];
     char area_to[65];
     char entity_type[64];
@@ -107,7 +107,7 @@ typedef struct AccessPointInfoList {
 typedef struct {
     uint32_t flags; /* presence bits */
     char name[65];
-    char description[256];
+    char description[1025];
     char token[65];
 } ONVIF_AREA_INFO;
 

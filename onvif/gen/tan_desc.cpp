@@ -50,22 +50,6 @@ static const SOAP_FIELD k_ONVIF_CONFIG_DESCRIPTION[] = {
 };
 SD_DEFINE_TYPE(ONVIF_CONFIG_DESCRIPTION, k_ONVIF_CONFIG_DESCRIPTION);
 
-static const SOAP_FIELD k_ONVIF_CONFIG_OPTIONS[] = {
-    SD_ATTR_TEXT(ONVIF_CONFIG_OPTIONS, rule_type, "RuleType")
-        .opt(SD_BIT(ONVIF_CONFIG_OPTIONS, flags, 0)),
-    SD_TEXT(ONVIF_CONFIG_OPTIONS, name, NONE, "Name").attr(),
-    SD_ATTR_TEXT(ONVIF_CONFIG_OPTIONS, type, "Type").opt(SD_BIT(ONVIF_CONFIG_OPTIONS, flags, 1)),
-    SD_ATTR_TEXT(ONVIF_CONFIG_OPTIONS, analytics_module, "AnalyticsModule")
-        .opt(SD_BIT(ONVIF_CONFIG_OPTIONS, flags, 2)),
-    SD_INT(ONVIF_CONFIG_OPTIONS, min_occurs, NONE, "minOccurs")
-        .attr()
-        .opt(SD_BIT(ONVIF_CONFIG_OPTIONS, flags, 3)),
-    SD_INT(ONVIF_CONFIG_OPTIONS, max_occurs, NONE, "maxOccurs")
-        .attr()
-        .opt(SD_BIT(ONVIF_CONFIG_OPTIONS, flags, 4)),
-};
-SD_DEFINE_TYPE(ONVIF_CONFIG_OPTIONS, k_ONVIF_CONFIG_OPTIONS);
-
 static const SOAP_FIELD k_ONVIF_SIMPLE_ITEM_DESCRIPTION[] = {
     SD_TEXT(ONVIF_SIMPLE_ITEM_DESCRIPTION, name, NONE, "Name").attr(),
     SD_ATTR_TEXT(ONVIF_SIMPLE_ITEM_DESCRIPTION, type, "Type"),

@@ -60,27 +60,6 @@ typedef struct ConfigDescriptionList {
     ONVIF_CONFIG_DESCRIPTION ConfigDescription;
 } ConfigDescriptionList;
 
-/* tan:ConfigOptions */
-#define ONVIF_CONFIG_OPTIONS_HAS_RULE_TYPE (1u << 0)
-#define ONVIF_CONFIG_OPTIONS_HAS_TYPE (1u << 1)
-#define ONVIF_CONFIG_OPTIONS_HAS_ANALYTICS_MODULE (1u << 2)
-#define ONVIF_CONFIG_OPTIONS_HAS_MIN_OCCURS (1u << 3)
-#define ONVIF_CONFIG_OPTIONS_HAS_MAX_OCCURS (1u << 4)
-typedef struct {
-    uint32_t flags; /* presence bits */
-    char rule_type[64];
-    char name[256];
-    char type[64];
-    char analytics_module[64];
-    int32_t min_occurs;
-    int32_t max_occurs;
-} ONVIF_CONFIG_OPTIONS;
-
-typedef struct ConfigOptionsList {
-    struct ConfigOptionsList *next;
-    ONVIF_CONFIG_OPTIONS ConfigOptions;
-} ConfigOptionsList;
-
 /* tt:ItemListDescription/SimpleItemDescription */
 typedef struct {
     char name[256];

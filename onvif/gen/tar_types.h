@@ -19,7 +19,7 @@ struct AccessProfileList;
 typedef struct {
     uint32_t flags; /* presence bits */
     char name[65];
-    char description[256];
+    char description[1025];
     struct AccessPolicyList *access_policy;
     char token[65];
 } ONVIF_ACCESS_PROFILE;
@@ -34,7 +34,7 @@ typedef struct AccessProfileList {
 typedef struct {
     uint32_t flags; /* presence bits */
     char name[65];
-    char description[256];
+    char description[1025];
     char token[65];
 } ONVIF_ACCESS_PROFILE_INFO;
 

@@ -24,7 +24,7 @@ struct CredentialList;
 #define ONVIF_CREDENTIAL_HAS_EXTENDED_GRANT_TIME (1u << 3)
 typedef struct {
     uint32_t flags; /* presence bits */
-    char description[256];
+    char description[1025];
     char credential_holder_reference[256];
     int64_t valid_from; /* seconds since 1970, UTC */
     int64_t valid_to;   /* seconds since 1970, UTC */
@@ -79,7 +79,7 @@ typedef struct CredentialIdentifierList {
 #define ONVIF_CREDENTIAL_INFO_HAS_VALID_TO (1u << 2)
 typedef struct {
     uint32_t flags; /* presence bits */
-    char description[256];
+    char description[1025];
     char credential_holder_reference[256];
     int64_t valid_from; /* seconds since 1970, UTC */
     int64_t valid_to;   /* seconds since 1970, UTC */
@@ -122,7 +122,7 @@ typedef struct AttributeList {
 /* tcr:CredentialIdentifierFormatTypeInfo */
 typedef struct {
     char format_type[256];
-    char description[256];
+    char description[1025];
 } ONVIF_CREDENTIAL_IDENTIFIER_FORMAT_TYPE_INFO;
 
 typedef struct CredentialIdentifierFormatTypeInfoList {

@@ -100,7 +100,7 @@ typedef struct {
 typedef struct {
     uint32_t flags; /* presence bits */
     char name[65];
-    char description[256];
+    char description[1025];
     ONVIF_DOOR_CAPABILITIES capabilities;
     char door_type[65];
     ONVIF_TIMINGS timings;
@@ -117,7 +117,7 @@ typedef struct DoorList {
 typedef struct {
     uint32_t flags; /* presence bits */
     char name[65];
-    char description[256];
+    char description[1025];
     ONVIF_DOOR_CAPABILITIES capabilities;
     char token[65];
 } ONVIF_DOOR_INFO;

@@ -279,21 +279,6 @@ static const SOAP_FIELD k_ONVIF_ENCODER_INSTANCE[] = {
 };
 SD_DEFINE_TYPE(ONVIF_ENCODER_INSTANCE, k_ONVIF_ENCODER_INSTANCE);
 
-static const SOAP_FIELD k_ONVIF_TR2_VIDEO_SOURCE_MODE[] = {
-    SD_FLOAT(ONVIF_TR2_VIDEO_SOURCE_MODE, max_framerate, tr2, "MaxFramerate"),
-    SD_CHILD(ONVIF_TR2_VIDEO_SOURCE_MODE, max_resolution, tr2, "MaxResolution",
-             ONVIF_VIDEO_RESOLUTION),
-    SD_TEXT(ONVIF_TR2_VIDEO_SOURCE_MODE, encodings, tr2, "Encodings").trim(),
-    SD_BOOL(ONVIF_TR2_VIDEO_SOURCE_MODE, reboot, tr2, "Reboot"),
-    SD_TEXT(ONVIF_TR2_VIDEO_SOURCE_MODE, description, tr2, "Description")
-        .opt(SD_BIT(ONVIF_TR2_VIDEO_SOURCE_MODE, flags, 0)),
-    SD_ATTR_TEXT(ONVIF_TR2_VIDEO_SOURCE_MODE, token, "token"),
-    SD_BOOL(ONVIF_TR2_VIDEO_SOURCE_MODE, enabled, NONE, "Enabled")
-        .attr()
-        .opt(SD_BIT(ONVIF_TR2_VIDEO_SOURCE_MODE, flags, 1)),
-};
-SD_DEFINE_TYPE(ONVIF_TR2_VIDEO_SOURCE_MODE, k_ONVIF_TR2_VIDEO_SOURCE_MODE);
-
 static const SOAP_FIELD k_tr2_GetVideoEncoderConfigurations_REQ[] = {
     SD_TEXT(tr2_GetVideoEncoderConfigurations_REQ, configuration_token, tr2, "ConfigurationToken")
         .trim()
@@ -687,7 +672,7 @@ SD_DEFINE_TYPE(tr2_GetVideoSourceModes_REQ, k_tr2_GetVideoSourceModes_REQ);
 
 static const SOAP_FIELD k_tr2_GetVideoSourceModes_RES[] = {
     SD_LIST(tr2_GetVideoSourceModes_RES_, video_source_modes, tr2, "VideoSourceModes",
-            ONVIF_TR2_VIDEO_SOURCE_MODE),
+            ONVIF_VIDEO_SOURCE_MODE),
 };
 SD_DEFINE_VIEW(SD_tr2_GetVideoSourceModes_RES, tr2_GetVideoSourceModes_RES_,
                k_tr2_GetVideoSourceModes_RES);

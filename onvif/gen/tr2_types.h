@@ -20,7 +20,6 @@ struct AudioSourceConfigurationList;
 struct ConfigurationRefList;
 struct EncoderInstanceList;
 struct MaskList;
-struct MediaProfileList;
 struct MetadataConfigurationList;
 struct OSDConfigurationList;
 struct VectorList;
@@ -29,7 +28,8 @@ struct VideoEncoder2ConfigurationList;
 struct VideoEncoder2ConfigurationOptionsList;
 struct VideoResolution2List;
 struct VideoSourceConfigurationList;
-struct tr2_VideoSourceModeList;
+struct VideoSourceModeList;
+struct tr2_MediaProfileList;
 
 /* tt:VideoResolution2 */
 typedef struct {
@@ -268,10 +268,10 @@ typedef struct {
     int32_t fixed;
 } ONVIF_MEDIA_PROFILE;
 
-typedef struct MediaProfileList {
-    struct MediaProfileList *next;
+typedef struct tr2_MediaProfileList {
+    struct tr2_MediaProfileList *next;
     ONVIF_MEDIA_PROFILE MediaProfile;
-} MediaProfileList;
+} tr2_MediaProfileList;
 
 /* tr2:ConfigurationRef */
 #define ONVIF_CONFIGURATION_REF_HAS_TOKEN (1u << 0)
@@ -312,25 +312,6 @@ typedef struct EncoderInstanceList {
     struct EncoderInstanceList *next;
     ONVIF_ENCODER_INSTANCE EncoderInstance;
 } EncoderInstanceList;
-
-/* tr2:VideoSourceMode */
-#define ONVIF_TR2_VIDEO_SOURCE_MODE_HAS_DESCRIPTION (1u << 0)
-#define ONVIF_TR2_VIDEO_SOURCE_MODE_HAS_ENABLED (1u << 1)
-typedef struct {
-    uint32_t flags; /* presence bits */
-    float max_framerate;
-    ONVIF_VIDEO_RESOLUTION max_resolution;
-    char encodings[256];
-    int32_t reboot;
-    char description[256];
-    char token[65];
-    int32_t enabled;
-} ONVIF_TR2_VIDEO_SOURCE_MODE;
-
-typedef struct tr2_VideoSourceModeList {
-    struct tr2_VideoSourceModeList *next;
-    ONVIF_TR2_VIDEO_SOURCE_MODE VideoSourceMode;
-} tr2_VideoSourceModeList;
 
 /* tr2 GetVideoEncoderConfigurations */
 #define tr2_GetVideoEncoderConfigurations_REQ_HAS_CONFIGURATION_TOKEN (1u << 0)
@@ -380,9 +361,9 @@ typedef struct {
 
 /* tr2 GetProfilesResponse */
 typedef struct {
-    struct MediaProfileList *profiles;
+    struct tr2_MediaProfileList *profiles;
 } tr2_GetProfiles_RES_;
-typedef struct MediaProfileList *tr2_GetProfiles_RES;
+typedef struct tr2_MediaProfileList *tr2_GetProfiles_RES;
 
 /* tr2 CreateProfile */
 typedef struct {
@@ -688,9 +669,9 @@ typedef struct {
 
 /* tr2 GetVideoSourceModesResponse */
 typedef struct {
-    struct tr2_VideoSourceModeList *video_source_modes;
+    struct VideoSourceModeList *video_source_modes;
 } tr2_GetVideoSourceModes_RES_;
-typedef struct tr2_VideoSourceModeList *tr2_GetVideoSourceModes_RES;
+typedef struct VideoSourceModeList *tr2_GetVideoSourceModes_RES;
 
 /* tr2 SetVideoSourceMode */
 typedef struct {

@@ -4,6 +4,12 @@
 #include "onvif/onvif_enum.h"
 #include "onvif/soap_desc_def.hpp"
 
+static const SOAP_FIELD k_ONVIF_VIDEO_RESOLUTION[] = {
+    SD_INT(ONVIF_VIDEO_RESOLUTION, width, tt, "Width"),
+    SD_INT(ONVIF_VIDEO_RESOLUTION, height, tt, "Height"),
+};
+SD_DEFINE_TYPE(ONVIF_VIDEO_RESOLUTION, k_ONVIF_VIDEO_RESOLUTION);
+
 static const SOAP_FIELD k_ONVIF_VIDEO_RATE_CONTROL[] = {
     SD_INT(ONVIF_VIDEO_RATE_CONTROL, frame_rate_limit, tt, "FrameRateLimit"),
     SD_INT(ONVIF_VIDEO_RATE_CONTROL, encoding_interval, tt, "EncodingInterval"),
@@ -337,20 +343,19 @@ static const SOAP_FIELD k_ONVIF_AUDIO_SOURCE[] = {
 };
 SD_DEFINE_TYPE(ONVIF_AUDIO_SOURCE, k_ONVIF_AUDIO_SOURCE);
 
-static const SOAP_FIELD k_ONVIF_TRT_VIDEO_SOURCE_MODE[] = {
-    SD_FLOAT(ONVIF_TRT_VIDEO_SOURCE_MODE, max_framerate, trt, "MaxFramerate"),
-    SD_CHILD(ONVIF_TRT_VIDEO_SOURCE_MODE, max_resolution, trt, "MaxResolution",
-             ONVIF_VIDEO_RESOLUTION),
-    SD_TEXT(ONVIF_TRT_VIDEO_SOURCE_MODE, encodings, trt, "Encodings").trim(),
-    SD_BOOL(ONVIF_TRT_VIDEO_SOURCE_MODE, reboot, trt, "Reboot"),
-    SD_TEXT(ONVIF_TRT_VIDEO_SOURCE_MODE, description, trt, "Description")
-        .opt(SD_BIT(ONVIF_TRT_VIDEO_SOURCE_MODE, flags, 0)),
-    SD_ATTR_TEXT(ONVIF_TRT_VIDEO_SOURCE_MODE, token, "token"),
-    SD_BOOL(ONVIF_TRT_VIDEO_SOURCE_MODE, enabled, NONE, "Enabled")
+static const SOAP_FIELD k_ONVIF_VIDEO_SOURCE_MODE[] = {
+    SD_FLOAT(ONVIF_VIDEO_SOURCE_MODE, max_framerate, trt, "MaxFramerate"),
+    SD_CHILD(ONVIF_VIDEO_SOURCE_MODE, max_resolution, trt, "MaxResolution", ONVIF_VIDEO_RESOLUTION),
+    SD_TEXT(ONVIF_VIDEO_SOURCE_MODE, encodings, trt, "Encodings").trim(),
+    SD_BOOL(ONVIF_VIDEO_SOURCE_MODE, reboot, trt, "Reboot"),
+    SD_TEXT(ONVIF_VIDEO_SOURCE_MODE, description, trt, "Description")
+        .opt(SD_BIT(ONVIF_VIDEO_SOURCE_MODE, flags, 0)),
+    SD_ATTR_TEXT(ONVIF_VIDEO_SOURCE_MODE, token, "token"),
+    SD_BOOL(ONVIF_VIDEO_SOURCE_MODE, enabled, NONE, "Enabled")
         .attr()
-        .opt(SD_BIT(ONVIF_TRT_VIDEO_SOURCE_MODE, flags, 1)),
+        .opt(SD_BIT(ONVIF_VIDEO_SOURCE_MODE, flags, 1)),
 };
-SD_DEFINE_TYPE(ONVIF_TRT_VIDEO_SOURCE_MODE, k_ONVIF_TRT_VIDEO_SOURCE_MODE);
+SD_DEFINE_TYPE(ONVIF_VIDEO_SOURCE_MODE, k_ONVIF_VIDEO_SOURCE_MODE);
 
 static const SOAP_FIELD k_ONVIF_AUDIO_ENCODER_CONFIGURATION_OPTION[] = {
     SD_ENUM(ONVIF_AUDIO_ENCODER_CONFIGURATION_OPTION, encoding, tt, "Encoding", AudioEncoding),
@@ -440,7 +445,7 @@ SD_DEFINE_TYPE(trt_GetVideoSourceModes_REQ, k_trt_GetVideoSourceModes_REQ);
 
 static const SOAP_FIELD k_trt_GetVideoSourceModes_RES[] = {
     SD_LIST(trt_GetVideoSourceModes_RES_, video_source_modes, trt, "VideoSourceModes",
-            ONVIF_TRT_VIDEO_SOURCE_MODE),
+            ONVIF_VIDEO_SOURCE_MODE),
 };
 SD_DEFINE_VIEW(SD_trt_GetVideoSourceModes_RES, trt_GetVideoSourceModes_RES_,
                k_trt_GetVideoSourceModes_RES);

@@ -20,13 +20,24 @@ struct AudioOutputList;
 struct AudioSourceConfigurationList;
 struct AudioSourceList;
 struct OSDConfigurationList;
-struct ProfileList;
 struct VideoAnalyticsConfigurationList;
 struct VideoEncoderConfigurationList;
 struct VideoResolutionList;
 struct VideoSourceConfigurationList;
 struct VideoSourceList;
-struct trt_VideoSourceModeList;
+struct VideoSourceModeList;
+struct tt_ProfileList;
+
+/* tt:VideoResolution */
+typedef struct {
+    int32_t width;
+    int32_t height;
+} ONVIF_VIDEO_RESOLUTION;
+
+typedef struct VideoResolutionList {
+    struct VideoResolutionList *next;
+    ONVIF_VIDEO_RESOLUTION VideoResolution;
+} VideoResolutionList;
 
 /* tt:VideoRateControl */
 typedef struct {
@@ -124,10 +135,10 @@ typedef struct {
     int32_t fixed;
 } ONVIF_PROFILE;
 
-typedef struct ProfileList {
-    struct ProfileList *next;
+typedef struct tt_ProfileList {
+    struct tt_ProfileList *next;
     ONVIF_PROFILE Profile;
-} ProfileList;
+} tt_ProfileList;
 
 /* tt:JpegOptions */
 typedef struct {
@@ -359,8 +370,8 @@ typedef struct AudioSourceList {
 } AudioSourceList;
 
 /* trt:VideoSourceMode */
-#define ONVIF_TRT_VIDEO_SOURCE_MODE_HAS_DESCRIPTION (1u << 0)
-#define ONVIF_TRT_VIDEO_SOURCE_MODE_HAS_ENABLED (1u << 1)
+#define ONVIF_VIDEO_SOURCE_MODE_HAS_DESCRIPTION (1u << 0)
+#define ONVIF_VIDEO_SOURCE_MODE_HAS_ENABLED (1u << 1)
 typedef struct {
     uint32_t flags; /* presence bits */
     float max_framerate;
@@ -370,12 +381,12 @@ typedef struct {
     char description[256];
     char token[65];
     int32_t enabled;
-} ONVIF_TRT_VIDEO_SOURCE_MODE;
+} ONVIF_VIDEO_SOURCE_MODE;
 
-typedef struct trt_VideoSourceModeList {
-    struct trt_VideoSourceModeList *next;
-    ONVIF_TRT_VIDEO_SOURCE_MODE VideoSourceMode;
-} trt_VideoSourceModeList;
+typedef struct VideoSourceModeList {
+    struct VideoSourceModeList *next;
+    ONVIF_VIDEO_SOURCE_MODE VideoSourceMode;
+} VideoSourceModeList;
 
 /* tt:AudioEncoderConfigurationOption */
 typedef struct {
@@ -438,9 +449,9 @@ typedef void trt_GetProfiles_REQ;
 
 /* trt GetProfilesResponse */
 typedef struct {
-    struct ProfileList *profiles;
+    struct tt_ProfileList *profiles;
 } trt_GetProfiles_RES_;
-typedef struct ProfileList *trt_GetProfiles_RES;
+typedef struct tt_ProfileList *trt_GetProfiles_RES;
 
 /* trt AddVideoEncoderConfiguration */
 typedef struct {
@@ -481,9 +492,9 @@ typedef struct {
 
 /* trt GetVideoSourceModesResponse */
 typedef struct {
-    struct trt_VideoSourceModeList *video_source_modes;
+    struct VideoSourceModeList *video_source_modes;
 } trt_GetVideoSourceModes_RES_;
-typedef struct trt_VideoSourceModeList *trt_GetVideoSourceModes_RES;
+typedef struct VideoSourceModeList *trt_GetVideoSourceModes_RES;
 
 /* trt SetVideoSourceMode */
 typedef struct {

@@ -22,8 +22,8 @@ struct TimePeriodList;
 typedef struct {
     uint32_t flags; /* presence bits */
     char name[65];
-    char description[256];
-    char standard[256];
+    char description[1025];
+    char standard[4096];
     struct SpecialDaysScheduleList *special_days;
     char token[65];
 } ONVIF_SCHEDULE;
@@ -39,8 +39,8 @@ typedef struct ScheduleList {
 typedef struct {
     uint32_t flags; /* presence bits */
     char name[65];
-    char description[256];
-    char days[256];
+    char description[1025];
+    char days[4096];
     char token[65];
 } ONVIF_SPECIAL_DAY_GROUP;
 
@@ -62,7 +62,7 @@ typedef struct {
 typedef struct {
     uint32_t flags; /* presence bits */
     char name[65];
-    char description[256];
+    char description[1025];
     char token[65];
 } ONVIF_SCHEDULE_INFO;
 
@@ -87,7 +87,7 @@ typedef struct SpecialDaysScheduleList {
 typedef struct {
     uint32_t flags; /* presence bits */
     char name[65];
-    char description[256];
+    char description[1025];
     char token[65];
 } ONVIF_SPECIAL_DAY_GROUP_INFO;
 

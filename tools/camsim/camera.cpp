@@ -110,6 +110,10 @@ Camera::Camera(const CameraConfig &c, SimContext *context, QObject *parent)
         cfg.uuid = QUuid(cfg.uuid).toString(QUuid::WithoutBraces);
     }
     dev = initialDeviceState(cfg);
+    media = initialMediaState(cfg);
+    img = initialImagingState();
+    io = initialIoState(cfg);
+    publishIo();
     logs.add(logs.system, cameraNow(),
              QStringLiteral("camsim %1 %2 started, firmware %3").arg(cfg.model, cfg.serial, fw));
 }
@@ -267,6 +271,8 @@ HttpResponse Camera::handle(const HttpRequest &req)
     } else if (req.path.startsWith(QLatin1String("/onvif-files/")) ||
                req.path.startsWith(QLatin1String("/onvif-upload/"))) {
         r = handleDeviceFile(req, log);
+    } else if (req.path == QLatin1String("/onvif-snapshot")) {
+        r = handleSnapshot(req, log);
     } else if (req.path.startsWith(QLatin1String("/onvif/"))) {
         if (req.method == "POST")
             r = handleSoap(req, log);
@@ -641,6 +647,7 @@ HttpResponse Camera::handleSoap(const HttpRequest &req, QJsonObject &log)
     }
     SoapCall call{env, in, req, log, El(), {}, HttpResponse(), nullptr};
     if (!row->run(*this, call)) return call.err;
+    publishIo(); // relays and inputs the operation changed become events
     r = call.attachments.empty() ? soapReply(200, call.out) : mtomReply(call.out, call.attachments);
     if (mode.startsWith(QLatin1String("slow:"))) r.delayMs = mode.mid(5).toInt();
     if (mode == "wrong-length") r.mode = HttpResponse::WrongLength;

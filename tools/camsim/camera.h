@@ -13,6 +13,10 @@
 #include "config.h"
 #include "device_state.h"
 #include "http.h"
+#include "rec_services.h"
+#include "media_state.h"
+#include "pacs_state.h"
+#include "ptz_state.h"
 #include "soap_service.h"
 #include "xml.h"
 
@@ -57,8 +61,14 @@ class Camera : public QObject
     void moved(Camera *cam); // listening address changed
 
   private:
-    friend struct DeviceService; // device_service.cpp, device_system.cpp
-    friend struct EventsService; // events.cpp
+    friend struct DeviceService;   // device_service.cpp, device_system.cpp
+    friend struct EventsService;   // events.cpp
+    friend struct RecServices;     // rec_services.cpp: recording, search, analytics ...
+    friend struct MediaService;    // media_service.cpp, media2_service.cpp
+    friend struct PacsService;     // pacs_*.cpp
+    friend struct PtzService;      // ptz_service.cpp
+    friend struct ImagingService;  // imaging_service.cpp
+    friend struct DeviceIoService; // deviceio_service.cpp
 
     HttpResponse handle(const HttpRequest &req);
     HttpResponse handleSoap(const HttpRequest &req, QJsonObject &log);
@@ -93,6 +103,9 @@ class Camera : public QObject
     HttpResponse handleDeviceFile(const HttpRequest &req, QJsonObject &log);
     bool ignoresSet(const QString &op, const XNode &in) const; // "ignore_sets"
 
+    // the snapshot JPEG of a profile (media_service.cpp)
+    HttpResponse handleSnapshot(const HttpRequest &req, QJsonObject &log);
+
     // events service (events.cpp)
     struct EventSub {
         int id = 0;
@@ -101,6 +114,12 @@ class Camera : public QObject
         QDateTime expires; // camera clock
         int notifiesLeft = 0;
         int sent = 0; // messages produced so far (numbers them)
+        // pull points: where the next I/O event comes from (its seq) and in
+        // which direction (Seek), and the Initialized messages that
+        // SetSynchronizationPoint queued
+        qint64 ioCursor = 0;
+        bool ioReverse = false;
+        std::vector<IoEvent> sync;
     };
     bool opEvents(const XNode &env, const XNode &in, const HttpRequest &req, El &out,
                   HttpResponse &err, QJsonObject &log);
@@ -112,6 +131,17 @@ class Camera : public QObject
     void scheduleNotify(int id);
     void postNotify(int id);
     QDateTime cameraNow() const;
+    // the messages a PullMessages or GetMessages answer carries (at most limit)
+    void pullInto(EventSub &s, int limit, El &out, const QDateTime &now);
+    El ioMessage(const EventSub &s, const IoEvent &e);
+
+    // device IO (deviceio_service.cpp): logical states of the relays and
+    // digital inputs; publishIo turns every change since the last call into
+    // an event for the pull points
+    std::vector<bool> relayStates() const;
+    std::vector<bool> inputStates() const;
+    void publishIo();
+    std::vector<IoEvent> ioSnapshot(); // Initialized events of the current states
 
     void moveTo(const QString &newAddr);
     void note(const QString &msg) const;
@@ -122,7 +152,13 @@ class Camera : public QObject
     QString addr;
     int boundPort = 0;
     QString fw;
-    DeviceState dev; // what the device service remembers
+    DeviceState dev;  // what the device service remembers
+    RecState rec;     // recording store, analytics, thermal, receivers, provisioning
+    MediaState media; // what the media services remember
+    PacsState pacs;   // the door-access controller, when cfg.pacs
+    PtzState ptz;     // PTZ, imaging and device IO services (ptz_state.h)
+    ImagingState img;
+    IoState io;
     DeviceLogs logs;
     std::map<QString, UploadSlot> uploads; // UploadUri path -> what it takes
     int mdVersion = 1;

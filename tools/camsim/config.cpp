@@ -73,7 +73,8 @@ bool validPrefix(const QString &p)
     static const QStringList reserved = {"tds",  "tt",   "ter", "tev", "trt",  "timg",  "tptz",
                                          "tmd",  "wsa",  "d",   "dn",  "xml",  "xmlns", "wsnt",
                                          "tns1", "csim", "cst", "xop", "xmime"};
-    if (reserved.contains(p)) return false;
+    static const QStringList storage = {"trc", "trp", "tse", "tan", "tth", "trv", "tpv"};
+    if (reserved.contains(p) || storage.contains(p)) return false;
     for (int i = 0; i < p.size(); ++i) {
         QChar c = p[i];
         bool ok = c.isLetter() || c == '_' || (i > 0 && (c.isDigit() || c == '-' || c == '.'));
@@ -113,6 +114,8 @@ bool applyDeviceKey(CameraConfig &c, const QString &k, const QJsonValue &v, bool
             ok = ok && !n.isEmpty() && !n.contains(QLatin1Char(' '));
     } else if (k == "relay_outputs")
         ok = getInt(v, c.relayOutputs, 0, 16);
+    else if (k == "digital_inputs")
+        ok = getInt(v, c.digitalInputs, 0, 16);
     else if (k == "dot11")
         ok = getBool(v, c.dot11);
     else if (k == "discoverable")
@@ -123,6 +126,48 @@ bool applyDeviceKey(CameraConfig &c, const QString &k, const QJsonValue &v, bool
         ok = getInt(v, c.firmwareUploadDelayS, 0, 3600);
     else
         return false;
+    return true;
+}
+
+// Keys of the media services; false when k is not one of them.
+bool applyMediaKey(CameraConfig &c, const QString &k, const QJsonValue &v, bool &ok)
+{
+    if (k != "media_profiles") return false;
+    ok = v.isArray() && v.toArray().size() <= 6;
+    QList<CameraConfig::MediaProfileConf> profiles;
+    for (const QJsonValue &e : v.toArray()) {
+        const QJsonObject o = e.toObject();
+        CameraConfig::MediaProfileConf p;
+        ok = ok && e.isObject();
+        for (auto it = o.begin(); it != o.end() && ok; ++it) {
+            const QString key = it.key();
+            if (key == "name")
+                ok = getString(it.value(), p.name) && !p.name.isEmpty();
+            else if (key == "encoding")
+                ok = getString(it.value(), p.encoding) &&
+                     QStringList({"H264", "H265", "JPEG"}).contains(p.encoding);
+            else if (key == "width")
+                ok = getInt(it.value(), p.width, 16, 8192);
+            else if (key == "height")
+                ok = getInt(it.value(), p.height, 16, 8192);
+            else if (key == "audio")
+                ok = getBool(it.value(), p.audio);
+            else if (key == "ptz")
+                ok = getBool(it.value(), p.ptz);
+            else
+                ok = false;
+        }
+        profiles << p;
+    }
+    if (ok) c.mediaProfiles = profiles;
+    return true;
+}
+
+// The keys of the door-access controller personality.
+bool applyPacsKey(CameraConfig &c, const QString &k, const QJsonValue &v, bool &ok)
+{
+    if (k != "pacs") return false;
+    ok = getBool(v, c.pacs);
     return true;
 }
 
@@ -153,7 +198,8 @@ bool applyJson(CameraConfig &c, const QJsonObject &o, QString &err)
         const QString k = it.key();
         const QJsonValue v = it.value();
         bool ok = true;
-        if (applyDeviceKey(c, k, v, ok)) {
+        if (applyDeviceKey(c, k, v, ok) || applyMediaKey(c, k, v, ok) ||
+            applyPacsKey(c, k, v, ok)) {
             // handled there
         } else if (k == "serial")
             ok = getString(v, c.serial) && !c.serial.isEmpty();
@@ -270,6 +316,8 @@ bool applyJson(CameraConfig &c, const QJsonObject &o, QString &err)
             ok = getString(v, c.upload) && (c.upload == "ok" || c.upload == "error");
         } else if (k == "upgrade_firmware")
             ok = getString(v, c.upgradeFirmware);
+        else if (k == "search_events")
+            ok = getInt(v, c.searchEvents, 0, 20000);
         else if (k == "notify_count")
             ok = getInt(v, c.notifyCount, 0, 10000);
         else if (k == "notify_interval_ms")

@@ -34,10 +34,12 @@ struct CameraConfig {
     QList<Account> users;         // accounts besides user/password
     QStringList ntp;              // NTP servers: IPv4 addresses or host names
     int relayOutputs = 2;         // relay outputs RelayOutput_1...
+    int digitalInputs = 2;        // digital inputs DigitalInput_1... (input i follows relay i)
     bool dot11 = true;            // the wireless interface wlan0 answers the Dot11 calls
     bool discoverable = true;     // DiscoveryMode Discoverable
     bool systemLogInline = false; // GetSystemLog answers tt:String instead of an attachment
     int firmwareUploadDelayS = 0; // UploadDelay of StartFirmwareUpgrade
+    bool pacs = false;            // also a door-access controller (pacs_service.h)
     // authentication
     QString auth = QStringLiteral("none");
     QString user = QStringLiteral("admin"), password = QStringLiteral("admin");
@@ -72,6 +74,16 @@ struct CameraConfig {
     int notifyIntervalMs = 200; // between them (and before the first)
     int notifyMessages = 2;     // NotificationMessage elements per Notify
     int pullMessages = 2;       // messages per PullMessages (at most MessageLimit)
+    // recording store
+    int searchEvents = 24; // recorded events the event search runs over
+    // media and media 2 (media_state.h)
+    struct MediaProfileConf {
+        QString name;
+        QString encoding = QStringLiteral("H264"); // H264, H265 or JPEG
+        int width = 1920, height = 1080;
+        bool audio = false, ptz = false;
+    };
+    QList<MediaProfileConf> mediaProfiles; // empty: the three default profiles
     // TLS
     bool tls = false;
     QString cert, key;

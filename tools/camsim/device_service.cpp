@@ -3,11 +3,14 @@
 // and wireless. Every Set changes the state that the matching Get reports;
 // a refused request changes nothing.
 #include "device_service.h"
+#include "pacs_service.h"
 
 #include <QHostAddress>
 #include <QRegularExpression>
 #include <QUrl>
 #include <algorithm>
+
+#include "media_service.h"
 
 namespace camsim
 {
@@ -321,8 +324,8 @@ bool DeviceService::getCapabilities(Camera &cam, SoapCall &call)
     if (cats.isEmpty()) cats << QStringLiteral("All");
     bool all = cats.contains(QStringLiteral("All"));
     for (const QString &c : cats) {
-        bool known = c == "All" || c == "Device" || c == "Events" || c == "Imaging" ||
-                     c == "Media" || (c == "PTZ" && cfg.ptz);
+        bool known = c == "All" || c == "Analytics" || c == "Device" || c == "Events" ||
+                     c == "Imaging" || c == "Media" || (c == "PTZ" && cfg.ptz);
         if (!known)
             return badArg(cam, call, QStringLiteral("ter:NoSuchService"),
                           QStringLiteral("no such capability category: ") + c);
@@ -331,6 +334,7 @@ bool DeviceService::getCapabilities(Camera &cam, SoapCall &call)
     El &caps = reply(call).add(NS_TDS, QStringLiteral("Capabilities"));
     auto b = [](bool v) { return boolText(v); };
     const QString relays = QString::number(cam.dev.relays.size());
+    if (want("Analytics")) caps.add(RecServices::analyticsCapability(cam));
     if (want("Device")) {
         El &d = caps.add(NS_TT, QStringLiteral("Device"));
         d.add(NS_TT, QStringLiteral("XAddr"), cam.serviceUrl(QStringLiteral("device_service")));
@@ -357,7 +361,7 @@ bool DeviceService::getCapabilities(Camera &cam, SoapCall &call)
         se.add(NS_TT, QStringLiteral("HttpSystemLogging"), b(true));
         se.add(NS_TT, QStringLiteral("HttpSupportInformation"), b(true));
         El &io = d.add(NS_TT, QStringLiteral("IO"));
-        io.add(NS_TT, QStringLiteral("InputConnectors"), QStringLiteral("0"));
+        io.add(NS_TT, QStringLiteral("InputConnectors"), QString::number(cam.io.inputs.size()));
         io.add(NS_TT, QStringLiteral("RelayOutputs"), relays);
         El &sec = d.add(NS_TT, QStringLiteral("Security"));
         sec.add(NS_TT, QStringLiteral("TLS1.1"), b(cfg.tls));
@@ -388,20 +392,22 @@ bool DeviceService::getCapabilities(Camera &cam, SoapCall &call)
         sc.add(NS_TT, QStringLiteral("RTP_RTSP_TCP"), b(true));
         m.add(NS_TT, QStringLiteral("Extension"))
             .add(NS_TT, QStringLiteral("ProfileCapabilities"))
-            .add(NS_TT, QStringLiteral("MaximumNumberOfProfiles"), QStringLiteral("3"));
+            .add(NS_TT, QStringLiteral("MaximumNumberOfProfiles"),
+                 QString::number(media::kMaxProfiles));
     }
     if (cfg.ptz && want("PTZ"))
         caps.add(NS_TT, QStringLiteral("PTZ"))
             .add(NS_TT, QStringLiteral("XAddr"), cam.serviceUrl(QStringLiteral("ptz_service")));
     if (all) {
-        El &io =
-            caps.add(NS_TT, QStringLiteral("Extension")).add(NS_TT, QStringLiteral("DeviceIO"));
+        El &ext = caps.add(NS_TT, QStringLiteral("Extension"));
+        El &io = ext.add(NS_TT, QStringLiteral("DeviceIO"));
         io.add(NS_TT, QStringLiteral("XAddr"), cam.serviceUrl(QStringLiteral("deviceio_service")));
         io.add(NS_TT, QStringLiteral("VideoSources"), QStringLiteral("1"));
         io.add(NS_TT, QStringLiteral("VideoOutputs"), QStringLiteral("0"));
         io.add(NS_TT, QStringLiteral("AudioSources"), QStringLiteral("1"));
         io.add(NS_TT, QStringLiteral("AudioOutputs"), QStringLiteral("0"));
         io.add(NS_TT, QStringLiteral("RelayOutputs"), relays);
+        RecServices::addExtensionCapabilities(cam, ext);
     }
     return true;
 }
@@ -467,17 +473,8 @@ bool DeviceService::getServices(Camera &cam, SoapCall &call)
         v.add(NS_TT, QStringLiteral("Minor"), QStringLiteral("60"));
     };
     service(NS_TDS, QStringLiteral("device_service"), serviceCaps(cam));
-    El media(NS_TRT, QStringLiteral("Capabilities"));
-    media.attr(QStringLiteral("SnapshotUri"), QStringLiteral("true"))
-        .attr(QStringLiteral("Rotation"), QStringLiteral("false"))
-        .attr(QStringLiteral("OSD"), QStringLiteral("false"));
-    media.add(NS_TRT, QStringLiteral("ProfileCapabilities"))
-        .attr(QStringLiteral("MaximumNumberOfProfiles"), QStringLiteral("3"));
-    media.add(NS_TRT, QStringLiteral("StreamingCapabilities"))
-        .attr(QStringLiteral("RTPMulticast"), QStringLiteral("false"))
-        .attr(QStringLiteral("RTP_TCP"), QStringLiteral("true"))
-        .attr(QStringLiteral("RTP_RTSP_TCP"), QStringLiteral("true"));
-    service(NS_TRT, QStringLiteral("media_service"), media);
+    service(NS_TRT, QStringLiteral("media_service"), MediaService::capabilities());
+    service(NS_TR2, QStringLiteral("media2_service"), MediaService::capabilities2());
     El ev(NS_TEV, QStringLiteral("Capabilities"));
     ev.attr(QStringLiteral("WSSubscriptionPolicySupport"), QStringLiteral("false"))
         .attr(QStringLiteral("WSPullPointSupport"), QStringLiteral("true"))
@@ -487,21 +484,30 @@ bool DeviceService::getServices(Camera &cam, SoapCall &call)
         .attr(QStringLiteral("MaxPullPoints"), QStringLiteral("4"));
     service(NS_TEV, QStringLiteral("events_service"), ev);
     El img(NS_TIMG, QStringLiteral("Capabilities"));
-    img.attr(QStringLiteral("ImageStabilization"), QStringLiteral("false"));
+    img.attr(QStringLiteral("ImageStabilization"), QStringLiteral("false"))
+        .attr(QStringLiteral("Presets"), QStringLiteral("true"));
     service(NS_TIMG, QStringLiteral("imaging_service"), img);
     El io(NS_TMD, QStringLiteral("Capabilities"));
     io.attr(QStringLiteral("VideoSources"), QStringLiteral("1"))
         .attr(QStringLiteral("VideoOutputs"), QStringLiteral("0"))
         .attr(QStringLiteral("AudioSources"), QStringLiteral("1"))
         .attr(QStringLiteral("AudioOutputs"), QStringLiteral("0"))
-        .attr(QStringLiteral("RelayOutputs"), QString::number(cam.dev.relays.size()));
+        .attr(QStringLiteral("RelayOutputs"), QString::number(cam.dev.relays.size()))
+        .attr(QStringLiteral("DigitalInputs"), QString::number(cam.io.inputs.size()))
+        .attr(QStringLiteral("DigitalInputOptions"), QStringLiteral("true"));
     service(NS_TMD, QStringLiteral("deviceio_service"), io);
     if (cam.cfg.ptz) {
         El p(NS_TPTZ, QStringLiteral("Capabilities"));
         p.attr(QStringLiteral("EFlip"), QStringLiteral("false"))
-            .attr(QStringLiteral("Reverse"), QStringLiteral("false"));
+            .attr(QStringLiteral("Reverse"), QStringLiteral("false"))
+            .attr(QStringLiteral("MoveStatus"), QStringLiteral("true"))
+            .attr(QStringLiteral("StatusPosition"), QStringLiteral("true"));
         service(NS_TPTZ, QStringLiteral("ptz_service"), p);
     }
+    for (const ServiceEntry &e : RecServices::services(cam))
+        service(e.ns, e.path, e.caps);
+    for (const PacsService::Offer &s : PacsService::offers(cam))
+        service(s.ns, s.path, s.caps);
     return true;
 }
 

@@ -66,6 +66,7 @@ bool DeviceService::setSystemFactoryDefault(Camera &cam, SoapCall &call)
         return badArg(cam, call, QString(), QStringLiteral("FactoryDefault must be Hard or Soft"));
     const DeviceState old = cam.dev;
     cam.dev = initialDeviceState(cam.cfg);
+    cam.media = initialMediaState(cam.cfg); // profiles, encoders, OSDs, masks
     DeviceState &d = cam.dev;
     d.clockOffset = old.clockOffset;
     d.dhcp = old.dhcp;
@@ -411,6 +412,7 @@ bool DeviceService::setRelayOutputState(Camera &cam, SoapCall &call)
             if (!self) return;
             for (RelayState &x : self->dev.relays)
                 if (x.token == token && x.generation == armed) x.active = false;
+            self->publishIo();
         });
     }
     record(cam, QStringLiteral("relay %1 %2").arg(r.token, s));

@@ -1,7 +1,9 @@
 // The simulated events service: push subscriptions (Subscribe, Renew,
 // Unsubscribe) whose consumers get Notify messages posted to them, pull
-// points (CreatePullPointSubscription, PullMessages), GetServiceCapabilities
-// and GetEventProperties.
+// points (CreatePullPointSubscription, PullMessages, GetMessages, Seek,
+// SetSynchronizationPoint, DestroyPullPoint), GetServiceCapabilities and
+// GetEventProperties. Pull points deliver the camera's I/O events (relay and
+// digital input changes) first, then the generated motion messages.
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTcpSocket>
@@ -9,6 +11,7 @@
 #include <QUrl>
 
 #include "camera.h"
+#include "device_service.h"
 #include "reqlog.h"
 
 namespace camsim
@@ -74,6 +77,10 @@ SoapOpTable eventsServiceOps()
         {NS_TEV, "GetEventProperties", EventsService::run},
         {NS_TEV, "CreatePullPointSubscription", EventsService::run},
         {NS_TEV, "PullMessages", EventsService::run},
+        {NS_TEV, "Seek", EventsService::run},
+        {NS_TEV, "SetSynchronizationPoint", EventsService::run},
+        {NS_WSNT, "GetMessages", EventsService::run},
+        {NS_WSNT, "DestroyPullPoint", EventsService::run},
         {NS_WSNT, "Subscribe", EventsService::run},
         {NS_WSNT, "Renew", EventsService::run},
         {NS_WSNT, "Unsubscribe", EventsService::run},
@@ -176,6 +183,50 @@ El Camera::notificationMessage(EventSub &s, const QDateTime &now)
     msg.add(key);
     msg.add(data);
     return nm;
+}
+
+El Camera::ioMessage(const EventSub &s, const IoEvent &e)
+{
+    El nm(NS_WSNT, QStringLiteral("NotificationMessage"));
+    nm.add(NS_WSNT, QStringLiteral("SubscriptionReference"))
+        .add(NS_WSA, QStringLiteral("Address"), subscriptionAddress(s));
+    nm.add(NS_WSNT, QStringLiteral("Topic"), e.topic)
+        .attr(QStringLiteral("xmlns:tns1"), QLatin1String(kTopicsNs))
+        .attr(QStringLiteral("Dialect"), QLatin1String(kConcreteSet));
+    nm.add(NS_WSNT, QStringLiteral("ProducerReference"))
+        .add(NS_WSA, QStringLiteral("Address"), serviceUrl(QStringLiteral("events_service")));
+    El &msg = nm.add(NS_WSNT, QStringLiteral("Message")).add(NS_TT, QStringLiteral("Message"));
+    msg.attr(QStringLiteral("UtcTime"), isoTime(e.time))
+        .attr(QStringLiteral("PropertyOperation"), e.op);
+    msg.add(NS_TT, QStringLiteral("Source")).add(simpleItem(e.sourceName, e.sourceValue));
+    msg.add(NS_TT, QStringLiteral("Data"))
+        .add(simpleItem(QStringLiteral("LogicalState"), e.stateValue));
+    return nm;
+}
+
+// What one pull brings: the Initialized messages SetSynchronizationPoint
+// queued, the I/O events from the cursor on (backwards after a reverse
+// Seek), then as many generated messages as the configuration asks for.
+void Camera::pullInto(EventSub &s, int limit, El &out, const QDateTime &now)
+{
+    int n = 0;
+    while (n < limit && !s.sync.empty()) {
+        out.add(ioMessage(s, s.sync.front()));
+        s.sync.erase(s.sync.begin());
+        ++n;
+    }
+    const qint64 oldest = io.log.empty() ? io.nextSeq : io.log.front().seq;
+    if (!s.ioReverse && s.ioCursor < oldest) s.ioCursor = oldest; // the log moved on
+    while (n < limit) {
+        qint64 i = s.ioCursor - oldest;
+        if (i < 0 || i >= qint64(io.log.size())) break;
+        out.add(ioMessage(s, io.log[size_t(i)]));
+        s.ioCursor += s.ioReverse ? -1 : 1;
+        ++n;
+    }
+    const int generated = qMin(limit - n, cfg.pullMessages);
+    for (int i = 0; i < generated; ++i)
+        out.add(notificationMessage(s, now));
 }
 
 void Camera::scheduleNotify(int id)
@@ -330,6 +381,7 @@ bool Camera::opEvents(const XNode &env, const XNode &in, const HttpRequest &req,
         }
         s.id = nextSubId++;
         s.expires = now.addSecs(secs);
+        s.ioCursor = io.nextSeq; // events from now on
         s.notifiesLeft = pull ? 0 : cfg.notifyCount;
         subs[s.id] = s;
         log.insert(QStringLiteral("subscription"), s.id);
@@ -362,8 +414,54 @@ bool Camera::opEvents(const XNode &env, const XNode &in, const HttpRequest &req,
         out = El(NS_WSNT, op + R);
         return true;
     }
-    // PullMessages
+    // the pull point's own operations
     if (!s->pullPoint) return bad(QStringLiteral("not a pull point"));
+    if (op == "DestroyPullPoint") {
+        subs.erase(s->id);
+        out = El(NS_WSNT, op + R);
+        return true;
+    }
+    if (op == "SetSynchronizationPoint") {
+        s->sync = ioSnapshot();
+        out = El(NS_TEV, op + R);
+        return true;
+    }
+    if (op == "Seek") {
+        QDateTime at = QDateTime::fromString(in.childText(QStringLiteral("UtcTime")), Qt::ISODate);
+        bool reverse = false;
+        if (!at.isValid() || (in.has(QStringLiteral("Reverse")) &&
+                              !parseBoolText(in.childText(QStringLiteral("Reverse")), reverse)))
+            return bad(QStringLiteral("Seek needs a UtcTime (and Reverse a boolean)"));
+        // forward: the first event at or after the time; reverse: the last
+        // one at or before it, then backwards
+        const qint64 oldest = io.log.empty() ? io.nextSeq : io.log.front().seq;
+        qint64 cursor = reverse ? oldest - 1 : io.nextSeq;
+        for (const IoEvent &e : io.log) {
+            if (!reverse && e.time >= at) {
+                cursor = e.seq;
+                break;
+            }
+            if (reverse && e.time <= at) cursor = e.seq;
+        }
+        s->ioCursor = cursor;
+        s->ioReverse = reverse;
+        out = El(NS_TEV, op + R);
+        return true;
+    }
+    if (op == "GetMessages") {
+        int limit = 100;
+        if (in.has(QStringLiteral("MaximumNumber"))) {
+            bool ok = false;
+            limit = in.childText(QStringLiteral("MaximumNumber")).toInt(&ok);
+            if (!ok || limit < 0) return bad(QStringLiteral("bad MaximumNumber"));
+            limit = qMin(limit, 100);
+        }
+        out = El(NS_WSNT, op + R);
+        pullInto(*s, limit, out, now);
+        log.insert(QStringLiteral("messages"), int(out.kids.size()));
+        return true;
+    }
+    // PullMessages
     bool ok = false;
     int limit = in.childText(QStringLiteral("MessageLimit")).toInt(&ok);
     if (!ok || limit < 0 || !in.has(QStringLiteral("Timeout")))
@@ -371,10 +469,8 @@ bool Camera::opEvents(const XNode &env, const XNode &in, const HttpRequest &req,
     out = El(NS_TEV, op + R);
     out.add(NS_TEV, QStringLiteral("CurrentTime"), isoTime(now));
     out.add(NS_TEV, QStringLiteral("TerminationTime"), isoTime(s->expires));
-    int n = qMin(limit, cfg.pullMessages);
-    for (int i = 0; i < n; ++i)
-        out.add(notificationMessage(*s, now));
-    log.insert(QStringLiteral("messages"), n);
+    pullInto(*s, qMin(limit, 1000), out, now);
+    log.insert(QStringLiteral("messages"), int(out.kids.size()) - 2);
     return true;
 }
 

@@ -8,8 +8,23 @@ namespace
 
 // The services camsim answers; a new service adds its table here.
 SoapOpTable (*const kServices[])() = {
+    // clang-format off
     deviceServiceOps,
     eventsServiceOps,
+    recordingServiceOps,
+    searchServiceOps,
+    replayServiceOps,
+    analyticsServiceOps,
+    thermalServiceOps,
+    receiverServiceOps,
+    provisioningServiceOps,
+    mediaServiceOps,
+    media2ServiceOps,
+    pacsServiceOps,
+    ptzServiceOps,
+    imagingServiceOps,
+    deviceIoServiceOps,
+    // clang-format on
 };
 
 } // namespace

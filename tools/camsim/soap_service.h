@@ -59,8 +59,21 @@ struct SoapOpTable {
     size_t count;
 };
 
-SoapOpTable deviceServiceOps(); // device_service.cpp
-SoapOpTable eventsServiceOps(); // events.cpp
+SoapOpTable deviceServiceOps();       // device_service.cpp
+SoapOpTable eventsServiceOps();       // events.cpp
+SoapOpTable recordingServiceOps();    // recording_service.cpp
+SoapOpTable searchServiceOps();       // search_service.cpp
+SoapOpTable replayServiceOps();       // replay_service.cpp
+SoapOpTable analyticsServiceOps();    // analytics_service.cpp
+SoapOpTable thermalServiceOps();      // thermal_service.cpp
+SoapOpTable receiverServiceOps();     // receiver_service.cpp
+SoapOpTable provisioningServiceOps(); // provisioning_service.cpp
+SoapOpTable mediaServiceOps();        // media_service.cpp
+SoapOpTable media2ServiceOps();       // media2_service.cpp
+SoapOpTable pacsServiceOps();         // pacs_service.cpp
+SoapOpTable ptzServiceOps();          // ptz_service.cpp
+SoapOpTable imagingServiceOps();      // imaging_service.cpp
+SoapOpTable deviceIoServiceOps();     // deviceio_service.cpp
 
 // The row for an operation element: the one with its namespace and name;
 // else, when the namespace is not the row's, the only row of that name (a

@@ -33,6 +33,20 @@ const NsInfo kNs[NS_COUNT] = {
     {"http://camsim.invalid/state", "cst"},
     {"http://www.w3.org/2004/08/xop/include", "xop"},
     {"http://www.w3.org/2005/05/xmlmime", "xmime"},
+    {"http://www.onvif.org/ver10/recording/wsdl", "trc"},
+    {"http://www.onvif.org/ver10/replay/wsdl", "trp"},
+    {"http://www.onvif.org/ver10/search/wsdl", "tse"},
+    {"http://www.onvif.org/ver20/analytics/wsdl", "tan"},
+    {"http://www.onvif.org/ver10/thermal/wsdl", "tth"},
+    {"http://www.onvif.org/ver10/receiver/wsdl", "trv"},
+    {"http://www.onvif.org/ver10/provisioning/wsdl", "tpv"},
+    {"http://www.onvif.org/ver20/media/wsdl", "tr2"},
+    {"http://www.onvif.org/ver10/accesscontrol/wsdl", "tac"},
+    {"http://www.onvif.org/ver10/doorcontrol/wsdl", "tdc"},
+    {"http://www.onvif.org/ver10/credential/wsdl", "tcr"},
+    {"http://www.onvif.org/ver10/accessrules/wsdl", "tar"},
+    {"http://www.onvif.org/ver10/schedule/wsdl", "tsc"},
+    {"http://www.onvif.org/ver10/pacs", "pt"},
 };
 } // namespace
 

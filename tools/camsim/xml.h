@@ -33,6 +33,20 @@ enum Ns {
     NS_CST,   // the simulator's own state elements (e.g. a relay's logical state)
     NS_XOP,   // XOP include (MTOM attachments)
     NS_XMIME, // xmime:contentType
+    NS_TRC,   // recording
+    NS_TRP,   // replay
+    NS_TSE,   // search
+    NS_TAN,   // analytics
+    NS_TTH,   // thermal
+    NS_TRV,   // receiver
+    NS_TPV,   // provisioning
+    NS_TR2,   // media 2
+    NS_TAC,   // access control
+    NS_TDC,   // door control
+    NS_TCR,   // credential
+    NS_TAR,   // access rules
+    NS_TSC,   // schedule
+    NS_PT,    // types shared by the access-control services
     NS_COUNT
 };
 

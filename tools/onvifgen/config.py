@@ -115,6 +115,14 @@ OVERRIDES = {
     # Notify deliver.
     "wsnt:NotificationMessageHolderType": ("ONVIF_NOTIFICATION_MESSAGE",
                                            "NotificationMessageList", "onvif/tev_types.h"),
+    # The options of a rule or module parameter are one element of any name
+    # (tt:IntRange, a vendor's options ...): kept as XML text, which the
+    # schema-driven record would leave out.
+    "tan:ConfigOptions": ("ONVIF_CONFIG_OPTIONS", "ConfigOptionsList", "onvif/tan_types.h"),
+    # Media 2 describes a video source mode exactly as media does (its
+    # extension aside): one record and list for both services.
+    "tr2:VideoSourceMode": ("ONVIF_VIDEO_SOURCE_MODE", "VideoSourceModeList",
+                            "onvif/gen/trt_types.h"),
 }
 
 # Names of anonymous types (instead of their element path), where the
@@ -139,7 +147,9 @@ TEXT_SIZES = {
     "tt:Name": 65,
     "pt:Name": 65,
     "tt:Description": 256,
-    "pt:Description": 256,
+    # The access-control services allow descriptions of 1024 characters; a
+    # shorter field would cut them on every read-modify-write.
+    "pt:Description": 1025,
     "xs:string": 256,
     "xs:normalizedString": 256,
     "xs:anySimpleType": 256,
@@ -167,7 +177,13 @@ ENUM_TEXT_SIZE = 64
 UNION_TEXT_SIZE = 64
 
 # Text sizes of single members, where the type's size does not fit.
-MEMBER_SIZES = {}
+MEMBER_SIZES = {
+    # iCalendar texts of schedules and special-day groups (a VCALENDAR with
+    # several VEVENTs, or many RDATEs); a cut text would be a different
+    # schedule when written back.
+    ("ONVIF_SCHEDULE", "standard"): 4096,
+    ("ONVIF_SPECIAL_DAY_GROUP", "days"): 4096,
+}
 
 # Capacity of arrays of repeated simple values (the schema's maxOccurs caps it).
 ARRAY_CAP = 8
