@@ -17,6 +17,7 @@
 #include "onvif/soap_desc.h"
 #include "tests/http/http_msg_fixture.h"
 #include "tests/support/camsim_process.h"
+#include "tests/support/onvif_records.h"
 #include "tests/support/raw_http.h"
 
 namespace
@@ -59,10 +60,8 @@ class Rec : public HttpPoolTest
     {
         sim_ = std::make_unique<CamsimProcess>(CAMSIM_PATH, config, CamsimOptions{});
         ASSERT_TRUE(sim_->ok()) << sim_->error();
-        memset(dev_.get(), 0, sizeof(ONVIF_DEVICE));
-        snprintf(dev_->binfo.xaddr.host, sizeof(dev_->binfo.xaddr.host), "127.0.0.1");
-        snprintf(dev_->binfo.xaddr.path, sizeof(dev_->binfo.xaddr.path), "/onvif/device_service");
-        dev_->binfo.xaddr.port = sim_->port();
+        dev_ = new_device();
+        point_at(dev_.get(), sim_->port());
         ASSERT_EQ(GetServices(dev_.get()), 1);
         ASSERT_EQ(dev_->capabilities.search.xaddr.port, sim_->port());
     }
@@ -87,7 +86,7 @@ class Rec : public HttpPoolTest
     ONVIF_DEVICE *dev() { return dev_.get(); }
 
     std::unique_ptr<CamsimProcess> sim_;
-    std::unique_ptr<ONVIF_DEVICE> dev_{new ONVIF_DEVICE};
+    std::unique_ptr<ONVIF_DEVICE> dev_ = new_device();
 };
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "onvif/soap_desc.h"
 #include "tests/http/http_msg_fixture.h"
 #include "tests/support/camsim_process.h"
+#include "tests/support/onvif_records.h"
 #include "tests/support/http_test_server.h"
 
 namespace
@@ -35,8 +36,7 @@ class Pacs : public HttpPoolTest
     void SetUp() override
     {
         HttpPoolTest::SetUp();
-        dev_ = std::make_unique<ONVIF_DEVICE>();
-        memset(dev_.get(), 0, sizeof(ONVIF_DEVICE));
+        dev_ = new_device();
     }
 
 #ifdef CAMSIM_PATH

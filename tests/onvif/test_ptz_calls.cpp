@@ -33,7 +33,7 @@ using DeviceIoCalls = HttpPoolTest;
 
 // Zero-filled records, and requests for the camera's media profile or video
 // source.
-template <class R> R zeroed()
+template <class R> R blank()
 {
     R r;
     memset(&r, 0, sizeof(r));
@@ -41,13 +41,13 @@ template <class R> R zeroed()
 }
 template <class R> R for_profile()
 {
-    R r = zeroed<R>();
+    R r = blank<R>();
     SET(r.profile_token, "Profile_1");
     return r;
 }
 template <class R> R source_req()
 {
-    R r = zeroed<R>();
+    R r = blank<R>();
     SET(r.video_source_token, "VideoSource_1");
     return r;
 }
@@ -65,7 +65,7 @@ int absolute_move(ONVIF_DEVICE *d, float pan, float tilt, float zoom)
 ONVIF_PTZ_STATUS status(ONVIF_DEVICE *d)
 {
     auto req = for_profile<ptz_GetStatus_REQ>();
-    auto st = zeroed<ONVIF_PTZ_STATUS>();
+    auto st = blank<ONVIF_PTZ_STATUS>();
     EXPECT_EQ(onvif_ptz_GetStatus(d, &req, &st), 1) << d->last_error;
     EXPECT_TRUE(st.flags & ONVIF_PTZ_STATUS_HAS_POSITION);
     return st;
@@ -102,7 +102,7 @@ void expect_refused(ONVIF_DEVICE *d, int result)
 // value> <state> <PropertyOperation>".
 std::vector<std::string> get_messages(ONVIF_DEVICE *d)
 {
-    auto req = zeroed<tev_GetMessages_REQ>();
+    auto req = blank<tev_GetMessages_REQ>();
     req.flags = tev_GetMessages_REQ_HAS_MAXIMUM_NUMBER;
     req.maximum_number = 20;
     NotificationMessageList *list = nullptr;
@@ -273,7 +273,7 @@ TEST_F(DeviceIoCalls, RelayAndInputChangesArriveOnThePullPoint)
     ASSERT_EQ(CreatePullPointSubscription(d), 1) << d->last_error;
     const int64_t before = (int64_t)time(nullptr) - 5;
 
-    auto rs = zeroed<tmd_SetRelayOutputState_REQ>();
+    auto rs = blank<tmd_SetRelayOutputState_REQ>();
     SET(rs.relay_output_token, "RelayOutput_1");
     rs.logical_state = onvif_StringToRelayLogicalState("active");
     ASSERT_EQ(onvif_tmd_SetRelayOutputState(d, &rs, nullptr), 1) << d->last_error;
@@ -282,7 +282,7 @@ TEST_F(DeviceIoCalls, RelayAndInputChangesArriveOnThePullPoint)
                                       "DigitalInput DigitalInput_1 true Changed"};
     EXPECT_EQ(get_messages(d), relay);
 
-    auto dc = zeroed<tmd_SetDigitalInputConfigurations_REQ>();
+    auto dc = blank<tmd_SetDigitalInputConfigurations_REQ>();
     DigitalInputList *in = onvif_add_DigitalInput(&dc.digital_inputs);
     ASSERT_NE(in, nullptr);
     SET(in->DigitalInput.token, "DigitalInput_2");
@@ -300,7 +300,7 @@ TEST_F(DeviceIoCalls, RelayAndInputChangesArriveOnThePullPoint)
     onvif_free_DigitalInputs(&inputs);
 
     // Back to the start: the three changes again; then the current states.
-    auto seek = zeroed<tev_Seek_REQ>();
+    auto seek = blank<tev_Seek_REQ>();
     seek.utc_time = before;
     ASSERT_EQ(onvif_tev_Seek(d, &seek, nullptr), 1) << d->last_error;
     relay.push_back("DigitalInput DigitalInput_2 true Changed");
@@ -313,7 +313,7 @@ TEST_F(DeviceIoCalls, RelayAndInputChangesArriveOnThePullPoint)
                                         "DigitalInput DigitalInput_2 true Initialized"}));
 
     ASSERT_EQ(onvif_tev_DestroyPullPoint(d, nullptr, nullptr), 1) << d->last_error;
-    auto gm = zeroed<tev_GetMessages_REQ>();
+    auto gm = blank<tev_GetMessages_REQ>();
     NotificationMessageList *none = nullptr;
     expect_refused(d, onvif_tev_GetMessages(d, &gm, &none));
     EXPECT_EQ(none, nullptr);

@@ -5,26 +5,21 @@
 #ifndef TESTS_SUPPORT_CAMSIM_DEVICE_H
 #define TESTS_SUPPORT_CAMSIM_DEVICE_H
 
-#include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 
 #include "onvif/onvif_calls.h"
 #include "tests/support/camsim_process.h"
+#include "tests/support/onvif_records.h"
 
 class CamsimDevice
 {
   public:
     CamsimDevice(const std::string &camsim_path, const std::string &config_json,
                  const char *user = "admin", const char *pass = "admin")
-        : sim_(camsim_path, config_json, CamsimOptions{}), dev_(new ONVIF_DEVICE)
+        : sim_(camsim_path, config_json, CamsimOptions{}), dev_(new_device())
     {
-        memset(dev_.get(), 0, sizeof(ONVIF_DEVICE));
-        ONVIF_XADDR &x = dev_->binfo.xaddr;
-        snprintf(x.host, sizeof(x.host), "127.0.0.1");
-        snprintf(x.path, sizeof(x.path), "/onvif/device_service");
-        x.port = sim_.port();
+        point_at(dev_.get(), sim_.port());
         onvif_SetAuthInfo(dev_.get(), user, pass);
         ready_ = sim_.ok() && GetCapabilities(dev_.get()) && GetServices(dev_.get());
     }
