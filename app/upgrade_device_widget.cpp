@@ -4,6 +4,8 @@
 
 #include <QHeaderView>
 
+#include <algorithm>
+
 #include "app/about_dialog.h"
 #include "app/credentials_dialog.h"
 #include "app/device_details.h"
@@ -98,7 +100,10 @@ void UpgradeDeviceWidget::restoreLayout()
     const QVariantList widths = settings->value(kColumnWidths).toList();
     for (int column = 0; column < DeviceTableModel::ColumnCount; column++) {
         const int saved = column < widths.size() ? widths[column].toInt() : 0;
-        const int fallback = column == 0 ? kCheckColumnWidth : kDataColumnWidth;
+        // Wide enough for the header text in the language shown.
+        const int fallback = column == 0
+                                 ? kCheckColumnWidth
+                                 : std::max(kDataColumnWidth, header->sectionSizeHint(column));
         header->resizeSection(column, saved >= 20 && saved <= 2000 ? saved : fallback);
     }
 }
