@@ -6,8 +6,9 @@
 AboutDialog::AboutDialog(QWidget *parent) : QDialog(parent), ui(new Ui::About)
 {
     ui->setupUi(this);
-    setFixedSize(size());
-    ui->labelBuildData->setText(QString::fromUtf8("构建日期:") + buildStamp());
+    // As large as its texts need (they differ by language), not resizable.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    ui->labelBuildData->setText(QCoreApplication::translate("About", "构建日期:") + buildStamp());
     ui->labelCommitID->setText(QString("commit id:") + commitId());
     connect(ui->buttonOK, &QPushButton::clicked, this, &AboutDialog::onOK);
 }

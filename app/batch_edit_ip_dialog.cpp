@@ -6,6 +6,7 @@
 #include "platform/sys_net.h"
 
 #include <QByteArray>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRegExp>
@@ -30,7 +31,7 @@ bool isIpText(const QString &text)
 BatchEditIpDialog::BatchEditIpDialog(QWidget *parent) : QDialog(parent), ui(new Ui::BatchEditIP)
 {
     ui->setupUi(this);
-    setFixedSize(424, 445);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     auto *validator =
         new QRegExpValidator(QRegExp(QString::fromLatin1(kIpPattern), Qt::CaseSensitive), this);

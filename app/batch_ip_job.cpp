@@ -1,5 +1,7 @@
 #include "app/batch_ip_job.h"
 
+#include <QCoreApplication>
+
 #include <arpa/inet.h>
 
 #include <chrono>
@@ -85,19 +87,20 @@ QString batchip::stepText(Step step)
     case Step::None:
         return QString();
     case Step::ReadInterfaces:
-        return QStringLiteral("get network interface info fail");
+        return QStringLiteral(QT_TRANSLATE_NOOP("BatchIpJob", "get network interface info fail"));
     case Step::Gateway:
-        return QStringLiteral("gateway settings failed");
+        return QStringLiteral(QT_TRANSLATE_NOOP("BatchIpJob", "gateway settings failed"));
     case Step::Dns:
-        return QStringLiteral("DNS settings failed");
+        return QStringLiteral(QT_TRANSLATE_NOOP("BatchIpJob", "DNS settings failed"));
     case Step::Address:
-        return QStringLiteral("IP settings failed");
+        return QStringLiteral(QT_TRANSLATE_NOOP("BatchIpJob", "IP settings failed"));
     case Step::Dhcp:
-        return QStringLiteral("set dhcp for device fail");
+        return QStringLiteral(QT_TRANSLATE_NOOP("BatchIpJob", "set dhcp for device fail"));
     case Step::NoAddressLeft:
-        return QStringLiteral("no address left after 255.255.255.255");
+        return QStringLiteral(
+            QT_TRANSLATE_NOOP("BatchIpJob", "no address left after 255.255.255.255"));
     case Step::Cancelled:
-        return QStringLiteral("cancelled");
+        return QStringLiteral(QT_TRANSLATE_NOOP("BatchIpJob", "cancelled"));
     }
     return QString();
 }
@@ -240,9 +243,15 @@ QString BatchIpJob::describe(const BatchIpResult &r)
                DeviceTableModel::batchText(DeviceTableModel::BatchState::NotConfirmed) +
                tr(" (not seen again in time)");
     case BatchIpResult::Failed:
-        return where + ": " + tr("failed: %1").arg(batchip::stepText(r.step));
+        return where + ": " +
+               tr("failed: %1")
+                   .arg(QCoreApplication::translate(
+                       "BatchIpJob", batchip::stepText(r.step).toUtf8().constData()));
     case BatchIpResult::Skipped:
-        return where + ": " + tr("skipped: %1").arg(batchip::stepText(r.step));
+        return where + ": " +
+               tr("skipped: %1")
+                   .arg(QCoreApplication::translate(
+                       "BatchIpJob", batchip::stepText(r.step).toUtf8().constData()));
     case BatchIpResult::Pending:
         break;
     }

@@ -49,9 +49,9 @@ CredentialsDialog::CredentialsDialog(const QString &cameraHost, const Credential
         buttons->addWidget(clear);
     }
     buttons->addStretch();
-    auto *cancel = new QPushButton(QString::fromUtf8("取消"), this);
+    auto *cancel = new QPushButton(tr("取消"), this);
     cancel->setObjectName("buttonCancel");
-    auto *ok = new QPushButton(QString::fromUtf8("确定"), this);
+    auto *ok = new QPushButton(tr("确定"), this);
     ok->setObjectName("buttonOK");
     ok->setDefault(true);
     buttons->addWidget(cancel);

@@ -18,6 +18,15 @@ QString hostOf(const ONVIF_DEVICE &device)
     return fieldText(device.binfo.xaddr.host, sizeof(device.binfo.xaddr.host));
 }
 
+QString serviceUrlOf(const ONVIF_DEVICE &device)
+{
+    const ONVIF_XADDR &x = device.binfo.xaddr;
+    const bool defaultPort = x.port == 0 || x.port == (x.https ? 443 : 80);
+    return QString(x.https ? "https://" : "http://") + hostOf(device) +
+           (defaultPort ? QString() : ":" + QString::number(x.port)) +
+           fieldText(x.path, sizeof(x.path));
+}
+
 } // namespace
 
 DeviceTableModel::DeviceTableModel(QObject *parent) : QAbstractTableModel(parent) {}
@@ -41,17 +50,17 @@ QVariant DeviceTableModel::headerData(int section, Qt::Orientation orientation, 
     case ColIp:
         return QStringLiteral("IP");
     case ColSerial:
-        return QString::fromUtf8("序列号");
+        return tr("序列号");
     case ColName:
-        return QString::fromUtf8("设备名称");
+        return tr("设备名称");
     case ColForm:
-        return QString::fromUtf8("产品形态");
+        return tr("产品形态");
     case ColModel:
-        return QString::fromUtf8("型号");
+        return tr("型号");
     case ColVersion:
-        return QString::fromUtf8("版本号");
+        return tr("版本号");
     case ColStatus:
-        return QString::fromUtf8("升级状态");
+        return tr("升级状态");
     default:
         return QVariant();
     }
@@ -126,17 +135,17 @@ QString DeviceTableModel::upgradeText(UpgradeState state)
     case UpgradeState::None:
         return QString();
     case UpgradeState::Waiting:
-        return QString::fromUtf8("等待升级");
+        return tr("等待升级");
     case UpgradeState::Running:
-        return QString::fromUtf8("正在升级");
+        return tr("正在升级");
     case UpgradeState::Confirming:
-        return QString::fromUtf8("等待确认");
+        return tr("等待确认");
     case UpgradeState::Succeeded:
-        return QString::fromUtf8("升级成功");
+        return tr("升级成功");
     case UpgradeState::NotConfirmed:
-        return QString::fromUtf8("升级未确认");
+        return tr("升级未确认");
     case UpgradeState::Failed:
-        return QString::fromUtf8("升级失败");
+        return tr("升级失败");
     }
     return QString();
 }
@@ -147,26 +156,26 @@ QString DeviceTableModel::batchText(BatchState state)
     case BatchState::None:
         return QString();
     case BatchState::Pending:
-        return QString::fromUtf8("等待修改");
+        return tr("等待修改");
     case BatchState::Running:
-        return QString::fromUtf8("正在修改");
+        return tr("正在修改");
     case BatchState::Confirming:
-        return QString::fromUtf8("等待确认");
+        return tr("等待确认");
     case BatchState::Confirmed:
-        return QString::fromUtf8("修改成功");
+        return tr("修改成功");
     case BatchState::NotConfirmed:
-        return QString::fromUtf8("未确认");
+        return tr("未确认");
     case BatchState::Failed:
-        return QString::fromUtf8("修改失败");
+        return tr("修改失败");
     case BatchState::Skipped:
-        return QString::fromUtf8("已跳过");
+        return tr("已跳过");
     }
     return QString();
 }
 
 QString DeviceTableModel::authText()
 {
-    return QString::fromUtf8("需要认证");
+    return tr("需要认证");
 }
 
 QString DeviceTableModel::statusText(const Row &r) const
@@ -180,9 +189,8 @@ QString DeviceTableModel::statusText(const Row &r) const
 QString DeviceTableModel::productForm(const ONVIF_DEVICE &device)
 {
     if (device.binfo.type == DEVICE_TYPE_TRANSMITTER)
-        return (device.capabilities.ptz.flags & ONVIF_CAP_PTZ_PRESENT) ? QString::fromUtf8("球机")
-                                                                       : QString::fromUtf8("枪机");
-    return QString::fromUtf8("录像机");
+        return (device.capabilities.ptz.flags & ONVIF_CAP_PTZ_PRESENT) ? tr("球机") : tr("枪机");
+    return tr("录像机");
 }
 
 void DeviceTableModel::changedRow(int row)
@@ -222,6 +230,7 @@ void DeviceTableModel::addOrUpdateDevice(const ONVIF_DEVICE &device, const QStri
         r.form = productForm(device);
         r.model = fieldText(info.model, sizeof(info.model));
         r.firmware = firmware;
+        r.serviceUrl = serviceUrlOf(device);
         r.listed = true;
         beginInsertRows(QModelIndex(), rows.size(), rows.size());
         rows.append(r);
@@ -233,6 +242,7 @@ void DeviceTableModel::addOrUpdateDevice(const ONVIF_DEVICE &device, const QStri
     r.host = hostOf(device);
     r.model = fieldText(info.model, sizeof(info.model));
     r.firmware = firmware;
+    r.serviceUrl = serviceUrlOf(device);
     r.authRequired = false;
     const bool confirmed = r.upgrade == UpgradeState::Confirming && firmware != r.firmwareBefore;
     if (confirmed) {
@@ -308,6 +318,22 @@ QString DeviceTableModel::hostAt(int row) const
 QString DeviceTableModel::firmwareAt(int row) const
 {
     return row >= 0 && row < rows.size() ? rows[row].firmware : QString();
+}
+
+QString DeviceTableModel::macAt(int row) const
+{
+    return row >= 0 && row < rows.size() ? rows[row].mac : QString();
+}
+
+QString DeviceTableModel::serviceUrlAt(int row) const
+{
+    return row >= 0 && row < rows.size() ? rows[row].serviceUrl : QString();
+}
+
+void DeviceTableModel::setMac(const QString &serialNumber, const QString &mac)
+{
+    const int row = findRow(serialNumber);
+    if (row >= 0) rows[row].mac = mac;
 }
 
 bool DeviceTableModel::isListed(int row) const

@@ -78,6 +78,9 @@ class DeviceTableModel : public QAbstractTableModel
     QString endpointAt(int row) const;
     QString hostAt(int row) const;
     QString firmwareAt(int row) const;
+    QString macAt(int row) const;        // empty until an export read it
+    QString serviceUrlAt(int row) const; // the device-service URL
+    void setMac(const QString &serialNumber, const QString &mac);
     bool isListed(int row) const;
     bool isChecked(int row) const;
     void setChecked(const QVector<int> &rows, bool checked);
@@ -113,7 +116,7 @@ class DeviceTableModel : public QAbstractTableModel
   private:
     enum class Activity { None, Upgrade, Batch };
     struct Row {
-        QString serial, endpoint, host, name, form, model, firmware;
+        QString serial, endpoint, host, name, form, model, firmware, mac, serviceUrl;
         bool listed = false;
         bool authRequired = false;
         bool checked = false;

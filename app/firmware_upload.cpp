@@ -95,9 +95,10 @@ std::string shown_login_data(const char *user, const char *password)
 // Login POST. Returns the first cookie line of the handle's cookie list (one
 // cookie in the Netscape cookie-file form), empty when there is none or the
 // login failed. The line is kept whole, whatever its length.
-std::string login(const std::string &url, const FIRMWARE_UPLOAD *up)
+std::string login(const std::string &url, const FIRMWARE_UPLOAD *up, long *status)
 {
     std::string cookie;
+    *status = 0;
     CURL *curl = curl_easy_init();
     if (!curl) {
         out("curl_http_post curl init failed\n");
@@ -116,6 +117,7 @@ std::string login(const std::string &url, const FIRMWARE_UPLOAD *up)
         out("curl_http_post error : %d\n", (int)rc);
     } else {
         out("curl_http_post over\n");
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, status);
         struct curl_slist *cookies = nullptr;
         if (curl_easy_getinfo(curl, CURLINFO_COOKIELIST, &cookies) == CURLE_OK && cookies) {
             if (cookies->data) cookie = cookies->data;
@@ -189,6 +191,78 @@ int upload(const std::string &url, const char *file, const std::string &cookie,
 
 } // namespace
 
+namespace
+{
+
+size_t read_file(char *buffer, size_t size, size_t nitems, void *file)
+{
+    return fread(buffer, 1, size * nitems, static_cast<FILE *>(file));
+}
+
+// Rewinds for a request sent again (the answer to an authentication challenge).
+int seek_file(void *file, curl_off_t offset, int origin)
+{
+    return fseeko(static_cast<FILE *>(file), (off_t)offset, origin) == 0 ? CURL_SEEKFUNC_OK
+                                                                         : CURL_SEEKFUNC_FAIL;
+}
+
+} // namespace
+
+extern "C" int firmware_upload_post(const char *upload_uri, const char *file, const char *user,
+                                    const char *password, int (*cancelled)(void *ctx), void *ctx)
+{
+    if (!upload_uri || !file) return -1;
+    out("URL: {%s}\n", upload_uri);
+    out("filename: {%s}\n", file);
+    FILE *f = fopen(file, "rb");
+    if (!f || fseeko(f, 0, SEEK_END) != 0) {
+        if (f) fclose(f);
+        out("curl_http_upload error : %d\n", (int)CURLE_READ_ERROR);
+        return -1;
+    }
+    const curl_off_t size = (curl_off_t)ftello(f);
+    rewind(f);
+    CURL *curl = curl_easy_init();
+    if (!curl) {
+        fclose(f);
+        out("curl_http_upload curl init failed\n");
+        return -1;
+    }
+    FIRMWARE_UPLOAD up = {upload_uri, file, user, password, cancelled, ctx, 0};
+    struct curl_slist *headers =
+        curl_slist_append(nullptr, "Content-Type: application/octet-stream");
+    curl_easy_setopt(curl, CURLOPT_URL, upload_uri);
+    curl_easy_setopt(curl, CURLOPT_POST, 1L);
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(curl, CURLOPT_READFUNCTION, read_file);
+    curl_easy_setopt(curl, CURLOPT_READDATA, f);
+    curl_easy_setopt(curl, CURLOPT_SEEKFUNCTION, seek_file);
+    curl_easy_setopt(curl, CURLOPT_SEEKDATA, f);
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, size);
+    if (user && user[0]) {
+        curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_DIGEST | CURLAUTH_BASIC);
+        curl_easy_setopt(curl, CURLOPT_USERNAME, user);
+        curl_easy_setopt(curl, CURLOPT_PASSWORD, password ? password : "");
+    }
+    set_common(curl, (long)FIRMWARE_UPLOAD_TIMEOUT_S, &up);
+    const CURLcode rc = curl_easy_perform(curl);
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    int result = -1;
+    if (rc != CURLE_OK)
+        out("curl_http_upload error : %d\n", (int)rc);
+    else if (status < 200 || status > 299)
+        out("curl_http_upload status : %ld\n", status);
+    else {
+        result = 0;
+        out("curl_http_upload over\n");
+    }
+    curl_easy_cleanup(curl);
+    curl_slist_free_all(headers);
+    fclose(f);
+    return result;
+}
+
 extern "C" int firmware_upload_global_init(void)
 {
     static std::once_flag once;
@@ -199,7 +273,7 @@ extern "C" int firmware_upload_global_init(void)
 
 extern "C" int tiv_ipc_do_update(const char *host, const char *file)
 {
-    FIRMWARE_UPLOAD up = {host, file, nullptr, nullptr, nullptr, nullptr};
+    FIRMWARE_UPLOAD up = {host, file, nullptr, nullptr, nullptr, nullptr, 0};
     return firmware_upload_run(&up);
 }
 
@@ -212,8 +286,13 @@ extern "C" int firmware_upload_run(const FIRMWARE_UPLOAD *up)
     std::string url = std::string("http://") + host + "/account/login";
     out("URL: {%s}\n", url.c_str());
     out("data: {%s}\n", shown_login_data(up->user, up->password).c_str());
-    std::string cookie = login(url, up);
+    long status = 0;
+    std::string cookie = login(url, up, &status);
     out("tiv_ipc_do_update cookie = %s\n", shown_cookie(cookie).c_str());
+    if (up->stop_without_web_ui && status == 404) {
+        out("tiv_ipc_do_update no web upgrade interface\n");
+        return FIRMWARE_NO_WEB_UI;
+    }
     if (is_cancelled(up)) {
         out("tiv_ipc_do_update cancelled\n");
         return -1;

@@ -45,9 +45,23 @@ typedef struct {
     const char *password;
     int (*cancelled)(void *ctx);
     void *ctx;
+    /* Non-zero: a login answered with HTTP 404 (a camera without the web
+     * upgrade interface) ends the call with FIRMWARE_NO_WEB_UI, nothing
+     * uploaded. Zero: the upload is tried whatever the login answered. */
+    int stop_without_web_ui;
 } FIRMWARE_UPLOAD;
 
+#define FIRMWARE_NO_WEB_UI (-2)
+
 int firmware_upload_run(const FIRMWARE_UPLOAD *upload);
+
+/* The standard ONVIF firmware upload: the file posted whole as
+ * application/octet-stream to upload_uri (the URI that StartFirmwareUpgrade
+ * returned), with HTTP Digest or Basic authentication when a user is given.
+ * 0 when the device answered with a 2xx status, -1 otherwise (unreadable
+ * file, transfer error, time-out, other status, cancel). */
+int firmware_upload_post(const char *upload_uri, const char *file, const char *user,
+                         const char *password, int (*cancelled)(void *ctx), void *ctx);
 
 #ifdef __cplusplus
 }

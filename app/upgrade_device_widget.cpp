@@ -2,11 +2,23 @@
 // About box and the credentials.
 #include "app/upgrade_device_widget.h"
 
-#include <QResizeEvent>
+#include <QHeaderView>
+
+#include <algorithm>
 
 #include "app/about_dialog.h"
 #include "app/credentials_dialog.h"
+#include "app/device_details.h"
+#include "app/tool_settings.h"
 #include "ui_upgrade_device_widget.h"
+
+namespace
+{
+const char kGeometry[] = "window/geometry";
+const char kColumnWidths[] = "table/columnWidths";
+const int kCheckColumnWidth = 50;
+const int kDataColumnWidth = 110;
+} // namespace
 
 UpgradeDeviceWidget::UpgradeDeviceWidget(QWidget *parent)
     : QWidget(parent), ui(new Ui::UpgradeDeviceWidget)
@@ -33,6 +45,12 @@ UpgradeDeviceWidget::UpgradeDeviceWidget(QWidget *parent)
     connect(ui->buttonSearch, &QPushButton::clicked, this, &UpgradeDeviceWidget::onSearchDevice);
     connect(ui->buttonCredentials, &QPushButton::clicked, this,
             &UpgradeDeviceWidget::onCredentials);
+    connect(ui->buttonExport, &QPushButton::clicked, this, &UpgradeDeviceWidget::onExport);
+    connect(ui->buttonAddAddress, &QPushButton::clicked, this,
+            &UpgradeDeviceWidget::onAddByAddress);
+    connect(view, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
+        if (index.isValid()) showDetails(proxy->mapToSource(index).row());
+    });
     connect(ui->editFilter, &QLineEdit::textChanged, proxy, &DeviceFilterProxy::setFilterText);
     connect(view, &QTableView::customContextMenuRequested, this,
             &UpgradeDeviceWidget::onTableContextMenu);
@@ -50,16 +68,20 @@ UpgradeDeviceWidget::UpgradeDeviceWidget(QWidget *parent)
 
     setupTable();
     updateActionButtons();
+    restoreLayout();
 
     credentials->load();
     deviceManager->start();
+    searchRemembered();
 }
 
 UpgradeDeviceWidget::~UpgradeDeviceWidget()
 {
     // Everything is asked to stop first; only the upload threads are waited
     // for, and a running transfer ends within about a second of its cancel.
+    saveLayout();
     if (batchJob) batchJob->cancel();
+    if (search) search->cancel();
     upgrades->cancelAll();
     deviceManager->stop();
     upgrades.reset();
@@ -67,14 +89,34 @@ UpgradeDeviceWidget::~UpgradeDeviceWidget()
     ui = nullptr;
 }
 
-void UpgradeDeviceWidget::resizeEvent(QResizeEvent *event)
+// The layouts make the table fill the window; the user's column widths and
+// the window's size and position come back from the last run.
+void UpgradeDeviceWidget::restoreLayout()
 {
-    const QSize size = event->size();
-    ui->verticalLayoutWidget->resize(size.width() - 20, size.height() - 30);
-    const int dataWidth = (ui->verticalLayoutWidget->width() - 50) / 7;
-    ui->tableViewOnVif->setColumnWidth(0, 50);
-    for (int column = 1; column <= 7; column++)
-        ui->tableViewOnVif->setColumnWidth(column, dataWidth);
+    std::unique_ptr<QSettings> settings = toolSettings();
+    if (!restoreGeometry(settings->value(kGeometry).toByteArray())) resize(1000, 560);
+    QHeaderView *header = ui->tableViewOnVif->horizontalHeader();
+    header->setStretchLastSection(true);
+    const QVariantList widths = settings->value(kColumnWidths).toList();
+    for (int column = 0; column < DeviceTableModel::ColumnCount; column++) {
+        const int saved = column < widths.size() ? widths[column].toInt() : 0;
+        // Wide enough for the header text in the language shown.
+        const int fallback = column == 0
+                                 ? kCheckColumnWidth
+                                 : std::max(kDataColumnWidth, header->sectionSizeHint(column));
+        header->resizeSection(column, saved >= 20 && saved <= 2000 ? saved : fallback);
+    }
+}
+
+void UpgradeDeviceWidget::saveLayout()
+{
+    std::unique_ptr<QSettings> settings = toolSettings();
+    settings->setValue(kGeometry, saveGeometry());
+    QVariantList widths;
+    QHeaderView *header = ui->tableViewOnVif->horizontalHeader();
+    for (int column = 0; column < DeviceTableModel::ColumnCount; column++)
+        widths << header->sectionSize(column);
+    settings->setValue(kColumnWidths, widths);
 }
 
 void UpgradeDeviceWidget::onAbout()

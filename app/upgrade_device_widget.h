@@ -4,11 +4,13 @@
 // widgets and displays what they report; the work itself runs elsewhere and
 // the GUI thread never waits on the network.
 //
-// The class is implemented in four files:
-//   upgrade_device_widget.cpp          construction, wiring, resize, destruction, About,
-//   credentials upgrade_device_widget_table.cpp    the device table (selection, refresh, context
-//   menu) upgrade_device_widget_batchip.cpp  batch IP editing (dialog, progress, summary)
+// The class is implemented in five files:
+//   upgrade_device_widget.cpp          construction, wiring, remembered layout,
+//                                      destruction, About, credentials
+//   upgrade_device_widget_table.cpp    the device table (selection, refresh, context menu)
+//   upgrade_device_widget_batchip.cpp  batch IP editing (dialog, progress, summary)
 //   upgrade_device_widget_upgrade.cpp  firmware upgrade (file choice)
+//   upgrade_device_widget_sites.cpp    export, add by address, device details
 #ifndef APP_UPGRADE_DEVICE_WIDGET_H
 #define APP_UPGRADE_DEVICE_WIDGET_H
 
@@ -19,17 +21,21 @@
 #include <list>
 #include <memory>
 
+#include "app/add_address_dialog.h"
+#include "app/address_search.h"
 #include "app/batch_ip_job.h"
 #include "app/credential_store.h"
+#include "app/device_details.h"
 #include "app/device_filter_proxy.h"
 #include "app/device_manager.h"
 #include "app/device_table_model.h"
 #include "app/upgrade_scheduler.h"
 #include "onvif/onvif_device.h"
 
+class ExportJob;
 class QDialog;
+class QModelIndex;
 class QPoint;
-class QResizeEvent;
 
 namespace Ui
 {
@@ -60,6 +66,22 @@ class UpgradeDeviceWidget : public QWidget
     void setBatchConfirmTimeout(int ms) { batchConfirmMs = ms; }
     BatchIpJob *currentBatch() const { return batchJob; }
 
+    // ---- export, add by address, details (upgrade_device_widget_sites.cpp) ----
+    // Writes the rows shown (only the checked ones when onlyChecked), in the
+    // order shown, to path as CSV; the notice line tells the outcome.
+    void exportTo(const QString &path, bool onlyChecked);
+    ExportJob *currentExport() const { return exportJob; }
+    // Searches the addresses (remembering where cameras answered); a search
+    // under way is left to finish and false is returned.
+    bool startAddressSearch(const QVector<quint32> &addresses);
+    AddressSearch *addressSearch() const { return search; }
+    // The details of the camera in the model's row.
+    void showDetails(int sourceRow);
+    DeviceDetailsDialog *detailsDialog() const { return details; }
+    // Upgrades the devices through the ONVIF device service with the file.
+    void upgradeThroughOnvif(const std::list<std::shared_ptr<ONVIF_DEVICE>> &devices,
+                             const QString &file);
+
     // ---- for tests and the helpers above ----
     DeviceManager *manager() const { return deviceManager.get(); }
     DeviceTableModel *deviceModel() const { return deviceManager->model(); }
@@ -82,13 +104,13 @@ class UpgradeDeviceWidget : public QWidget
     void onCredentials();
     void onCameraCredentials(const QString &endpointKey, const QString &host);
     void onTableContextMenu(const QPoint &pos);
-
-  protected:
-    // Lays the form out again: layout widget (w - 20) x (h - 30), column 0
-    // 50 pixels, columns 1..7 a seventh of the rest each.
-    void resizeEvent(QResizeEvent *event) override;
+    void onExport();
+    void onAddByAddress();
 
   private:
+    void restoreLayout();
+    void saveLayout();
+    void searchRemembered();
     void onBatchFinished();
     void showNotice(const QString &text);
 
@@ -101,6 +123,10 @@ class UpgradeDeviceWidget : public QWidget
     QPointer<QDialog> batchProgress;
     int batchConfirmMs = 60000;
     QString firmwarePath;
+    ExportJob *exportJob = nullptr;
+    AddressSearch *search = nullptr;
+    QPointer<AddAddressDialog> addDialog;
+    QPointer<DeviceDetailsDialog> details;
 };
 
 #endif

@@ -24,7 +24,7 @@ QDialog *makeProgressDialog(QWidget *parent, int total)
 {
     auto *dialog = new QDialog(parent);
     dialog->setObjectName("BatchProgress");
-    dialog->setWindowTitle(QString::fromUtf8("修改IP"));
+    dialog->setWindowTitle(UpgradeDeviceWidget::tr("修改IP"));
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     auto *layout = new QVBoxLayout(dialog);
@@ -34,7 +34,7 @@ QDialog *makeProgressDialog(QWidget *parent, int total)
     auto *bar = new QProgressBar(dialog);
     bar->setObjectName("progressBar");
     bar->setRange(0, total);
-    auto *cancel = new QPushButton(QString::fromUtf8("取消"), dialog);
+    auto *cancel = new QPushButton(UpgradeDeviceWidget::tr("取消"), dialog);
     cancel->setObjectName("buttonCancel");
     layout->addWidget(label);
     layout->addWidget(bar);
@@ -116,7 +116,7 @@ void UpgradeDeviceWidget::onBatchFinished()
         lines << BatchIpJob::describe(r);
         if (r.outcome != BatchIpResult::Confirmed) problems << BatchIpJob::describe(r);
     }
-    auto *box = new QMessageBox(QMessageBox::Information, QString::fromUtf8("修改IP"),
+    auto *box = new QMessageBox(QMessageBox::Information, tr("修改IP"),
                                 tr("%1 changed and confirmed, %2 changed but not confirmed, "
                                    "%3 failed, %4 skipped.")
                                     .arg(counts[BatchIpResult::Confirmed])

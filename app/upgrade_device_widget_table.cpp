@@ -3,7 +3,9 @@
 // are the device manager's model.
 #include "app/upgrade_device_widget.h"
 
+#include <QFileDialog>
 #include <QMenu>
+#include <QStandardPaths>
 
 #include "app/device_head_view.h"
 #include "ui_upgrade_device_widget.h"
@@ -67,6 +69,8 @@ void UpgradeDeviceWidget::onSearchDevice()
 {
     refreshDeviceList();
     deviceManager->searchDevice();
+    // Cameras found by address answer no multicast: they are asked again there.
+    searchRemembered();
 }
 
 void UpgradeDeviceWidget::updateActionButtons()
@@ -108,7 +112,31 @@ void UpgradeDeviceWidget::onTableContextMenu(const QPoint &pos)
     const QString host = deviceModel()->hostAt(row);
     QMenu menu(this);
     menu.setObjectName("rowMenu");
-    QAction *action = menu.addAction(tr("Credentials…"));
+    QAction *detailsAction = menu.addAction(tr("设备详情…"));
+    detailsAction->setObjectName("actionDetails");
+    QAction *onvifAction = menu.addAction(tr("通过ONVIF升级…"));
+    onvifAction->setObjectName("actionOnvifUpgrade");
+    onvifAction->setToolTip(tr("用ONVIF设备服务升级已勾选的摄像机(没有勾选时升级这一台)"));
+    onvifAction->setEnabled(deviceModel()->isListed(row));
+    QAction *action = menu.addAction(tr("凭据…"));
     action->setObjectName("actionCameraCredentials");
-    if (menu.exec(view->viewport()->mapToGlobal(pos)) == action) onCameraCredentials(key, host);
+    QAction *chosen = menu.exec(view->viewport()->mapToGlobal(pos));
+    if (chosen == action) {
+        onCameraCredentials(key, host);
+    } else if (chosen == detailsAction) {
+        showDetails(row);
+    } else if (chosen == onvifAction) {
+        std::list<std::shared_ptr<ONVIF_DEVICE>> devices = selectedDevices();
+        if (devices.empty()) {
+            std::shared_ptr<ONVIF_DEVICE> one =
+                deviceManager->getDevice(deviceModel()->serialAt(row));
+            if (one) devices.push_back(one);
+        }
+        if (devices.empty()) return;
+        const QString file = QFileDialog::getOpenFileName(
+            this, tr("选择升级文件"),
+            QStandardPaths::writableLocation(QStandardPaths::DesktopLocation),
+            tr("File(*.bin);;All files(*.*)"));
+        if (!file.isEmpty()) upgradeThroughOnvif(devices, file);
+    }
 }

@@ -15,3 +15,12 @@ void UpgradeDeviceWidget::onUpgradeDeviceFireware()
     upgrades->upgrade(QList<std::shared_ptr<ONVIF_DEVICE>>(chosen.begin(), chosen.end()),
                       firmwarePath);
 }
+
+void UpgradeDeviceWidget::upgradeThroughOnvif(
+    const std::list<std::shared_ptr<ONVIF_DEVICE>> &devices, const QString &file)
+{
+    if (devices.empty() || file.isEmpty()) return;
+    firmwarePath = file;
+    upgrades->upgrade(QList<std::shared_ptr<ONVIF_DEVICE>>(devices.begin(), devices.end()), file,
+                      UpgradeScheduler::Method::Onvif);
+}

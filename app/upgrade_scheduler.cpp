@@ -3,14 +3,26 @@
 #include <QDeadlineTimer>
 #include <QFile>
 
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
 #include "app/app_log.h"
 #include "app/device_access.h"
 #include "app/device_manager.h"
 #include "app/firmware_upload.h"
 #include "app/gui_gate.h"
+#include "onvif/onvif_ops.h"
+#include "onvif/onvif_trans.h"
 
 namespace
 {
+
+// StartFirmwareUpgrade is answered at once by a device that can take an
+// image; the upload delay it asks for is honoured up to a minute.
+const int kStartTimeoutMs = 5000;
+const int kMaxUploadDelayS = 60;
 
 int askCancelled(void *ctx)
 {
@@ -58,7 +70,7 @@ void UpgradeScheduler::startPool()
 }
 
 void UpgradeScheduler::upgrade(const QList<std::shared_ptr<ONVIF_DEVICE>> &devices,
-                               const QString &firmwarePath)
+                               const QString &firmwarePath, Method method)
 {
     if (stopping || devices.isEmpty()) return;
     startPool();
@@ -74,6 +86,8 @@ void UpgradeScheduler::upgrade(const QList<std::shared_ptr<ONVIF_DEVICE>> &devic
         task->file = file;
         task->firmwareBefore = deviceFirmware(*device);
         task->credential = registry->credentialFor(task->endpoint.toStdString());
+        task->method = method;
+        task->device = device;
         manager->model()->setUpgradeState(task->serial, DeviceTableModel::UpgradeState::Waiting);
         queue.push(task);
     }
@@ -90,16 +104,61 @@ void UpgradeScheduler::uploadLoop()
             manager->model()->setUpgradeState(t.serial, DeviceTableModel::UpgradeState::Running);
             emit uploadStarted(t.serial);
         });
-        FIRMWARE_UPLOAD up = {t.host.constData(),
-                              t.file.constData(),
-                              t.credential.user.c_str(),
-                              t.credential.password.c_str(),
-                              askCancelled,
-                              &stopping};
-        const bool transferred = firmware_upload_run(&up) == 0;
+        bool transferred = false;
+        if (t.method == Method::Onvif) {
+            transferred = upgradeThroughOnvif(t);
+        } else {
+            FIRMWARE_UPLOAD up = {t.host.constData(),
+                                  t.file.constData(),
+                                  t.credential.user.c_str(),
+                                  t.credential.password.c_str(),
+                                  askCancelled,
+                                  &stopping,
+                                  1};
+            const int r = firmware_upload_run(&up);
+            if (r == FIRMWARE_NO_WEB_UI) {
+                appLog("no web upgrade interface, upgrading through ONVIF, device ip:", t.host);
+                transferred = upgradeThroughOnvif(t);
+            } else {
+                transferred = r == 0;
+            }
+        }
         active--;
         gate->post([this, t, transferred]() { onUploaded(t, transferred); });
     }
+}
+
+bool UpgradeScheduler::upgradeThroughOnvif(const Task &task)
+{
+    if (!task.device) return false;
+    DevicePtr dev = workingCopy(*task.device);
+    setCredential(dev.get(), task.credential);
+    prepareCall(dev.get());
+    tds_StartFirmwareUpgrade_RES start;
+    memset(&start, 0, sizeof(start));
+    HTTP_CLIENT_CONN conn;
+    if (onvif_init_xaddr_context(&conn, &dev->binfo.xaddr) != 0 ||
+        !http_onvif_trans(&conn, kStartTimeoutMs, ACT_tds_StartFirmwareUpgrade, dev.get(), nullptr,
+                          &start) ||
+        !start.upload_uri[0]) {
+        appLog("start firmware upgrade fail, device ip:", task.host);
+        return false;
+    }
+    // The device may need a moment before it takes the image; waited in
+    // slices, so that a cancel still ends the wait at once.
+    const int delay = std::min<int>(std::max<int>(start.upload_delay, 0), kMaxUploadDelayS);
+    for (int waited = 0; waited < delay * 10 && !stopping; waited++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (stopping) return false;
+    QByteArray uri(start.upload_uri, (int)strnlen(start.upload_uri, sizeof(start.upload_uri)));
+    if (uri.startsWith('/')) { // a path on the device-service host
+        const ONVIF_XADDR &x = dev->binfo.xaddr;
+        uri = QByteArray(x.https ? "https://" : "http://") + deviceHost(*dev) + ":" +
+              QByteArray::number(x.port) + uri;
+    }
+    return firmware_upload_post(uri.constData(), task.file.constData(),
+                                task.credential.user.c_str(), task.credential.password.c_str(),
+                                askCancelled, &stopping) == 0;
 }
 
 void UpgradeScheduler::onUploaded(const Task &task, bool transferred)

@@ -47,8 +47,16 @@ class UpgradeScheduler : public QObject
     void setConfirmTimeout(int ms) { confirmMs = ms; }
     void setRecheckInterval(int ms);
 
+    // How a camera is upgraded: through its web upgrade interface, falling
+    // back to the ONVIF device service when that interface is missing (its
+    // login answers 404); or through the device service alone
+    // (StartFirmwareUpgrade, the upload delay, then the POST of the image
+    // to the URI it returned).
+    enum class Method { Auto, Onvif };
+
     // Queues the devices (their rows become 等待升级) with the file chosen now.
-    void upgrade(const QList<std::shared_ptr<ONVIF_DEVICE>> &devices, const QString &firmwarePath);
+    void upgrade(const QList<std::shared_ptr<ONVIF_DEVICE>> &devices, const QString &firmwarePath,
+                 Method method = Method::Auto);
 
     // Asks every upload to stop (no wait); the destructor also waits.
     void cancelAll();
@@ -67,7 +75,11 @@ class UpgradeScheduler : public QObject
         QByteArray file;
         QString firmwareBefore;
         Credential credential;
+        Method method = Method::Auto;
+        std::shared_ptr<ONVIF_DEVICE> device; // published record, read only
     };
+    // The ONVIF path of one camera: true when the device took the image.
+    bool upgradeThroughOnvif(const Task &task);
     void startPool();
     void uploadLoop();
     void onUploaded(const Task &task, bool transferred);

@@ -468,6 +468,130 @@ extern "C" int onvif_probe_sock_count(void)
     return n;
 }
 
+namespace
+{
+
+// A unicast target: "a.b.c.d" or "a.b.c.d:port". false when it is neither.
+bool unicast_target(const char *host, struct sockaddr_in *to)
+{
+    char ip[64];
+    const char *colon = strchr(host, ':');
+    size_t n = colon ? (size_t)(colon - host) : strlen(host);
+    if (n == 0 || n >= sizeof(ip)) return false;
+    memcpy(ip, host, n);
+    ip[n] = '\0';
+    long port = PROBE_PORT;
+    if (colon) {
+        char *end = nullptr;
+        port = strtol(colon + 1, &end, 10);
+        if (end == colon + 1 || *end != '\0' || port < 1 || port > 65535) return false;
+    }
+    memset(to, 0, sizeof(*to));
+    to->sin_family = AF_INET;
+    to->sin_port = htons((uint16_t)port);
+    return inet_pton(AF_INET, ip, &to->sin_addr) == 1;
+}
+
+// The ProbeMatches of one unicast answer, to cb; the count.
+int unicast_matches(char *buf, int len, onvif_probe_cb cb, void *user_data)
+{
+    XML_NODE *root = xxx_hxml_parse(buf, len);
+    if (!root) return 0;
+    int count = 0;
+    XML_NODE *body = xml_node_soap_get(root, "Body");
+    XML_NODE *matches = body ? xml_node_soap_get(body, "ProbeMatches") : nullptr;
+    XML_NODE *m = matches ? xml_node_soap_get(matches, "ProbeMatch") : nullptr;
+    for (; m && soap_strcmp(m->name, "ProbeMatch") == 0; m = m->next_sibling) {
+        DEVICE_BINFO binfo;
+        memset(&binfo, 0, sizeof(binfo));
+        if (!onvif_probe_parse_binfo(m, &binfo) || binfo.type == DEVICE_TYPE_UNKNOWN) {
+            log_print(LOG_ERROR, "%s, unusable probe match\r\n", "onvif_probe_unicast");
+            continue;
+        }
+        if (cb) cb(&binfo, PROBE_MSG_MATCH, user_data);
+        count++;
+    }
+    xml_node_del(root);
+    return count;
+}
+
+// Reads the answers that arrive within wait_ms (or until stop says so).
+int unicast_receive(int fd, char *buf, int wait_ms, onvif_probe_cb cb, void *user_data,
+                    int (*stop)(void *))
+{
+    const uint32_t start = sys_os_get_ms();
+    int count = 0;
+    for (;;) {
+        if (stop && stop(user_data)) break;
+        const int elapsed = (int)(sys_os_get_ms() - start);
+        if (elapsed >= wait_ms) break;
+        int slice = wait_ms - elapsed;
+        if (slice > 50) slice = 50;
+        struct pollfd pfd = {fd, POLLIN, 0};
+        if (poll(&pfd, 1, slice) <= 0) continue;
+        // Everything waiting, at most a burst's worth before the clock is read again.
+        for (int n = 0; n < 256; n++) {
+            int rlen = (int)recv(fd, buf, PROBE_BUF_LEN, MSG_TRUNC | MSG_DONTWAIT);
+            if (rlen < 0) break;
+            if (rlen == 0 || rlen >= PROBE_BUF_LEN) continue; // empty or too long: dropped
+            buf[rlen] = '\0';
+            count += unicast_matches(buf, rlen, cb, user_data);
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+extern "C" int onvif_probe_unicast(const char *const *hosts, int count, int interval_ms,
+                                   int wait_ms, onvif_probe_cb cb, void *user_data,
+                                   int (*stop)(void *user_data))
+{
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        log_print(LOG_ERROR, "%s, socket failed! %s\r\n", "onvif_probe_unicast",
+                  sys_os_get_socket_error());
+        return -1;
+    }
+    set_rcvbuf(fd);
+    char *buf = (char *)xmalloc(PROBE_BUF_LEN + 1);
+    if (!buf) {
+        close(fd);
+        return -1;
+    }
+    if (interval_ms < 1) interval_ms = 1;
+    if (wait_ms < 0) wait_ms = 0;
+
+    char uuid[64];
+    int found = 0;
+    for (int i = 0; hosts && i < count; i++) {
+        if (stop && stop(user_data)) break;
+        struct sockaddr_in to;
+        if (!hosts[i] || !unicast_target(hosts[i], &to)) {
+            log_print(LOG_ERROR, "%s, bad address %s\r\n", "onvif_probe_unicast",
+                      hosts[i] ? hosts[i] : "(null)");
+            continue;
+        }
+        const char *ns[2] = {PROBE_NS_DEVICE, PROBE_NS_NVT};
+        const char *types[2] = {"tds:Device", "dn:NetworkVideoTransmitter"};
+        for (int k = 0; k < 2; k++) {
+            int slen = snprintf(buf, PROBE_BUF_LEN, PROBE_TEMPLATE, ns[k],
+                                onvif_uuid_create(uuid, sizeof(uuid)), types[k]);
+            if (slen <= 0 || slen >= PROBE_BUF_LEN) continue;
+            if (sendto(fd, buf, (size_t)slen, MSG_NOSIGNAL, (struct sockaddr *)&to, sizeof(to)) !=
+                slen)
+                log_print(LOG_WARN, "%s, send to %s failed! %s\r\n", "onvif_probe_unicast",
+                          hosts[i], sys_os_get_socket_error());
+        }
+        // The pause between two hosts is spent reading what came so far.
+        found += unicast_receive(fd, buf, interval_ms, cb, user_data, stop);
+    }
+    found += unicast_receive(fd, buf, wait_ms, cb, user_data, stop);
+    xfree(buf);
+    close(fd);
+    return found;
+}
+
 extern "C" int onvif_probe_datagram(const char *data, int len)
 {
     if (!data || len < 0) return -1;

@@ -64,6 +64,22 @@ void stop_probe(void);
 /* Number of open discovery sockets (0 once stopped). */
 int onvif_probe_sock_count(void);
 
+/* Unicast probing, for devices that multicast does not reach (other
+ * subnets behind a router). Independent of the discovery thread and of the
+ * registered callback: one socket of its own (an ephemeral port), the
+ * caller's thread.
+ * onvif_probe_unicast sends the Probe pair to each of the count hosts
+ * ("a.b.c.d", or "a.b.c.d:port"; port 3702 when none is given), one host
+ * every interval_ms (at least 1), and reads answers until wait_ms after the
+ * last send. Every ProbeMatch is read like a multicast one and handed to cb
+ * (PROBE_MSG_MATCH) on the caller's thread; Hello and Bye are ignored.
+ * stop (may be null) is asked between steps, at least every 50 ms: non-zero
+ * ends the call early. Hosts that are not numeric IPv4 texts are skipped
+ * (logged). The number of ProbeMatches reported, or -1 when no socket could
+ * be opened. */
+int onvif_probe_unicast(const char *const *hosts, int count, int interval_ms, int wait_ms,
+                        onvif_probe_cb cb, void *user_data, int (*stop)(void *user_data));
+
 /* Message handling, also usable without sockets:
  * onvif_probe_datagram: one received datagram (len bytes, copied; at most
  *   10239): parses it and handles it; the number of callbacks made (or due

@@ -6,7 +6,11 @@
 # vb) and runs the tool in the same namespace, so discovery never reaches this
 # machine's own interfaces. Everything is removed again on exit.
 #
-#   sudo -E bash scripts/camsim-demo.sh [--count N] [--seconds S] [--screenshot FILE]
+#   sudo -E bash scripts/camsim-demo.sh [--count N] [--seconds S] [--screenshot FILE] [--lang L]
+#
+# --lang en shows the tool in English (it is passed on to the tool). The
+# tool keeps its settings in the temporary folder, not in the user's.
+# CORVANTA_BUILD_DIR names another build folder than build/release.
 #
 # With a display (a local X server or Wayland; -E keeps DISPLAY, XAUTHORITY,
 # WAYLAND_DISPLAY and XDG_RUNTIME_DIR for root) the window stays until you
@@ -20,12 +24,15 @@ cd "$(dirname "$0")/.."
 count=4
 seconds=12
 screenshot=$PWD/camsim-demo.png
+tool_args=()
+build=${CORVANTA_BUILD_DIR:-build/release}
 while [[ $# -gt 0 ]]; do
   case "$1" in
     --count) count=$2; shift 2 ;;
     --seconds) seconds=$2; shift 2 ;;
     --screenshot) screenshot=$(realpath -m "$2"); shift 2 ;;
-    *) echo "usage: $0 [--count N] [--seconds S] [--screenshot FILE]" >&2; exit 2 ;;
+    --lang) tool_args=(--lang "$2"); shift 2 ;;
+    *) echo "usage: $0 [--count N] [--seconds S] [--screenshot FILE] [--lang L]" >&2; exit 2 ;;
   esac
 done
 if ! [[ "$count" =~ ^[1-9][0-9]?$ && "$seconds" =~ ^[1-9][0-9]*$ ]]; then
@@ -38,10 +45,10 @@ if [[ $(id -u) -ne 0 ]]; then
 fi
 
 bash scripts/deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/release -j "$(nproc)" --target corvanta-ipc-tool camsim
-tool=$PWD/build/release/app/corvanta-ipc-tool
-camsim=$PWD/build/release/tools/camsim/camsim
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j "$(nproc)" --target corvanta-ipc-tool camsim
+tool=$(realpath "$build")/app/corvanta-ipc-tool
+camsim=$(realpath "$build")/tools/camsim/camsim
 
 ns=corvanta-demo-$$
 work=$(mktemp -d /tmp/corvanta-demo.XXXXXX)
@@ -95,15 +102,16 @@ sed 's/^/  /' "$work/ready"
 
 if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
   echo "Starting the tool; close its window to end the demo."
-  in_ns "$tool"
+  in_ns env XDG_CONFIG_HOME="$work/config" "$tool" "${tool_args[@]}"
 else
   echo "No display: running the tool under xvfb-run for $seconds s."
   mkdir -p "$work/fb"
   ip netns exec "$ns" xvfb-run -a -s "-screen 0 1024x640x24 -fbdir $work/fb" \
-    bash -c 'echo $$ > "$1"; exec "$2"' _ "$work/tool.pid" "$tool" &
+    env XDG_CONFIG_HOME="$work/config" \
+    bash -c 'echo $$ > "$1"; shift; exec "$@"' _ "$work/tool.pid" "$tool" "${tool_args[@]}" &
   xvfb_pid=$!
   sleep "$seconds"
-  python3 scripts/xwd2png.py "$work/fb/Xvfb_screen0" "$screenshot" 751 546
+  python3 scripts/xwd2png.py "$work/fb/Xvfb_screen0" "$screenshot" 1000 560
   kill "$(cat "$work/tool.pid")" 2>/dev/null || true
   wait "$xvfb_pid" 2>/dev/null || true
   rm -f "$work/tool.pid"

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   libssl-dev openssl libcurl4-openssl-dev
   qtbase5-dev qtbase5-dev-tools libqt5network5 qtkeychain-qt5-dev
+  qttools5-dev qttools5-dev-tools
   libxml2-utils python3 iproute2
   clang-format
   clang libclang-rt-14-dev

@@ -22,6 +22,25 @@
 #include "app/device_manager.h"
 #include "app/device_table_model.h"
 
+namespace
+{
+
+// Before main: the settings of the whole test program go to a folder of its
+// own (XDG_CONFIG_HOME is read at the first QSettings), removed at exit.
+struct TemporarySettings {
+    QByteArray dir;
+    TemporarySettings()
+    {
+        char path[] = "/tmp/corvanta-test-config-XXXXXX";
+        if (!mkdtemp(path)) abort(); // never fall back to the user's settings
+        dir = path;
+        setenv("XDG_CONFIG_HOME", path, 1);
+    }
+    ~TemporarySettings() { QDir(QString::fromLocal8Bit(dir)).removeRecursively(); }
+} g_temporarySettings;
+
+} // namespace
+
 namespace apptest
 {
 
@@ -227,7 +246,10 @@ bool CamSim::start(const QStringList &extraArgs, int timeoutMs)
     process.reset(new QProcess);
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(tempDir.path() + "/camsim.err");
-    process->start(CAMSIM_PATH, args);
+    if (launcher.isEmpty())
+        process->start(CAMSIM_PATH, args);
+    else
+        process->start(launcher.first(), launcher.mid(1) + QStringList(CAMSIM_PATH) + args);
     if (!process->waitForStarted(5000)) {
         lastError = "camsim did not start: " + process->errorString();
         return false;

@@ -9,6 +9,8 @@
 //   directory in a temporary folder); stopped with SIGTERM in its destructor.
 // - MessageBoxCloser: closes every message box that shows up, by its default
 //   button, and records its title and text.
+// - Every test program that links this keeps the tool's settings (QSettings)
+//   in a temporary folder of its own, never in the user's configuration.
 #ifndef TESTS_APP_APP_TEST_SUPPORT_H
 #define TESTS_APP_APP_TEST_SUPPORT_H
 
@@ -72,6 +74,9 @@ class CamSim
     // overridden by extraArgs), --http-port 0, and waits at most timeoutMs
     // for the ready file. false (with errorText()) when it did not come up.
     bool start(const QStringList &extraArgs = QStringList(), int timeoutMs = 15000);
+    // A command prefix camsim is started under (e.g. nsenter into another
+    // network namespace); set before start.
+    void setLauncher(const QStringList &prefix) { launcher = prefix; }
     void stop();
 
     QString dir() const;
@@ -95,6 +100,7 @@ class CamSim
     QJsonArray cameraList;
     QJsonObject defaultValues;
     QTemporaryDir tempDir;
+    QStringList launcher;
     std::unique_ptr<QProcess> process;
     QString lastError;
 };

@@ -737,8 +737,8 @@ void UpgradeTest::credentialsReachTheLoginOnly()
     QVERIFY(!writeFirmware(path, 2000).isEmpty());
     const QByteArray host = QString("127.0.0.1:%1").arg(server.port()).toUtf8();
     const QByteArray file = QFile::encodeName(path);
-    FIRMWARE_UPLOAD up = {host.constData(), file.constData(), "admin",
-                          "p@ss word&1",    nullptr,          nullptr};
+    FIRMWARE_UPLOAD up = {host.constData(), file.constData(), "admin", "p@ss word&1",
+                          nullptr,          nullptr,          0};
     StdoutCapture capture;
     QCOMPARE(firmware_upload_run(&up), 0);
     const QStringList out = capture.finish();
@@ -761,7 +761,8 @@ void UpgradeTest::cancelEndsAWaitingTransfer()
     // Asked again and again while the login connects; says "stop" on its third question.
     int asked = 0;
     auto cancelled = [](void *ctx) { return ++*static_cast<int *>(ctx) >= 3 ? 1 : 0; };
-    FIRMWARE_UPLOAD up = {host.constData(), file.constData(), nullptr, nullptr, cancelled, &asked};
+    FIRMWARE_UPLOAD up = {host.constData(), file.constData(), nullptr, nullptr,
+                          cancelled,        &asked,           0};
     StdoutCapture capture;
     QCOMPARE(firmware_upload_run(&up), -1);
     const QStringList out = capture.finish();

@@ -258,12 +258,14 @@ HttpResponse Camera::handle(const HttpRequest &req)
         r.setHeader("Content-Type", "text/plain");
         r.body = "only POST here\n";
     };
-    if (req.path == QLatin1String("/account/login")) {
+    // A camera without the web upgrade interface answers 404 there.
+    const bool web = cfg.login != "absent";
+    if (web && req.path == QLatin1String("/account/login")) {
         if (req.method == "POST")
             r = handleLogin(req, log);
         else
             notAllowed();
-    } else if (req.path == QLatin1String("/api/sysConfig/uploadSystem")) {
+    } else if (web && req.path == QLatin1String("/api/sysConfig/uploadSystem")) {
         if (req.method == "POST")
             r = handleUpload(req, log);
         else

@@ -309,7 +309,8 @@ bool applyJson(CameraConfig &c, const QJsonObject &o, QString &err)
         else if (k == "fault_undeclared_prefix")
             ok = getBool(v, c.faultUndeclaredPrefix);
         else if (k == "login") {
-            ok = getString(v, c.login) && (c.login == "accept" || c.login == "refuse");
+            ok = getString(v, c.login) &&
+                 (c.login == "accept" || c.login == "refuse" || c.login == "absent");
         } else if (k == "upload_requires_cookie")
             ok = getBool(v, c.uploadRequiresCookie);
         else if (k == "upload") {

@@ -80,6 +80,22 @@ bool Discovery::start(QString &err)
     return true;
 }
 
+bool Discovery::startUnicastOnly(QString &err)
+{
+    // Bound to the unicast address, the socket never sees datagrams sent to
+    // the group.
+    unicastOnly = true;
+    if (!sock.bind(QHostAddress(ifaceAddress), kPort)) {
+        err = QStringLiteral("cannot bind %1:%2: %3")
+                  .arg(ifaceAddress)
+                  .arg(kPort)
+                  .arg(sock.errorString());
+        return false;
+    }
+    connect(&sock, &QUdpSocket::readyRead, this, &Discovery::onReadyRead);
+    return true;
+}
+
 El Discovery::header(const QString &action, const QString &to, const QString &relatesTo)
 {
     El h(NS_SOAP, QStringLiteral("Header"));
@@ -126,7 +142,7 @@ void Discovery::sendMulticast(const QByteArray &d)
 
 void Discovery::hello(Camera *cam)
 {
-    if (!cam->discoverable()) return; // DiscoveryMode NonDiscoverable: silent
+    if (!cam->discoverable() || unicastOnly) return; // NonDiscoverable: silent
     El h = header(QStringLiteral("http://schemas.xmlsoap.org/ws/2005/04/discovery/Hello"),
                   QLatin1String(kTo), QString());
     sendMulticast(message(cam, h, endpointFields(cam, NS_WSD, QStringLiteral("Hello"), true)));
@@ -136,6 +152,7 @@ void Discovery::hello(Camera *cam)
 
 void Discovery::byeAll()
 {
+    if (unicastOnly) return;
     for (Camera *cam : cams) {
         if (!cam->discoverable()) continue;
         El h = header(QStringLiteral("http://schemas.xmlsoap.org/ws/2005/04/discovery/Bye"),

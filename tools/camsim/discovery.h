@@ -24,6 +24,9 @@ class Discovery : public QObject
               RequestLog *log, bool quiet, QObject *parent = nullptr);
 
     bool start(QString &err);
+    // Answers only Probes sent to the camera address itself: no group
+    // membership, no Hello or Bye (a camera that multicast does not reach).
+    bool startUnicastOnly(QString &err);
     void hello(Camera *cam);
     void byeAll();
 
@@ -44,6 +47,7 @@ class Discovery : public QObject
     bool quiet;
     QUdpSocket sock;
     QNetworkInterface iface;
+    bool unicastOnly = false;
     qint64 instanceId = 0;
     quint32 messageNumber = 0;
 };

@@ -76,6 +76,10 @@ int main(int argc, char **argv)
     QCommandLineOption oDisc(QStringLiteral("discovery-address"),
                              QStringLiteral("Answer WS-Discovery on the interface holding IP."),
                              QStringLiteral("IP"));
+    QCommandLineOption oUnicast(
+        QStringLiteral("discovery-unicast-only"),
+        QStringLiteral("With --discovery-address: answer only Probes sent to that address\n"
+                       "(no multicast: no group, no Hello or Bye)."));
     QCommandLineOption oNoDisc(QStringLiteral("no-discovery"),
                                QStringLiteral("No WS-Discovery (default)."));
     QCommandLineOption oDelay(
@@ -92,8 +96,8 @@ int main(int argc, char **argv)
                                QStringLiteral("D"));
     QCommandLineOption oQuiet(QStringLiteral("quiet"),
                               QStringLiteral("No diagnostics on standard error."));
-    p.addOptions(
-        {oCount, oAddr, oPort, oConfig, oDisc, oNoDisc, oDelay, oReady, oLog, oUpload, oQuiet});
+    p.addOptions({oCount, oAddr, oPort, oConfig, oDisc, oUnicast, oNoDisc, oDelay, oReady, oLog,
+                  oUpload, oQuiet});
     p.process(app);
     if (!p.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument %1").arg(p.positionalArguments().first()));
@@ -154,7 +158,8 @@ int main(int argc, char **argv)
     Discovery *disc = nullptr;
     if (p.isSet(oDisc) && !p.isSet(oNoDisc)) {
         disc = new Discovery(cams, p.value(oDisc), delay, ctx.log, ctx.quiet, &app);
-        if (!disc->start(err)) return fail(QStringLiteral("discovery: ") + err);
+        const bool started = p.isSet(oUnicast) ? disc->startUnicastOnly(err) : disc->start(err);
+        if (!started) return fail(QStringLiteral("discovery: ") + err);
     }
 
     const QString readyPath = p.value(oReady);
