@@ -45,35 +45,6 @@ int replace_list(ONVIF_DEVICE *p_dev, Node **head, Op op, Free release)
     return 1;
 }
 
-// Moves the records of a reply list into nodes of the device's own type (the
-// record, then what the client learns about it later), releasing the reply's
-// node shells. The records' own lists move along. False when memory ran out:
-// then both lists are released.
-template <class Kept, class Got, class Rec>
-bool adopt(Got *got, Kept **out, Rec Got::*from, Rec Kept::*to, void (*release)(Kept **),
-           const SOAP_TYPE *rec_desc)
-{
-    *out = nullptr;
-    Kept *tail = nullptr;
-    bool ok = true;
-    for (int n = 0; got && n < kMaxNodes; n++) {
-        Got *next = got->next;
-        Kept *node = ok ? static_cast<Kept *>(calloc(1, sizeof(Kept))) : nullptr;
-        if (node) {
-            memcpy(&(node->*to), &(got->*from), sizeof(Rec));
-            (tail ? tail->next : *out) = node;
-            tail = node;
-        } else {
-            ok = false;
-            soap_desc_free(rec_desc, &(got->*from));
-        }
-        free(got);
-        got = next;
-    }
-    if (!ok) release(out);
-    return ok;
-}
-
 // The device's profile node with the token the current profile had, so a
 // refreshed list keeps the caller's choice (null when it is gone).
 struct CurProfile {
@@ -263,18 +234,7 @@ int GetProfiles(ONVIF_DEVICE *p_dev)
     const CurProfile cur(p_dev);
     int ok = replace_list(
         p_dev, &p_dev->profiles,
-        [p_dev](ProfileList **l) {
-            tt_ProfileList *got = nullptr;
-            if (!onvif_trt_GetProfiles(p_dev, nullptr, &got)) {
-                onvif_free_result(ACT_trt_GetProfiles, &got);
-                return 0;
-            }
-            if (adopt(got, l, &tt_ProfileList::Profile, &ProfileList::Profile, onvif_free_profiles,
-                      &SD_ONVIF_PROFILE))
-                return 1;
-            p_dev->last_error = -2;
-            return 0;
-        },
+        [p_dev](ProfileList **l) { return onvif_trt_GetProfiles(p_dev, nullptr, l); },
         onvif_free_profiles);
     if (ok) p_dev->cur_profile = cur.in(p_dev->profiles);
     return ok;
@@ -290,16 +250,7 @@ int tr2_GetProfiles(ONVIF_DEVICE *p_dev)
             memset(&req, 0, sizeof(req));
             copy_text(req.type[0], "All"); // every configuration of every profile
             req.type_count = 1;
-            tr2_MediaProfileList *got = nullptr;
-            if (!onvif_tr2_GetProfiles(p_dev, &req, &got)) {
-                onvif_free_result(ACT_tr2_GetProfiles, &got);
-                return 0;
-            }
-            if (adopt(got, l, &tr2_MediaProfileList::MediaProfile, &MediaProfileList::MediaProfile,
-                      onvif_free_MediaProfiles, &SD_ONVIF_MEDIA_PROFILE))
-                return 1;
-            p_dev->last_error = -2;
-            return 0;
+            return onvif_tr2_GetProfiles(p_dev, &req, l);
         },
         onvif_free_MediaProfiles);
 }
@@ -310,7 +261,7 @@ int GetStreamUris(ONVIF_DEVICE *p_dev, int protocol)
     FirstFailure first;
     int n = 0;
     for (ProfileList *p = p_dev->profiles; p && n < kMaxNodes; p = p->next, n++) {
-        p->stream_uri[0] = '\0';
+        p->Profile.stream_uri[0] = '\0';
         if (!can_stream(p->Profile)) continue;
         trt_GetStreamUri_REQ req;
         memset(&req, 0, sizeof(req));
@@ -320,7 +271,7 @@ int GetStreamUris(ONVIF_DEVICE *p_dev, int protocol)
         trt_GetStreamUri_RES res;
         memset(&res, 0, sizeof(res));
         if (onvif_trt_GetStreamUri(p_dev, &req, &res))
-            copy_text(p->stream_uri, res.uri);
+            copy_text(p->Profile.stream_uri, res.uri);
         else
             first.note(p_dev);
     }
@@ -334,7 +285,7 @@ int tr2_GetStreamUris(ONVIF_DEVICE *p_dev, const char *protocol)
     FirstFailure first;
     int n = 0;
     for (MediaProfileList *p = p_dev->media2_profiles; p && n < kMaxNodes; p = p->next, n++) {
-        p->stream_uri[0] = '\0';
+        p->MediaProfile.stream_uri[0] = '\0';
         if (!can_stream(p->MediaProfile)) continue;
         tr2_GetStreamUri_REQ req;
         memset(&req, 0, sizeof(req));
@@ -343,7 +294,7 @@ int tr2_GetStreamUris(ONVIF_DEVICE *p_dev, const char *protocol)
         tr2_GetStreamUri_RES res;
         memset(&res, 0, sizeof(res));
         if (onvif_tr2_GetStreamUri(p_dev, &req, &res))
-            copy_text(p->stream_uri, res.uri);
+            copy_text(p->MediaProfile.stream_uri, res.uri);
         else
             first.note(p_dev);
     }

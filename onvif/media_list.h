@@ -3,13 +3,9 @@
  * are not plain (their add/free/find rows are in the media section of
  * onvif_lists.def).
  *
- * The device's profiles carry, next to the profile as the camera described
- * it, what the client learned about it since: its stream URI (GetStreamUris,
- * tr2_GetStreamUris). So the device keeps them in node types of its own,
- * ProfileList and MediaProfileList; the replies of onvif_trt_GetProfiles and
- * onvif_tr2_GetProfiles are the plain lists tt_ProfileList and
- * tr2_MediaProfileList, which GetProfiles and tr2_GetProfiles move into the
- * device's nodes.
+ * A profile record carries, next to the profile as the camera described it,
+ * its stream URI once GetStreamUris / tr2_GetStreamUris read it
+ * (ONVIF_PROFILE.stream_uri, ONVIF_MEDIA_PROFILE.stream_uri).
  */
 #ifndef ONVIF_MEDIA_LIST_H
 #define ONVIF_MEDIA_LIST_H
@@ -22,23 +18,6 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
-
-#define ONVIF_STREAM_URI_LEN 512
-
-/* A media profile of the device. stream_uri: empty until a stream URI was
- * read for it. */
-typedef struct ProfileList {
-    struct ProfileList *next;
-    ONVIF_PROFILE Profile;
-    char stream_uri[ONVIF_STREAM_URI_LEN];
-} ProfileList;
-
-/* A media 2 profile of the device, the same way. */
-typedef struct MediaProfileList {
-    struct MediaProfileList *next;
-    ONVIF_MEDIA_PROFILE MediaProfile;
-    char stream_uri[ONVIF_STREAM_URI_LEN];
-} MediaProfileList;
 
 /* What one media profile owns (its configurations' lists), released; the
  * record itself stays with its holder. Null does nothing. */

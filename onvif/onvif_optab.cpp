@@ -95,4 +95,10 @@ void onvif_free_result(int type, void *p_res)
     if (op && p_res) soap_desc_free(op->res, p_res);
 }
 
+void onvif_free_request(int type, void *p_req)
+{
+    const ONVIF_OP *op = onvif_op(type);
+    if (op && p_req) soap_desc_free(op->req, p_req);
+}
+
 } // extern "C"

@@ -55,6 +55,10 @@ const ONVIF_OP *onvif_op(int type);
  * record itself stays, its heads are null afterwards). */
 void onvif_free_result(int type, void *p_res);
 
+/* The same for a request record the caller filled with lists (users to
+ * create, addresses to filter ...). */
+void onvif_free_request(int type, void *p_req);
+
 #ifdef __cplusplus
 }
 #endif

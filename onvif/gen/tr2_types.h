@@ -20,6 +20,7 @@ struct AudioSourceConfigurationList;
 struct ConfigurationRefList;
 struct EncoderInstanceList;
 struct MaskList;
+struct MediaProfileList;
 struct MetadataConfigurationList;
 struct OSDConfigurationList;
 struct VectorList;
@@ -29,7 +30,6 @@ struct VideoEncoder2ConfigurationOptionsList;
 struct VideoResolution2List;
 struct VideoSourceConfigurationList;
 struct VideoSourceModeList;
-struct tr2_MediaProfileList;
 
 /* tt:VideoResolution2 */
 typedef struct {
@@ -266,12 +266,13 @@ typedef struct {
     ONVIF_CONFIGURATION_SET configurations;
     char token[65];
     int32_t fixed;
+    char stream_uri[512]; /* read by tr2_GetStreamUris; empty until then */
 } ONVIF_MEDIA_PROFILE;
 
-typedef struct tr2_MediaProfileList {
-    struct tr2_MediaProfileList *next;
+typedef struct MediaProfileList {
+    struct MediaProfileList *next;
     ONVIF_MEDIA_PROFILE MediaProfile;
-} tr2_MediaProfileList;
+} MediaProfileList;
 
 /* tr2:ConfigurationRef */
 #define ONVIF_CONFIGURATION_REF_HAS_TOKEN (1u << 0)
@@ -361,9 +362,9 @@ typedef struct {
 
 /* tr2 GetProfilesResponse */
 typedef struct {
-    struct tr2_MediaProfileList *profiles;
+    struct MediaProfileList *profiles;
 } tr2_GetProfiles_RES_;
-typedef struct tr2_MediaProfileList *tr2_GetProfiles_RES;
+typedef struct MediaProfileList *tr2_GetProfiles_RES;
 
 /* tr2 CreateProfile */
 typedef struct {

@@ -20,13 +20,13 @@ struct AudioOutputList;
 struct AudioSourceConfigurationList;
 struct AudioSourceList;
 struct OSDConfigurationList;
+struct ProfileList;
 struct VideoAnalyticsConfigurationList;
 struct VideoEncoderConfigurationList;
 struct VideoResolutionList;
 struct VideoSourceConfigurationList;
 struct VideoSourceList;
 struct VideoSourceModeList;
-struct tt_ProfileList;
 
 /* tt:VideoResolution */
 typedef struct {
@@ -133,12 +133,13 @@ typedef struct {
     ONVIF_PROFILE_EXTENSION extension;
     char token[65];
     int32_t fixed;
+    char stream_uri[512]; /* read by GetStreamUris; empty until then */
 } ONVIF_PROFILE;
 
-typedef struct tt_ProfileList {
-    struct tt_ProfileList *next;
+typedef struct ProfileList {
+    struct ProfileList *next;
     ONVIF_PROFILE Profile;
-} tt_ProfileList;
+} ProfileList;
 
 /* tt:JpegOptions */
 typedef struct {
@@ -449,9 +450,9 @@ typedef void trt_GetProfiles_REQ;
 
 /* trt GetProfilesResponse */
 typedef struct {
-    struct tt_ProfileList *profiles;
+    struct ProfileList *profiles;
 } trt_GetProfiles_RES_;
-typedef struct tt_ProfileList *trt_GetProfiles_RES;
+typedef struct ProfileList *trt_GetProfiles_RES;
 
 /* trt AddVideoEncoderConfiguration */
 typedef struct {

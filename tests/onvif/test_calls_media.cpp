@@ -70,9 +70,9 @@ TEST_F(MediaCalls, ProfilesStreamUrisAndTheSnapshotOverDigest)
 
     ASSERT_EQ(GetStreamUris(dev, 2 /* RTSP */), 1);
     ProfileList *p = dev->profiles;
-    EXPECT_STREQ(p->stream_uri, "rtsp://127.0.0.1:554/stream/Profile_1");
-    EXPECT_STREQ(p->next->stream_uri, ""); // no encoder: not asked
-    EXPECT_STREQ(p->next->next->stream_uri, "rtsp://127.0.0.1:554/stream/Profile_3");
+    EXPECT_STREQ(p->Profile.stream_uri, "rtsp://127.0.0.1:554/stream/Profile_1");
+    EXPECT_STREQ(p->next->Profile.stream_uri, ""); // no encoder: not asked
+    EXPECT_STREQ(p->next->next->Profile.stream_uri, "rtsp://127.0.0.1:554/stream/Profile_3");
 
     // The snapshot URI carries "&amp;", a path longer than an address record keeps, and
     // wants the camera's Digest credentials.
@@ -93,7 +93,7 @@ TEST_F(MediaCalls, ProfilesStreamUrisAndTheSnapshotOverDigest)
     EXPECT_EQ(GetProfiles(dev), 0);
     EXPECT_EQ(dev->auth_failed, 1);
     ASSERT_EQ(tokens(dev->profiles).size(), 3u);
-    EXPECT_STREQ(dev->profiles->stream_uri, "rtsp://127.0.0.1:554/stream/Profile_1");
+    EXPECT_STREQ(dev->profiles->Profile.stream_uri, "rtsp://127.0.0.1:554/stream/Profile_1");
 }
 
 TEST_F(MediaCalls, EncoderSettingsAreReadBackChanged)
@@ -180,7 +180,7 @@ TEST_F(MediaCalls, Media2ProfilesHoldEveryConfiguration)
 
     ASSERT_EQ(tr2_GetStreamUris(dev, nullptr), 1);
     for (MediaProfileList *p = dev->media2_profiles; p; p = p->next)
-        EXPECT_EQ(std::string(p->stream_uri),
+        EXPECT_EQ(std::string(p->MediaProfile.stream_uri),
                   std::string("rtsp://127.0.0.1:554/stream/") + p->MediaProfile.token);
     ASSERT_EQ(tr2_GetVideoSourceConfigurations(dev), 1);
     EXPECT_NE(onvif_find_VideoSourceConfiguration(dev->video_source_configs, "VSC_1"), nullptr);
@@ -224,9 +224,9 @@ TEST_F(MediaCalls, RepliesShapedAsCamerasSendThem)
     ASSERT_EQ(tr2_GetStreamUris(dev, "RTSP"), 1);
     int media_uris = 0, media2_uris = 0;
     for (ProfileList *p = dev->profiles; p; p = p->next)
-        media_uris += p->stream_uri[0] != 0;
+        media_uris += p->Profile.stream_uri[0] != 0;
     for (MediaProfileList *q = dev->media2_profiles; q; q = q->next)
-        media2_uris += q->stream_uri[0] != 0;
+        media2_uris += q->MediaProfile.stream_uri[0] != 0;
     EXPECT_EQ(media_uris, 4);
     EXPECT_EQ(media2_uris, 6);
 

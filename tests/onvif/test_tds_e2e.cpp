@@ -60,13 +60,6 @@ class TdsE2E : public HttpPoolTest
     std::set<int> done_;
 };
 
-// Request records own their lists too: released through the request's
-// descriptor.
-void free_request(int type, void *req)
-{
-    soap_desc_free(onvif_op(type)->req, req);
-}
-
 UserList *find_user(UserList *l, const char *name)
 {
     for (; l; l = l->next)
@@ -132,7 +125,7 @@ TEST_F(TdsE2E, EveryDeviceServiceOperationThroughItsEntry)
         EXPECT_EQ(find_user(users, "operator1"), nullptr);
         onvif_free_Users(&users);
         // A second create of an existing name is refused with its fault.
-        free_request(ACT_tds_CreateUsers, create.get());
+        onvif_free_request(ACT_tds_CreateUsers, create.get());
         u = onvif_add_User(&create->user);
         snprintf(u->User.username, sizeof(u->User.username), "admin");
         snprintf(u->User.password, sizeof(u->User.password), "x");
@@ -140,7 +133,7 @@ TEST_F(TdsE2E, EveryDeviceServiceOperationThroughItsEntry)
         EXPECT_EQ(onvif_tds_CreateUsers(d, create.get(), nullptr), 0);
         EXPECT_EQ(d->last_error, -9);
         EXPECT_NE(std::string(d->fault.subcode).find("OperationProhibited"), std::string::npos);
-        free_request(ACT_tds_CreateUsers, create.get());
+        onvif_free_request(ACT_tds_CreateUsers, create.get());
     }
     {
         auto remote = zeroed<tds_SetRemoteUser_REQ>();
@@ -168,7 +161,7 @@ TEST_F(TdsE2E, EveryDeviceServiceOperationThroughItsEntry)
         h->NetworkHost.flags = ONVIF_NETWORK_HOST_HAS_IPV4_ADDRESS;
         snprintf(h->NetworkHost.ipv4_address, sizeof(h->NetworkHost.ipv4_address), "10.1.2.3");
         ok(ACT_tds_SetNTP, onvif_tds_SetNTP(d, ntp.get(), nullptr));
-        free_request(ACT_tds_SetNTP, ntp.get());
+        onvif_free_request(ACT_tds_SetNTP, ntp.get());
         auto got = zeroed<tds_GetNTP_RES>();
         ok(ACT_tds_GetNTP, onvif_tds_GetNTP(d, nullptr, got.get()));
         ASSERT_NE(got->ntp_manual, nullptr);
@@ -211,7 +204,7 @@ TEST_F(TdsE2E, EveryDeviceServiceOperationThroughItsEntry)
         auto set = zeroed<tds_SetNetworkProtocols_REQ>();
         set->network_protocols = protos; // back as they are
         ok(ACT_tds_SetNetworkProtocols, onvif_tds_SetNetworkProtocols(d, set.get(), nullptr));
-        free_request(ACT_tds_SetNetworkProtocols, set.get());
+        onvif_free_request(ACT_tds_SetNetworkProtocols, set.get());
     }
     {
         auto mode = zeroed<tds_SetDiscoveryMode_REQ>();
@@ -325,7 +318,7 @@ TEST_F(TdsE2E, EveryDeviceServiceOperationThroughItsEntry)
         ok(ACT_tds_DeleteGeoLocation,
            onvif_tds_DeleteGeoLocation(d, reinterpret_cast<tds_DeleteGeoLocation_REQ *>(set.get()),
                                        nullptr));
-        free_request(ACT_tds_SetGeoLocation, set.get());
+        onvif_free_request(ACT_tds_SetGeoLocation, set.get());
     }
     {
         auto filter = zeroed<tds_GetIPAddressFilter_RES>();
@@ -345,7 +338,7 @@ TEST_F(TdsE2E, EveryDeviceServiceOperationThroughItsEntry)
         ok(ACT_tds_RemoveIPAddressFilter,
            onvif_tds_RemoveIPAddressFilter(
                d, reinterpret_cast<tds_RemoveIPAddressFilter_REQ *>(set.get()), nullptr));
-        free_request(ACT_tds_SetIPAddressFilter, set.get());
+        onvif_free_request(ACT_tds_SetIPAddressFilter, set.get());
     }
     {
         auto policy = zeroed<tds_GetAccessPolicy_RES>();

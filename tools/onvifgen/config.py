@@ -271,3 +271,12 @@ ENUM_ALIASES = {"AutoFocusMode", "WhiteBalanceMode", "BacklightCompensationMode"
 
 # Size budget of one generated file, in lines before formatting.
 FILE_LINES = 1300
+
+
+# Members a record keeps that never travel: what the client learned about an
+# object after reading it (record name -> [(C declaration, comment)]). They
+# have no descriptor field, so the writer and the reader leave them alone.
+RECORD_EXTRA = {
+    "ONVIF_PROFILE": [("char stream_uri[512]", "read by GetStreamUris; empty until then")],
+    "ONVIF_MEDIA_PROFILE": [("char stream_uri[512]", "read by tr2_GetStreamUris; empty until then")],
+}

@@ -122,7 +122,11 @@ def record_struct(r, name):
     for f in r.fields:
         for d in member_decl(f):
             lines.append("    " + d)
-    if not r.fields:
+    # Members the client keeps next to what travels (config.RECORD_EXTRA).
+    extra = config.RECORD_EXTRA.get(name, [])
+    for decl, comment in extra:
+        lines.append("    %s; /* %s */" % (decl, comment))
+    if not r.fields and not extra:
         lines.append("    int32_t unused_; /* no members on the wire */")
     lines.append("} %s;" % name)
     return lines
