@@ -77,6 +77,15 @@ std::mutex g_tx_lock;  // send_probe_req against stop_probe closing sockets
 
 char g_local_ip[64]; // copy of start_probe's local address, read by the thread
 
+// set_probe_addresses: the only local addresses to open sockets on (network
+// order), g_only_count of them; 0 means every interface. start_probe copies
+// them for the thread it starts (g_run_*), like g_local_ip.
+std::mutex g_addr_lock;
+uint32_t g_only_addrs[PROBE_SOCK_MAX];
+int g_only_count = 0;
+uint32_t g_run_addrs[PROBE_SOCK_MAX];
+int g_run_count = 0;
+
 thread_local bool t_on_probe_thread = false;
 
 int interval_value(int seconds)
@@ -366,9 +375,15 @@ void *onvif_probe_thread(void *arg)
         slot = 1;
     }
 
-    for (int i = 0; i < get_if_nums() && slot < PROBE_SOCK_MAX; i++, slot++) {
-        uint32_t ip = get_if_ip(i);
-        if (ip != 0 && ip != htonl(INADDR_LOOPBACK)) g_sockets[slot] = onvif_probe_sock_init(ip);
+    if (g_run_count > 0) {
+        for (int i = 0; i < g_run_count && slot < PROBE_SOCK_MAX; i++, slot++)
+            g_sockets[slot] = onvif_probe_sock_init(g_run_addrs[i]);
+    } else {
+        for (int i = 0; i < get_if_nums() && slot < PROBE_SOCK_MAX; i++, slot++) {
+            uint32_t ip = get_if_ip(i);
+            if (ip != 0 && ip != htonl(INADDR_LOOPBACK))
+                g_sockets[slot] = onvif_probe_sock_init(ip);
+        }
     }
 
     tx_all();
@@ -407,6 +422,22 @@ extern "C" void set_probe_interval(int seconds)
     g_interval = interval_value(seconds);
 }
 
+extern "C" int set_probe_addresses(const char *const *addrs, int count)
+{
+    if (!addrs || count < 0) count = 0;
+    if (count > PROBE_SOCK_MAX) return -1;
+    uint32_t parsed[PROBE_SOCK_MAX];
+    for (int i = 0; i < count; i++) {
+        struct in_addr a;
+        if (!addrs[i] || inet_pton(AF_INET, addrs[i], &a) != 1) return -1;
+        parsed[i] = a.s_addr;
+    }
+    std::lock_guard<std::mutex> lock(g_addr_lock);
+    memcpy(g_only_addrs, parsed, sizeof(uint32_t) * (size_t)count);
+    g_only_count = count;
+    return 0;
+}
+
 extern "C" int start_probe(const char *local_ip, int interval)
 {
     if (t_on_probe_thread) return -1; // the thread is running: it called us back
@@ -421,6 +452,12 @@ extern "C" int start_probe(const char *local_ip, int interval)
     if (local_ip) {
         copy_text(g_local_ip, sizeof(g_local_ip), local_ip);
         arg = g_local_ip;
+    }
+
+    {
+        std::lock_guard<std::mutex> addr_lock(g_addr_lock);
+        g_run_count = g_only_count;
+        memcpy(g_run_addrs, g_only_addrs, sizeof(g_run_addrs));
     }
 
     g_running = 1;

@@ -52,6 +52,13 @@ typedef void (*onvif_probe_cb)(const DEVICE_BINFO *binfo, int kind, void *user_d
 void set_probe_cb(onvif_probe_cb cb, void *user_data);
 void set_probe_interval(int seconds);
 
+/* Set-up: the local IPv4 addresses (dotted) that the next start_probe opens
+ * its sockets on, instead of every interface address (loopback included when
+ * named); at most 8. Null or a count of 0 goes back to every interface. 0, or
+ * -1 (setting unchanged) when an address is not a dotted IPv4 address or
+ * there are too many. */
+int set_probe_addresses(const char *const *addrs, int count);
+
 /* Life cycle. start_probe: local_ip (dotted IPv4 or null) gets a socket of its
  * own besides every interface address; 0, or -1 when the thread can't be
  * created or a discovery thread is already running. send_probe_req: one more

@@ -335,6 +335,7 @@ class ProbeNetns : public ::testing::Test
         if (!g_ns_ready) return;
         stop_probe();
         set_probe_cb(nullptr, nullptr);
+        set_probe_addresses(nullptr, 0);
         responder_.stop();
     }
 
@@ -370,6 +371,37 @@ TEST_F(ProbeNetns, StartSendsBothProbesOnEveryInterface)
     std::set<std::string> both = {"device", "nvt"};
     EXPECT_EQ(both, kinds_by_sender["10.203.1.1:3702"]);
     EXPECT_EQ(both, kinds_by_sender["10.203.1.2:3702"]);
+}
+
+TEST_F(ProbeNetns, NamedAddressesAloneGetSockets)
+{
+    // Refused settings leave the one before in place.
+    const char *va[] = {"10.203.1.1"};
+    ASSERT_EQ(0, set_probe_addresses(va, 1));
+    const char *bad[] = {"10.203.1.300"};
+    EXPECT_EQ(-1, set_probe_addresses(bad, 1));
+    const char *too_many[9] = {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5",
+                               "10.0.0.6", "10.0.0.7", "10.0.0.8", "10.0.0.9"};
+    EXPECT_EQ(-1, set_probe_addresses(too_many, 9));
+
+    ASSERT_EQ(0, start_probe(nullptr, 10));
+    ASSERT_TRUE(wait_until([this] { return responder_.distinct_probes() >= 2; }, 5000));
+    EXPECT_EQ(1, onvif_probe_sock_count());
+    for (const auto &p : responder_.probes())
+        EXPECT_EQ("10.203.1.1:3702", p.from);
+    stop_probe();
+
+    // Loopback, which discovery passes over by itself, is used when named.
+    const char *lo[] = {"127.0.0.1"};
+    ASSERT_EQ(0, set_probe_addresses(lo, 1));
+    ASSERT_EQ(0, start_probe(nullptr, 10));
+    EXPECT_TRUE(wait_until([] { return onvif_probe_sock_count() == 1; }, 3000));
+    stop_probe();
+
+    // A count of 0 goes back to every interface.
+    ASSERT_EQ(0, set_probe_addresses(nullptr, 0));
+    ASSERT_EQ(0, start_probe(nullptr, 10));
+    EXPECT_TRUE(wait_until([] { return onvif_probe_sock_count() == 2; }, 3000));
 }
 
 TEST_F(ProbeNetns, ProbeMatchesReachTheCallback)
