@@ -229,4 +229,16 @@ void FreeBuff(uint8_t *buf)
     if (buf) free(buf);
 }
 
+ONVIF_DEVICE *onvif_new_device(void)
+{
+    return (ONVIF_DEVICE *)calloc(1, sizeof(ONVIF_DEVICE));
+}
+
+void onvif_delete_device(ONVIF_DEVICE *p_dev)
+{
+    if (!p_dev) return;
+    onvif_free_device(p_dev);
+    free(p_dev);
+}
+
 } // extern "C"

@@ -48,6 +48,12 @@ int SystemBackup(ONVIF_DEVICE *p_dev, const char *filename);
  * itself stays with its owner. Null does nothing. */
 void onvif_free_device(ONVIF_DEVICE *p_dev);
 
+/* A device record on the heap, zero-filled (null when out of memory), and its
+ * end: onvif_free_device, then the record itself (null does nothing). For
+ * callers that cannot embed the record, such as other languages' bindings. */
+ONVIF_DEVICE *onvif_new_device(void);
+void onvif_delete_device(ONVIF_DEVICE *p_dev);
+
 /* Frees a buffer handed out by the library (null does nothing). */
 void FreeBuff(uint8_t *buf);
 
