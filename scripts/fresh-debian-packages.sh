@@ -99,22 +99,30 @@ cp "${debs[@]}" "$root/tmp/debs/"
 : >"$root/etc/resolv.conf"
 
 # Runs a command as root in the clean root, in private mount and pid
-# namespaces (everything it mounts or starts ends with it). With --no-net
-# also in a network namespace of its own.
+# namespaces (everything it mounts or starts ends with it), within a time
+# limit. With --no-net also in a network namespace of its own. The
+# namespace's first process stays a shell of its own: programs that tell
+# their parent they are ready (Xvfb under xvfb-run) need a parent other than
+# process 1, and a process 1 without handlers would not end on TERM.
 in_root() {
   local net=()
   if [[ $1 == --no-net ]]; then net=(--net); shift; fi
   unshare --mount --propagation private --pid --fork --kill-child "${net[@]}" -- \
     bash -c '
-      r=$1; shift
+      trap "kill -KILL -1 2>/dev/null; exit 143" TERM INT HUP
+      r=$1
       mount -t proc proc "$r/proc"
       mount --rbind /sys "$r/sys"
       mount --rbind /dev "$r/dev"
       mount -t tmpfs -o mode=1777 tmpfs "$r/dev/shm"
       mount -t tmpfs -o mode=755 tmpfs "$r/run"
       [[ -e /etc/resolv.conf ]] && mount --bind -o ro /etc/resolv.conf "$r/etc/resolv.conf"
-      exec chroot "$r" /usr/bin/env -i HOME=/root LANG=C.UTF-8 PATH="$2" \
-        DEBIAN_FRONTEND=noninteractive /bin/bash -c "$3"
+      timeout -k 10 1200 chroot "$r" /usr/bin/env -i HOME=/root LANG=C.UTF-8 PATH="$2" \
+        DEBIAN_FRONTEND=noninteractive /bin/bash -c "$3" &
+      wait $!
+      rc=$?
+      kill -KILL -1 2>/dev/null
+      exit $rc
     ' _ "$root" "$GUEST_PATH" "$*"
 }
 
