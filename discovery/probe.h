@@ -13,6 +13,7 @@
 #include <stdint.h>
 
 #include "discovery/xaddr.h"
+#include "platform/onvif_api.h"
 #include "xml/xml_node.h"
 
 #ifdef __cplusplus
@@ -49,27 +50,27 @@ typedef void (*onvif_probe_cb)(const DEVICE_BINFO *binfo, int kind, void *user_d
 
 /* Set-up: the callback (null: messages are read but not reported) and the
  * re-probe interval in idle seconds (below 10 gives 30). Any time. */
-void set_probe_cb(onvif_probe_cb cb, void *user_data);
-void set_probe_interval(int seconds);
+ONVIF_CLIENT_API void set_probe_cb(onvif_probe_cb cb, void *user_data);
+ONVIF_CLIENT_API void set_probe_interval(int seconds);
 
 /* Set-up: the local IPv4 addresses (dotted) that the next start_probe opens
  * its sockets on, instead of every interface address (loopback included when
  * named); at most 8. Null or a count of 0 goes back to every interface. 0, or
  * -1 (setting unchanged) when an address is not a dotted IPv4 address or
  * there are too many. */
-int set_probe_addresses(const char *const *addrs, int count);
+ONVIF_CLIENT_API int set_probe_addresses(const char *const *addrs, int count);
 
 /* Life cycle. start_probe: local_ip (dotted IPv4 or null) gets a socket of its
  * own besides every interface address; 0, or -1 when the thread can't be
  * created or a discovery thread is already running. send_probe_req: one more
  * Probe pair on every open socket, from the caller's thread. stop_probe: ends
  * the thread (within about a second) and closes every socket. */
-int start_probe(const char *local_ip, int interval);
-void send_probe_req(void);
-void stop_probe(void);
+ONVIF_CLIENT_API int start_probe(const char *local_ip, int interval);
+ONVIF_CLIENT_API void send_probe_req(void);
+ONVIF_CLIENT_API void stop_probe(void);
 
 /* Number of open discovery sockets (0 once stopped). */
-int onvif_probe_sock_count(void);
+ONVIF_CLIENT_API int onvif_probe_sock_count(void);
 
 /* Unicast probing, for devices that multicast does not reach (other
  * subnets behind a router). Independent of the discovery thread and of the
@@ -84,8 +85,9 @@ int onvif_probe_sock_count(void);
  * ends the call early. Hosts that are not numeric IPv4 texts are skipped
  * (logged). The number of ProbeMatches reported, or -1 when no socket could
  * be opened. */
-int onvif_probe_unicast(const char *const *hosts, int count, int interval_ms, int wait_ms,
-                        onvif_probe_cb cb, void *user_data, int (*stop)(void *user_data));
+ONVIF_CLIENT_API int onvif_probe_unicast(const char *const *hosts, int count, int interval_ms,
+                                         int wait_ms, onvif_probe_cb cb, void *user_data,
+                                         int (*stop)(void *user_data));
 
 /* Message handling, also usable without sockets:
  * onvif_probe_datagram: one received datagram (len bytes, copied; at most
@@ -94,12 +96,12 @@ int onvif_probe_unicast(const char *const *hosts, int count, int interval_ms, in
  * onvif_probe_res: the parsed envelope; the same count.
  * onvif_probe_parse_binfo: a ProbeMatch or Hello element into binfo (which
  *   the caller cleared); 1 when it carries a usable XAddrs, else 0. */
-int onvif_probe_datagram(const char *data, int len);
-int onvif_probe_res(XML_NODE *root);
-int onvif_probe_parse_binfo(XML_NODE *elem, DEVICE_BINFO *binfo);
+ONVIF_CLIENT_API int onvif_probe_datagram(const char *data, int len);
+ONVIF_CLIENT_API int onvif_probe_res(XML_NODE *root);
+ONVIF_CLIENT_API int onvif_probe_parse_binfo(XML_NODE *elem, DEVICE_BINFO *binfo);
 
 /* Device type of a Types text (DEVICE_TYPE_*). */
-int parse_DeviceType(const char *types);
+ONVIF_CLIENT_API int parse_DeviceType(const char *types);
 
 #ifdef __cplusplus
 }

@@ -13,6 +13,7 @@
 #include <stdint.h>
 
 #include "http/http_addr.h" /* ONVIF_XADDR */
+#include "platform/onvif_api.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -29,22 +30,22 @@ typedef struct {
 /* Splitting one URL into host, path, port and https flag: 1 on success, 0 on
  * failure (host too long, missing or bad port; logged). Texts are cut to
  * their buffers. A URL shorter than 8 characters only sets the port to 80. */
-int onvif_parse_xaddr_(const char *url, char *host, int hostlen, char *path, int pathlen, int *port,
-                       int *https);
+ONVIF_CLIENT_API int onvif_parse_xaddr_(const char *url, char *host, int hostlen, char *path,
+                                        int pathlen, int *port, int *https);
 
 /* Choosing one URL of a blank-separated XAddrs list and splitting it: the
  * first URL with a numeric host outside 169.x wins, else the last URL is
  * taken. Non-zero on success, 0 when the URL taken could not be split. */
-int onvif_parse_xaddr(const char *xaddrs, char *host, int hostlen, char *path, int pathlen,
-                      int *port, int *https);
+ONVIF_CLIENT_API int onvif_parse_xaddr(const char *xaddrs, char *host, int hostlen, char *path,
+                                       int pathlen, int *port, int *https);
 
 /* The same into an ONVIF_XADDR record. */
-int parse_XAddr(const char *xaddrs, ONVIF_XADDR *xaddr);
+ONVIF_CLIENT_API int parse_XAddr(const char *xaddrs, ONVIF_XADDR *xaddr);
 
 /* Random UUID text "xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx" (36 characters,
  * cut to len - 1). Returns buf, or a per-thread 100-byte buffer when buf is
  * null or len is 0. */
-char *onvif_uuid_create(char *buf, int len);
+ONVIF_CLIENT_API char *onvif_uuid_create(char *buf, int len);
 
 #ifdef __cplusplus
 }

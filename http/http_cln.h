@@ -32,6 +32,7 @@
 #include "http/http_addr.h"
 #include "http/http_msg.h"
 #include "http/http_rx.h"
+#include "platform/onvif_api.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -89,21 +90,21 @@ typedef struct {
 /* TCP connect. tcp_connect_timeout: IPv4 address in network byte order;
  * the socket (never 0), or 0 on failure. tcp_connect: resolves host and
  * tries each address within the time-out; the socket, or -1. */
-int tcp_connect_timeout(uint32_t ipaddr, int port, int timeout);
-int tcp_connect(const char *hostname, int port, int timeout);
+ONVIF_CLIENT_API int tcp_connect_timeout(uint32_t ipaddr, int port, int timeout);
+ONVIF_CLIENT_API int tcp_connect(const char *hostname, int port, int timeout);
 
 /* Whole exchanges. download: 1 with a heap block (free it with free or
  * FreeBuff) and its length, else 0; a body without Content-Length must end
  * with the close below HTTP_LEN_UNTIL_CLOSE bytes (else it would be cut: 0). upload: 1 when the
  * server answered 200. p_peer may be null: then there is no fall-back address and no credentials
  * other than the context's. */
-int http_onvif_download(HTTP_CLIENT_CONN *p_conn, int timeout, uint8_t **p_buf, int *p_len,
-                        const HTTP_PEER *p_peer);
-int http_onvif_file_upload(HTTP_CLIENT_CONN *p_conn, int timeout, const char *filename,
-                           const HTTP_PEER *p_peer);
+ONVIF_CLIENT_API int http_onvif_download(HTTP_CLIENT_CONN *p_conn, int timeout, uint8_t **p_buf,
+                                         int *p_len, const HTTP_PEER *p_peer);
+ONVIF_CLIENT_API int http_onvif_file_upload(HTTP_CLIENT_CONN *p_conn, int timeout,
+                                            const char *filename, const HTTP_PEER *p_peer);
 
 /* Server side: a Digest Authorization line of a received request: 1 or 0. */
-int http_get_auth_digest_info(HTTP_MSG *rx_msg, DIGEST_INFO *p_auth);
+ONVIF_CLIENT_API int http_get_auth_digest_info(HTTP_MSG *rx_msg, DIGEST_INFO *p_auth);
 
 /* Steps of an exchange, for the SOAP transaction. `caller` names the log lines.
  * tls_init: takes the process's TLS context for the call (0 / -1).
@@ -114,13 +115,14 @@ int http_get_auth_digest_info(HTTP_MSG *rx_msg, DIGEST_INFO *p_auth);
  * soap_tx: POST head + envelope in one send: 0, or -1 (memory, send).
  * tx: sends len bytes in one call: 0 / -1.
  * rx_timeout: waits for the whole response (p_conn->rx_msg): 0 / -1. */
-int http_cln_tls_init(HTTP_CLIENT_CONN *p_conn, const char *caller);
-int http_cln_connect(HTTP_CLIENT_CONN *p_conn, int timeout, const ONVIF_XADDR *fallback,
-                     const char *caller);
-uint32_t http_cln_local_ip(HTTP_CLIENT_CONN *p_conn);
-int http_cln_soap_tx(HTTP_CLIENT_CONN *p_conn, const char *action, const char *body, int len);
-int http_cln_tx(HTTP_CLIENT_CONN *p_conn, const char *data, int len);
-int http_cln_rx_timeout(HTTP_CLIENT_CONN *p_conn, int timeout);
+ONVIF_CLIENT_API int http_cln_tls_init(HTTP_CLIENT_CONN *p_conn, const char *caller);
+ONVIF_CLIENT_API int http_cln_connect(HTTP_CLIENT_CONN *p_conn, int timeout,
+                                      const ONVIF_XADDR *fallback, const char *caller);
+ONVIF_CLIENT_API uint32_t http_cln_local_ip(HTTP_CLIENT_CONN *p_conn);
+ONVIF_CLIENT_API int http_cln_soap_tx(HTTP_CLIENT_CONN *p_conn, const char *action,
+                                      const char *body, int len);
+ONVIF_CLIENT_API int http_cln_tx(HTTP_CLIENT_CONN *p_conn, const char *data, int len);
+ONVIF_CLIENT_API int http_cln_rx_timeout(HTTP_CLIENT_CONN *p_conn, int timeout);
 
 /* Authentication. parse_challenge: the first Digest WWW-Authenticate of a 401
  * into auth_info (new cnonce, nc + 1): 1, or 0 when there is none (or it lacks
@@ -128,15 +130,17 @@ int http_cln_rx_timeout(HTTP_CLIENT_CONN *p_conn, int timeout);
  * and HTTP_CLN_AUTH on. auth_line: the Authorization line for a method into
  * buf; its length, 0 when none is due, -1 when it does not fit. calc_digest:
  * the response hash of auth_info for a method. */
-int http_cln_parse_challenge(HTTP_CLIENT_CONN *p_conn, HTTP_MSG *rx_msg);
-void http_cln_set_auth(HTTP_CLIENT_CONN *p_conn, int digest, const char *user, const char *pass);
-int http_cln_auth_line(HTTP_CLIENT_CONN *p_conn, const char *method, char *buf, int size);
-void http_cln_calc_digest(DIGEST_INFO *p_auth, const char *method);
+ONVIF_CLIENT_API int http_cln_parse_challenge(HTTP_CLIENT_CONN *p_conn, HTTP_MSG *rx_msg);
+ONVIF_CLIENT_API void http_cln_set_auth(HTTP_CLIENT_CONN *p_conn, int digest, const char *user,
+                                        const char *pass);
+ONVIF_CLIENT_API int http_cln_auth_line(HTTP_CLIENT_CONN *p_conn, const char *method, char *buf,
+                                        int size);
+ONVIF_CLIENT_API void http_cln_calc_digest(DIGEST_INFO *p_auth, const char *method);
 
 /* End of a connection (socket, TLS session, receive state, response, HTTP_CLN_AUTH,
  * auth_mode); http_cln_free also releases the call's hold on the TLS context. */
-void http_cln_close(HTTP_CLIENT_CONN *p_conn);
-void http_cln_free(HTTP_CLIENT_CONN *p_conn);
+ONVIF_CLIENT_API void http_cln_close(HTTP_CLIENT_CONN *p_conn);
+ONVIF_CLIENT_API void http_cln_free(HTTP_CLIENT_CONN *p_conn);
 
 #ifdef __cplusplus
 }

@@ -17,6 +17,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "platform/onvif_api.h"
 #include "platform/pps.h"
 #include "platform/sys_buf.h"
 
@@ -78,41 +79,41 @@ typedef struct http_msg {
 } HTTP_MSG;
 
 /* Record pool: 0 / -1; number of idle records */
-int http_msg_buf_init(int num);
-void http_msg_buf_deinit(void);
-uint32_t http_idle_msg_buf_num(void);
+ONVIF_CLIENT_API int http_msg_buf_init(int num);
+ONVIF_CLIENT_API void http_msg_buf_deinit(void);
+ONVIF_CLIENT_API uint32_t http_idle_msg_buf_num(void);
 
 /* Records: get with a pool buffer or a heap block of `size` bytes; release */
-HTTP_MSG *http_get_msg_buf(void);
-HTTP_MSG *http_get_msg_large_buf(int size);
-void http_free_msg(HTTP_MSG *msg);               /* header units, buffer and record */
-void http_free_msg_content(HTTP_MSG *msg);       /* header units and buffer only */
-void http_free_msg_buf(HTTP_MSG *msg);           /* record only */
-void http_free_msg_ctx(HTTP_MSG *msg, int type); /* 0: headers, 1: content */
-void http_msg_ctx_init(HTTP_MSG *msg);           /* lists of a record not from the pool */
+ONVIF_CLIENT_API HTTP_MSG *http_get_msg_buf(void);
+ONVIF_CLIENT_API HTTP_MSG *http_get_msg_large_buf(int size);
+ONVIF_CLIENT_API void http_free_msg(HTTP_MSG *msg);         /* header units, buffer and record */
+ONVIF_CLIENT_API void http_free_msg_content(HTTP_MSG *msg); /* header units and buffer only */
+ONVIF_CLIENT_API void http_free_msg_buf(HTTP_MSG *msg);     /* record only */
+ONVIF_CLIENT_API void http_free_msg_ctx(HTTP_MSG *msg, int type); /* 0: headers, 1: content */
+ONVIF_CLIENT_API void http_msg_ctx_init(HTTP_MSG *msg); /* lists of a record not from the pool */
 
 /* Stream helpers over NUL-terminated text: start of a message; end of head */
-int http_is_http_msg(const char *buf);
-int http_pkt_find_end(const char *buf);
+ONVIF_CLIENT_API int http_is_http_msg(const char *buf);
+ONVIF_CLIENT_API int http_pkt_find_end(const char *buf);
 
 /* Parsing: head (start line + headers, content headers included), body,
  * whole message (fails when Content-Length runs past `len`), content headers.
  * http_ctt_parse: 1 when type and length are both set, 0 otherwise, -1 for
  * an invalid Content-Length. */
-int http_msg_parse_part1(char *buf, int len, HTTP_MSG *msg);
-int http_msg_parse_part2(char *body, int len, HTTP_MSG *msg);
-int http_msg_parse(char *buf, int len, HTTP_MSG *msg);
-int http_ctt_parse(HTTP_MSG *msg);
+ONVIF_CLIENT_API int http_msg_parse_part1(char *buf, int len, HTTP_MSG *msg);
+ONVIF_CLIENT_API int http_msg_parse_part2(char *body, int len, HTTP_MSG *msg);
+ONVIF_CLIENT_API int http_msg_parse(char *buf, int len, HTTP_MSG *msg);
+ONVIF_CLIENT_API int http_ctt_parse(HTTP_MSG *msg);
 
 /* Header lookup (names compared ignoring case) */
-HDRV *http_find_headline(HTTP_MSG *msg, const char *name);
-HDRV *http_find_headline_next(HTTP_MSG *msg, const char *name, HDRV *prev);
-char *http_get_headline(HTTP_MSG *msg, const char *name);
-HDRV *http_find_ctt_headline(HTTP_MSG *msg, const char *name);
-char *http_get_ctt(HTTP_MSG *msg);
+ONVIF_CLIENT_API HDRV *http_find_headline(HTTP_MSG *msg, const char *name);
+ONVIF_CLIENT_API HDRV *http_find_headline_next(HTTP_MSG *msg, const char *name, HDRV *prev);
+ONVIF_CLIENT_API char *http_get_headline(HTTP_MSG *msg, const char *name);
+ONVIF_CLIENT_API HDRV *http_find_ctt_headline(HTTP_MSG *msg, const char *name);
+ONVIF_CLIENT_API char *http_get_ctt(HTTP_MSG *msg);
 
 /* Request URI (line_rest up to its first blank): 1, or 0 when it doesn't fit */
-int http_get_headline_uri(HTTP_MSG *msg, char *out, int size);
+ONVIF_CLIENT_API int http_get_headline_uri(HTTP_MSG *msg, char *out, int size);
 
 #ifdef __cplusplus
 }

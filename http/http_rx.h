@@ -35,6 +35,7 @@
 #include <stdint.h>
 
 #include "http/http_msg.h"
+#include "platform/onvif_api.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -72,23 +73,23 @@ typedef struct {
 } HTTP_RX;
 
 /* Set-up and reset (frees the heap buffer; the role and peer stay) */
-void http_rx_init(HTTP_RX *rx, int role, const char *peer);
-void http_rx_reset(HTTP_RX *rx);
+ONVIF_CLIENT_API void http_rx_init(HTTP_RX *rx, int role, const char *peer);
+ONVIF_CLIENT_API void http_rx_reset(HTTP_RX *rx);
 
 /* Where to read next: the address, and in *room how many bytes (> 0);
  * null when nothing may be read (a complete or failed state). */
-char *http_rx_buf(HTTP_RX *rx, int *room);
+ONVIF_CLIENT_API char *http_rx_buf(HTTP_RX *rx, int *room);
 
 /* Accounts for `n` bytes read at http_rx_buf (n < 0: read error, 0: peer
  * closed) and advances; HTTP_RX_* result, *msg set with DONE and TUNNEL. */
-int http_rx_input(HTTP_RX *rx, int n, HTTP_MSG **msg);
+ONVIF_CLIENT_API int http_rx_input(HTTP_RX *rx, int n, HTTP_MSG **msg);
 
 /* Advances on bytes already buffered (a pipelined request); HTTP_RX_*. */
-int http_rx_next(HTTP_RX *rx, HTTP_MSG **msg);
+ONVIF_CLIENT_API int http_rx_next(HTTP_RX *rx, HTTP_MSG **msg);
 
 /* Bytes received behind the head of a tunnel request (valid until the next
  * call on rx): the address, and their count in *len. */
-char *http_rx_extra(HTTP_RX *rx, int *len);
+ONVIF_CLIENT_API char *http_rx_extra(HTTP_RX *rx, int *len);
 
 #ifdef __cplusplus
 }

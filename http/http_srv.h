@@ -54,6 +54,7 @@
 
 #include "http/http_msg.h"
 #include "http/http_rx.h"
+#include "platform/onvif_api.h"
 #include "platform/pps.h"
 #include "platform/sys_os.h"
 
@@ -134,32 +135,32 @@ typedef struct http_listener {
  * https non-zero: TLS with the PEM files (a file that can't be loaded, or a
  * key that doesn't match the certificate, is logged and the listener still
  * starts; its handshakes then fail). */
-int http_srv_init(HTTP_LISTENER *p_srv, const char *addr, int port, int max_conns, int https,
-                  const char *cert_file, const char *key_file);
-void http_srv_deinit(HTTP_LISTENER *p_srv);
+ONVIF_CLIENT_API int http_srv_init(HTTP_LISTENER *p_srv, const char *addr, int port, int max_conns,
+                                   int https, const char *cert_file, const char *key_file);
+ONVIF_CLIENT_API void http_srv_deinit(HTTP_LISTENER *p_srv);
 
 /* Callbacks, installed under cb_mutex */
-void http_set_msg_callback(HTTP_LISTENER *p_srv, http_msg_cb cb, void *user);
-void http_set_data_callback(HTTP_LISTENER *p_srv, http_data_cb cb, void *user);
+ONVIF_CLIENT_API void http_set_msg_callback(HTTP_LISTENER *p_srv, http_msg_cb cb, void *user);
+ONVIF_CLIENT_API void http_set_data_callback(HTTP_LISTENER *p_srv, http_data_cb cb, void *user);
 
 /* Request time limit of a running listener in ms (0: no limit); it applies at
  * once, also to connections already open. http_srv_init sets
  * HTTP_SRV_REQUEST_TIMEOUT_MS. Any thread. */
-void http_srv_set_request_timeout(HTTP_LISTENER *p_srv, uint32_t ms);
+ONVIF_CLIENT_API void http_srv_set_request_timeout(HTTP_LISTENER *p_srv, uint32_t ms);
 
 /* Sending on a connection (TLS write with a session): the bytes sent (all of
  * them), or -1. reply_ok: the bodiless "200 OK" answer with Connection: close. */
-int http_srv_cln_tx(HTTP_LISTENER_CONN *p_conn, const char *buf, int len);
-int http_srv_reply_ok(HTTP_LISTENER_CONN *p_conn);
+ONVIF_CLIENT_API int http_srv_cln_tx(HTTP_LISTENER_CONN *p_conn, const char *buf, int len);
+ONVIF_CLIENT_API int http_srv_reply_ok(HTTP_LISTENER_CONN *p_conn);
 
 /* Connection records: take a cleared one (use_count 1; null when the pool is
  * empty); release one (closed and back in the pool when use_count drops below 1) */
-HTTP_LISTENER_CONN *http_get_idle_cln(HTTP_LISTENER *p_srv);
-void http_free_used_cln(HTTP_LISTENER *p_srv, HTTP_LISTENER_CONN *p_conn);
+ONVIF_CLIENT_API HTTP_LISTENER_CONN *http_get_idle_cln(HTTP_LISTENER *p_srv);
+ONVIF_CLIENT_API void http_free_used_cln(HTTP_LISTENER *p_srv, HTTP_LISTENER_CONN *p_conn);
 
 /* Pool index of a record (-1 when it isn't one), and the record of an index (null) */
-int http_cln_index(HTTP_LISTENER *p_srv, HTTP_LISTENER_CONN *p_conn);
-HTTP_LISTENER_CONN *http_get_cln_by_index(HTTP_LISTENER *p_srv, int index);
+ONVIF_CLIENT_API int http_cln_index(HTTP_LISTENER *p_srv, HTTP_LISTENER_CONN *p_conn);
+ONVIF_CLIENT_API HTTP_LISTENER_CONN *http_get_cln_by_index(HTTP_LISTENER *p_srv, int index);
 
 #ifdef __cplusplus
 }

@@ -12,6 +12,7 @@
 
 #include "onvif/media_list.h"
 #include "onvif/onvif_device.h"
+#include "platform/onvif_api.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -21,20 +22,20 @@ extern "C" {
  * audio_source_configs, video_encoder_configs, audio_encoder_configs.
  * GetProfiles keeps cur_profile on the profile with the same token, or
  * clears it when that profile is gone. */
-int GetVideoSources(ONVIF_DEVICE *p_dev);
-int GetAudioSources(ONVIF_DEVICE *p_dev);
-int GetProfiles(ONVIF_DEVICE *p_dev);
-int GetVideoSourceConfigurations(ONVIF_DEVICE *p_dev);
-int GetAudioSourceConfigurations(ONVIF_DEVICE *p_dev);
-int GetVideoEncoderConfigurations(ONVIF_DEVICE *p_dev);
-int GetAudioEncoderConfigurations(ONVIF_DEVICE *p_dev);
+ONVIF_CLIENT_API int GetVideoSources(ONVIF_DEVICE *p_dev);
+ONVIF_CLIENT_API int GetAudioSources(ONVIF_DEVICE *p_dev);
+ONVIF_CLIENT_API int GetProfiles(ONVIF_DEVICE *p_dev);
+ONVIF_CLIENT_API int GetVideoSourceConfigurations(ONVIF_DEVICE *p_dev);
+ONVIF_CLIENT_API int GetAudioSourceConfigurations(ONVIF_DEVICE *p_dev);
+ONVIF_CLIENT_API int GetVideoEncoderConfigurations(ONVIF_DEVICE *p_dev);
+ONVIF_CLIENT_API int GetAudioEncoderConfigurations(ONVIF_DEVICE *p_dev);
 
 /* Media 2: media2_profiles with every configuration they hold (type "All"),
  * and the source configurations into video_source_configs and
  * audio_source_configs. */
-int tr2_GetProfiles(ONVIF_DEVICE *p_dev);
-int tr2_GetVideoSourceConfigurations(ONVIF_DEVICE *p_dev);
-int tr2_GetAudioSourceConfigurations(ONVIF_DEVICE *p_dev);
+ONVIF_CLIENT_API int tr2_GetProfiles(ONVIF_DEVICE *p_dev);
+ONVIF_CLIENT_API int tr2_GetVideoSourceConfigurations(ONVIF_DEVICE *p_dev);
+ONVIF_CLIENT_API int tr2_GetAudioSourceConfigurations(ONVIF_DEVICE *p_dev);
 
 /* The stream URI of every profile of profiles (media: RTP unicast over
  * protocol, a TransportProtocol value: 0 UDP, 1 TCP, 2 RTSP, 3 HTTP) or of
@@ -43,14 +44,15 @@ int tr2_GetAudioSourceConfigurations(ONVIF_DEVICE *p_dev);
  * stream_uri. A profile whose URI could not be read gets an empty one and
  * the call answers 0 after trying the others; 1 also when there are no
  * profiles. */
-int GetStreamUris(ONVIF_DEVICE *p_dev, int protocol);
-int tr2_GetStreamUris(ONVIF_DEVICE *p_dev, const char *protocol);
+ONVIF_CLIENT_API int GetStreamUris(ONVIF_DEVICE *p_dev, int protocol);
+ONVIF_CLIENT_API int tr2_GetStreamUris(ONVIF_DEVICE *p_dev, const char *protocol);
 
 /* A snapshot of a profile: its snapshot URI (media, or media 2 when the
  * device has no media service), downloaded with the device's credentials
  * (HTTP Digest or Basic) within 60 s. 1 with *p_buf a heap block of *p_len
  * bytes that the caller releases with FreeBuff; 0 with *p_buf null. */
-int GetSnapshot(ONVIF_DEVICE *p_dev, const char *profile_token, uint8_t **p_buf, int *p_len);
+ONVIF_CLIENT_API int GetSnapshot(ONVIF_DEVICE *p_dev, const char *profile_token, uint8_t **p_buf,
+                                 int *p_len);
 
 #ifdef __cplusplus
 }

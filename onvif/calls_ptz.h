@@ -9,6 +9,7 @@
 #define ONVIF_CALLS_PTZ_H
 
 #include "onvif/onvif_device.h"
+#include "platform/onvif_api.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -17,8 +18,8 @@ extern "C" {
 /* PTZ nodes and PTZ configurations, only when the device reported a PTZ
  * service: the list is read whole and then replaces ptz_nodes /
  * ptz_configs (on failure the kept list stays as it was). */
-int GetNodes(ONVIF_DEVICE *p_dev);
-int GetConfigurations(ONVIF_DEVICE *p_dev);
+ONVIF_CLIENT_API int GetNodes(ONVIF_DEVICE *p_dev);
+ONVIF_CLIENT_API int GetConfigurations(ONVIF_DEVICE *p_dev);
 
 /* Imaging settings of every video source in video_sources (filled by
  * GetVideoSources), only when the device reported an imaging service. Each
@@ -27,7 +28,7 @@ int GetConfigurations(ONVIF_DEVICE *p_dev);
  * and extension.imaging set. A source the device refuses keeps what it had;
  * the others are still asked. 1 when every source answered (also when there
  * is none); else 0 with the reason of the first refusal. */
-int GetImagingSettings(ONVIF_DEVICE *p_dev);
+ONVIF_CLIENT_API int GetImagingSettings(ONVIF_DEVICE *p_dev);
 
 #ifdef __cplusplus
 }

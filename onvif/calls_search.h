@@ -26,6 +26,7 @@
 
 #include "onvif/onvif_device.h"
 #include "onvif/gen/onvif_types.h"
+#include "platform/onvif_api.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -34,14 +35,14 @@ extern "C" {
 /* Results one whole search keeps when the caller sets no limit. */
 #define ONVIF_SEARCH_MAX_RESULTS 10000
 
-int SearchRecordings(ONVIF_DEVICE *p_dev, const tse_FindRecordings_REQ *p_req, int max_results,
-                     RecordingInformationList **p_results);
-int SearchEvents(ONVIF_DEVICE *p_dev, const tse_FindEvents_REQ *p_req, int max_results,
-                 FindEventResultList **p_results);
-int SearchMetadata(ONVIF_DEVICE *p_dev, const tse_FindMetadata_REQ *p_req, int max_results,
-                   FindMetadataResultList **p_results);
-int SearchPTZPositions(ONVIF_DEVICE *p_dev, const tse_FindPTZPosition_REQ *p_req, int max_results,
-                       FindPTZPositionResultList **p_results);
+ONVIF_CLIENT_API int SearchRecordings(ONVIF_DEVICE *p_dev, const tse_FindRecordings_REQ *p_req,
+                                      int max_results, RecordingInformationList **p_results);
+ONVIF_CLIENT_API int SearchEvents(ONVIF_DEVICE *p_dev, const tse_FindEvents_REQ *p_req,
+                                  int max_results, FindEventResultList **p_results);
+ONVIF_CLIENT_API int SearchMetadata(ONVIF_DEVICE *p_dev, const tse_FindMetadata_REQ *p_req,
+                                    int max_results, FindMetadataResultList **p_results);
+ONVIF_CLIENT_API int SearchPTZPositions(ONVIF_DEVICE *p_dev, const tse_FindPTZPosition_REQ *p_req,
+                                        int max_results, FindPTZPositionResultList **p_results);
 
 #ifdef __cplusplus
 }

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "onvif/gen/onvif_desc.h" /* its declaration, with the interface mark */
 #include "onvif/soap_desc_def.hpp"
 #include "onvif/tan_types.h"
 

@@ -14,6 +14,7 @@
 
 #include "onvif/gen/onvif_types.h"
 #include "onvif/onvif_device.h"
+#include "platform/onvif_api.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -21,16 +22,17 @@ extern "C" {
 
 /* What one media profile owns (its configurations' lists), released; the
  * record itself stays with its holder. Null does nothing. */
-void onvif_free_profile(ONVIF_PROFILE *p_profile);
+ONVIF_CLIENT_API void onvif_free_profile(ONVIF_PROFILE *p_profile);
 
 /* What one video analytics configuration owns (its module and rule lists
  * with their parameters), released; the record stays. Null does nothing. */
-void onvif_free_VideoAnalyticsConfiguration(ONVIF_VIDEO_ANALYTICS_CONFIGURATION *p_cfg);
+ONVIF_CLIENT_API void
+onvif_free_VideoAnalyticsConfiguration(ONVIF_VIDEO_ANALYTICS_CONFIGURATION *p_cfg);
 
 /* The video source of the current profile: cur_profile, or the first of
  * profiles when none is chosen; its video source configuration's source
  * token looked up in video_sources. Null when any of these is missing. */
-VideoSourceList *onvif_get_cur_VideoSource(ONVIF_DEVICE *p_dev);
+ONVIF_CLIENT_API VideoSourceList *onvif_get_cur_VideoSource(ONVIF_DEVICE *p_dev);
 
 #ifdef __cplusplus
 }

@@ -13,6 +13,8 @@
 
 #include <stdint.h>
 
+#include "platform/onvif_api.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -67,8 +69,8 @@ typedef struct {
 /* Action table: the row of a type (null when the type is above 387 or not in
  * the table), and the rows in table order (index 0..ONVIF_ACT_COUNT-1; null
  * outside). The table is grouped by service; lookup is by search. */
-const ONVIF_ACTION *onvif_find_action_by_type(uint32_t type);
-const ONVIF_ACTION *onvif_action_at(int index);
+ONVIF_CLIENT_API const ONVIF_ACTION *onvif_find_action_by_type(uint32_t type);
+ONVIF_CLIENT_API const ONVIF_ACTION *onvif_action_at(int index);
 
 /* Per-type facts. Outside 1..387: name and prefix null, service -1, flags 0.
  * has_output is 0 for the operations whose reply is only checked for its
@@ -77,18 +79,19 @@ const ONVIF_ACTION *onvif_action_at(int index);
  * for operations without output and for those whose parser updates the
  * record in place. GetSystemLog counts as an operation with output; its
  * reply is not read at all. */
-const char *onvif_act_name(int type);   /* "GetCapabilities" */
-int onvif_act_has_output(int type);     /* 1 or 0 */
-int onvif_act_clears_result(int type);  /* 1 or 0 */
-int onvif_act_service(int type);        /* ONVIF_SVC_... */
-const char *onvif_act_prefix(int type); /* "tds" */
+ONVIF_CLIENT_API const char *onvif_act_name(int type);   /* "GetCapabilities" */
+ONVIF_CLIENT_API int onvif_act_has_output(int type);     /* 1 or 0 */
+ONVIF_CLIENT_API int onvif_act_clears_result(int type);  /* 1 or 0 */
+ONVIF_CLIENT_API int onvif_act_service(int type);        /* ONVIF_SVC_... */
+ONVIF_CLIENT_API const char *onvif_act_prefix(int type); /* "tds" */
 
 /* Per-service facts. Outside 0..ONVIF_SVC_COUNT-1: null / 0. The action base
  * is the namespace before "/<Operation>" (events rows use their own URIs). */
-const char *onvif_svc_prefix(int service);      /* "tds" */
-const char *onvif_svc_action_base(int service); /* "http://www.onvif.org/ver10/device/wsdl" */
-int onvif_svc_first_type(int service);          /* first type of the block */
-int onvif_svc_last_type(int service);           /* last type of the block */
+ONVIF_CLIENT_API const char *onvif_svc_prefix(int service); /* "tds" */
+ONVIF_CLIENT_API const char *
+onvif_svc_action_base(int service); /* "http://www.onvif.org/ver10/device/wsdl" */
+ONVIF_CLIENT_API int onvif_svc_first_type(int service); /* first type of the block */
+ONVIF_CLIENT_API int onvif_svc_last_type(int service);  /* last type of the block */
 
 #ifdef __cplusplus
 }

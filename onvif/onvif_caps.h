@@ -16,6 +16,7 @@
 #include <stdint.h>
 
 #include "discovery/xaddr.h"
+#include "platform/onvif_api.h"
 #include "xml/xml_node.h"
 
 #ifdef __cplusplus
@@ -485,39 +486,41 @@ typedef struct {
 
 /* p_node: the GetCapabilitiesResponse element. 0 when it has no
  * Capabilities child, else 1. */
-int parse_GetCapabilities_rly(XML_NODE *p_node, ONVIF_CAPABILITIES *p_res);
+ONVIF_CLIENT_API int parse_GetCapabilities_rly(XML_NODE *p_node, ONVIF_CAPABILITIES *p_res);
 
 /* p_node: the Capabilities/Device element; fills the device sub-record.
  * 1, or 0 when it has no usable XAddr (then nothing is read). */
-int parse_Device_capabilities(XML_NODE *p_node, ONVIF_CAPABILITIES *p_res);
+ONVIF_CLIENT_API int parse_Device_capabilities(XML_NODE *p_node, ONVIF_CAPABILITIES *p_res);
 
 /* ---- GetServices reply -------------------------------------------------- */
 
 /* p_node: the GetServicesResponse element. Always 1. */
-int parse_GetServices_rly(XML_NODE *p_node, ONVIF_CAPABILITIES *p_res);
+ONVIF_CLIENT_API int parse_GetServices_rly(XML_NODE *p_node, ONVIF_CAPABILITIES *p_res);
 
 /* Capability parsers of one Service: p_node is its Capabilities/Capabilities
  * element (attributes and children are read; absent ones change nothing).
  * They do not touch the service-present bit, the versions or the XAddr. */
-void parse_tds_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_DEVICE *p_cap);
-void parse_tev_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_EVENTS *p_cap);
-void parse_trt_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_MEDIA *p_cap);
-void parse_tr2_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_MEDIA2 *p_cap);
-void parse_img_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_IMAGING *p_cap);
-void parse_ptz_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_PTZ *p_cap);
-void parse_tan_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_ANALYTICS *p_cap);
-void parse_trc_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_RECORDING *p_cap);
-void parse_tse_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_SEARCH *p_cap);
-void parse_trp_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_REPLAY *p_cap);
-void parse_tac_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_ACCESSCONTROL *p_cap);
-void parse_tdc_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_DOORCONTROL *p_cap);
-void parse_tmd_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_DEVICEIO *p_cap);
-void parse_tth_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_THERMAL *p_cap);
-void parse_tcr_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_CREDENTIAL *p_cap);
-void parse_tar_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_ACCESSRULES *p_cap);
-void parse_tsc_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_SCHEDULE *p_cap);
-void parse_trv_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_RECEIVER *p_cap);
-void parse_tpv_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_PROVISIONING *p_cap);
+ONVIF_CLIENT_API void parse_tds_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_DEVICE *p_cap);
+ONVIF_CLIENT_API void parse_tev_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_EVENTS *p_cap);
+ONVIF_CLIENT_API void parse_trt_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_MEDIA *p_cap);
+ONVIF_CLIENT_API void parse_tr2_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_MEDIA2 *p_cap);
+ONVIF_CLIENT_API void parse_img_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_IMAGING *p_cap);
+ONVIF_CLIENT_API void parse_ptz_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_PTZ *p_cap);
+ONVIF_CLIENT_API void parse_tan_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_ANALYTICS *p_cap);
+ONVIF_CLIENT_API void parse_trc_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_RECORDING *p_cap);
+ONVIF_CLIENT_API void parse_tse_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_SEARCH *p_cap);
+ONVIF_CLIENT_API void parse_trp_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_REPLAY *p_cap);
+ONVIF_CLIENT_API void parse_tac_ServiceCapabilities(XML_NODE *p_node,
+                                                    ONVIF_CAP_ACCESSCONTROL *p_cap);
+ONVIF_CLIENT_API void parse_tdc_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_DOORCONTROL *p_cap);
+ONVIF_CLIENT_API void parse_tmd_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_DEVICEIO *p_cap);
+ONVIF_CLIENT_API void parse_tth_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_THERMAL *p_cap);
+ONVIF_CLIENT_API void parse_tcr_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_CREDENTIAL *p_cap);
+ONVIF_CLIENT_API void parse_tar_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_ACCESSRULES *p_cap);
+ONVIF_CLIENT_API void parse_tsc_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_SCHEDULE *p_cap);
+ONVIF_CLIENT_API void parse_trv_ServiceCapabilities(XML_NODE *p_node, ONVIF_CAP_RECEIVER *p_cap);
+ONVIF_CLIENT_API void parse_tpv_ServiceCapabilities(XML_NODE *p_node,
+                                                    ONVIF_CAP_PROVISIONING *p_cap);
 
 #ifdef __cplusplus
 }

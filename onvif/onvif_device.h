@@ -19,6 +19,7 @@
 #include "discovery/xaddr.h"
 #include "onvif/onvif_caps.h"
 #include "onvif/tds_types.h" /* ONVIF_DATETIME, ONVIF_DEVICE_INFORMATION */
+#include "platform/onvif_api.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -96,60 +97,62 @@ typedef struct {
 /* ---- credentials -------------------------------------------------------- */
 
 /* Copies at most 31 characters of each (null counts as empty). */
-void onvif_SetAuthInfo(ONVIF_DEVICE *p_dev, const char *user, const char *pass);
+ONVIF_CLIENT_API void onvif_SetAuthInfo(ONVIF_DEVICE *p_dev, const char *user, const char *pass);
 
 /* ---- URIs --------------------------------------------------------------- */
 
 /* Copies src (which may be dst) into dst and turns every "&amp;" into "&".
  * 0, or -1 when src is shorter than 8 characters or does not fit with its
  * terminator into dst_len bytes (dst is then left unchanged). */
-int onvif_parse_uri(const char *src, char *dst, int dst_len);
+ONVIF_CLIENT_API int onvif_parse_uri(const char *src, char *dst, int dst_len);
 
 /* ---- time texts and conversions ------------------------------------------ */
 
 /* strftime of t as UTC (utc 1) or local time into buf; a static 100-byte
  * buffer (cleared first) when buf is null or len is 0. Returns the buffer,
  * unchanged when t cannot be converted. */
-char *onvif_format_datetime_str(int64_t t, int utc, const char *format, char *buf, int len);
+ONVIF_CLIENT_API char *onvif_format_datetime_str(int64_t t, int utc, const char *format, char *buf,
+                                                 int len);
 
 /* "YYYY-MM-DDThh:mm:ssZ" of now (or t) plus offset seconds, UTC; the count
  * of characters written (cut to len - 1), 0 on failure. */
-int onvif_get_time_str(char *buf, int len, int offset);
-int onvif_get_time_str_s(char *buf, int len, int64_t t, int offset);
+ONVIF_CLIENT_API int onvif_get_time_str(char *buf, int len, int offset);
+ONVIF_CLIENT_API int onvif_get_time_str_s(char *buf, int len, int64_t t, int offset);
 
 /* dt read as local time (mktime); -1 when it cannot be converted. */
-int64_t onvif_datetime_to_time_t(const ONVIF_DATETIME *dt);
+ONVIF_CLIENT_API int64_t onvif_datetime_to_time_t(const ONVIF_DATETIME *dt);
 
 /* dt filled from gmtime(t); left untouched when the conversion fails. */
-void onvif_time_t_to_datetime(int64_t t, ONVIF_DATETIME *dt);
+ONVIF_CLIENT_API void onvif_time_t_to_datetime(int64_t t, ONVIF_DATETIME *dt);
 
 /* UTC counterpart of mktime; -1 when a conversion fails. */
-int64_t onvif_timegm(struct tm *tm);
+ONVIF_CLIENT_API int64_t onvif_timegm(struct tm *tm);
 
 /* "PST%dPDT" with local hour minus UTC hour of now, in -12..12; the count
  * of characters written (cut to len - 1). */
-int onvif_get_timezone(char *buf, int len);
+ONVIF_CLIENT_API int onvif_get_timezone(char *buf, int len);
 
 /* ---- the device clock ------------------------------------------------------ */
 
 /* Stores a clock read by GetSystemDateAndTime in the device record: the UTC
  * date-time when it was read (time_type 2), else the local one (1), else
  * time_type 0; time_stamp is the local time() of the reading. */
-void onvif_store_device_clock(ONVIF_DEVICE *p_dev, const ONVIF_SYSTEM_DATETIME *dt);
+ONVIF_CLIENT_API void onvif_store_device_clock(ONVIF_DEVICE *p_dev,
+                                               const ONVIF_SYSTEM_DATETIME *dt);
 
 /* ---- checks --------------------------------------------------------------- */
 
 /* 1 when every character is a letter, digit, '-' or '.' (empty too). */
-int onvif_is_valid_hostname(const char *name);
+ONVIF_CLIENT_API int onvif_is_valid_hostname(const char *name);
 
 /* 1 when the text holds at least one decimal digit. */
-int onvif_is_valid_timezone(const char *tz);
+ONVIF_CLIENT_API int onvif_is_valid_timezone(const char *tz);
 
 /* ---- local address -------------------------------------------------------- */
 
 /* Dotted IPv4 address of the default interface, in a buffer of the sockets
  * layer; null when there is none. */
-const char *onvif_get_local_ip(void);
+ONVIF_CLIENT_API const char *onvif_get_local_ip(void);
 
 #ifdef __cplusplus
 }

@@ -29,6 +29,7 @@
 #include "http/http_srv.h"
 #include "onvif/onvif_device.h"
 #include "onvif/tev_types.h"
+#include "platform/onvif_api.h"
 #include "xml/xml_node.h"
 
 #ifdef __cplusplus
@@ -56,19 +57,20 @@ typedef void (*onvif_subscribe_disconnect_cb)(ONVIF_DEVICE *p_dev, void *user);
  * system choose) with max_conns connection records, renewal table of twice
  * that many entries, timer. 1, or 0 when the listener can't start (or the
  * module already runs). */
-int onvif_event_init(const char *addr, int port, int max_conns);
-void onvif_event_deinit(void);
+ONVIF_CLIENT_API int onvif_event_init(const char *addr, int port, int max_conns);
+ONVIF_CLIENT_API void onvif_event_deinit(void);
 
 /* Only the timer (one sweep per 1000 ms); init returns 1 or 0. */
-int onvif_event_timer_init(void);
-void onvif_event_timer_deinit(void);
+ONVIF_CLIENT_API int onvif_event_timer_init(void);
+ONVIF_CLIENT_API void onvif_event_timer_deinit(void);
 
 /* The listener's port (0 when the module does not run). */
-int onvif_event_listen_port(void);
+ONVIF_CLIENT_API int onvif_event_listen_port(void);
 
 /* Callbacks, installed under their mutex (null removes). */
-void onvif_set_event_notify_cb(onvif_event_notify_cb cb, void *user);
-void onvif_set_subscribe_disconnect_cb(onvif_subscribe_disconnect_cb cb, void *user);
+ONVIF_CLIENT_API void onvif_set_event_notify_cb(onvif_event_notify_cb cb, void *user);
+ONVIF_CLIENT_API void onvif_set_subscribe_disconnect_cb(onvif_subscribe_disconnect_cb cb,
+                                                        void *user);
 
 /* ---- renewal table ----------------------------------------------------------- */
 
@@ -76,22 +78,23 @@ void onvif_set_subscribe_disconnect_cb(onvif_subscribe_disconnect_cb cb, void *u
  * when the module does not run or the table is full. del: takes the device
  * out (waiting for a renewal of it that is under way); 1, or 0 when the
  * module does not run. */
-int onvif_event_timer_add(ONVIF_DEVICE *p_dev);
-int onvif_event_timer_del(ONVIF_DEVICE *p_dev);
+ONVIF_CLIENT_API int onvif_event_timer_add(ONVIF_DEVICE *p_dev);
+ONVIF_CLIENT_API int onvif_event_timer_del(ONVIF_DEVICE *p_dev);
 
 /* One sweep over the table (what the timer runs every second). */
-void onvif_event_renew_tick(void);
+ONVIF_CLIENT_API void onvif_event_renew_tick(void);
 
 /* ---- notifications ----------------------------------------------------------- */
 
 /* The listener's message callback: reads one notification, answers it and
  * releases the connection. Always 1. */
-int onvif_event_http_process(HTTP_LISTENER *p_srv, HTTP_LISTENER_CONN *p_conn, HTTP_MSG *msg,
-                             void *user);
+ONVIF_CLIENT_API int onvif_event_http_process(HTTP_LISTENER *p_srv, HTTP_LISTENER_CONN *p_conn,
+                                              HTTP_MSG *msg, void *user);
 
 /* Builds an EVENT_NOTIFY from a request and its Notify element and calls the
  * notify callback (the messages are freed when none is installed). */
-void onvif_event_notify(HTTP_LISTENER_CONN *p_conn, HTTP_MSG *msg, XML_NODE *p_notify);
+ONVIF_CLIENT_API void onvif_event_notify(HTTP_LISTENER_CONN *p_conn, HTTP_MSG *msg,
+                                         XML_NODE *p_notify);
 
 /* ---- device-level calls ------------------------------------------------------- */
 
@@ -102,19 +105,19 @@ void onvif_event_notify(HTTP_LISTENER_CONN *p_conn, HTTP_MSG *msg, XML_NODE *p_n
  * renewal table. When the table refuses the device, the new subscription is
  * cancelled again (Unsubscribe) and the result is 0. 0 without any request
  * when the module does not run. */
-int Subscribe(ONVIF_DEVICE *p_dev, int index);
+ONVIF_CLIENT_API int Subscribe(ONVIF_DEVICE *p_dev, int index);
 
 /* Unsubscribe: out of the renewal table, Unsubscribe sent (its outcome is
  * not looked at), subscribed = 0. Always 1 (0 for null). */
-int Unsubscribe(ONVIF_DEVICE *p_dev);
+ONVIF_CLIENT_API int Unsubscribe(ONVIF_DEVICE *p_dev);
 
 /* CreatePullPointSubscription: stores subscription_address and
  * reference_parameters, subscribe_time, pull_point = 1. */
-int CreatePullPointSubscription(ONVIF_DEVICE *p_dev);
+ONVIF_CLIENT_API int CreatePullPointSubscription(ONVIF_DEVICE *p_dev);
 
 /* PullMessages: p_res is cleared first; its messages are the caller's. */
-int PullMessages(ONVIF_DEVICE *p_dev, int timeout, int message_limit,
-                 ONVIF_PULL_MESSAGES_RES *p_res);
+ONVIF_CLIENT_API int PullMessages(ONVIF_DEVICE *p_dev, int timeout, int message_limit,
+                                  ONVIF_PULL_MESSAGES_RES *p_res);
 
 #ifdef __cplusplus
 }

@@ -21,6 +21,7 @@
 #include "onvif/gen/onvif_types.h"
 #include "onvif/tan_types.h"
 #include "onvif/media_list.h"
+#include "platform/onvif_api.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -29,32 +30,33 @@ extern "C" {
 /* The helpers of every list type (onvif_lists.def): onvif_add_<Type>,
  * onvif_free_<Types>, and onvif_find_<Type> where a list is searched by key. */
 #define LIST(T, P, Node, M, D)                                                                     \
-    Node *onvif_add_##T(Node **p_head);                                                            \
-    void onvif_free_##P(Node **p_head);
-#define FIND(T, Node, M, K, C) Node *onvif_find_##T(Node *p_head, const char *key);
+    ONVIF_CLIENT_API Node *onvif_add_##T(Node **p_head);                                           \
+    ONVIF_CLIENT_API void onvif_free_##P(Node **p_head);
+#define FIND(T, Node, M, K, C) ONVIF_CLIENT_API Node *onvif_find_##T(Node *p_head, const char *key);
 #include "onvif/onvif_lists.def"
 #undef LIST
 #undef FIND
 
 /* One notification message node that is no longer linked: its six item
  * lists, then the node. */
-void onvif_free_NotificationMessage(NotificationMessageList *p_node);
+ONVIF_CLIENT_API void onvif_free_NotificationMessage(NotificationMessageList *p_node);
 
 /* The device's kept messages: append a chain at the tail of notify_messages;
  * release up to n messages from the front (oldest first) and return how many
  * were released; count the nodes of a message list (0 for null). */
-void onvif_device_add_NotificationMessages(ONVIF_DEVICE *p_dev, NotificationMessageList *p_chain);
-int onvif_device_free_NotificationMessages(ONVIF_DEVICE *p_dev, int n);
-int onvif_get_NotificationMessages_nums(NotificationMessageList *p_list);
+ONVIF_CLIENT_API void onvif_device_add_NotificationMessages(ONVIF_DEVICE *p_dev,
+                                                            NotificationMessageList *p_chain);
+ONVIF_CLIENT_API int onvif_device_free_NotificationMessages(ONVIF_DEVICE *p_dev, int n);
+ONVIF_CLIENT_API int onvif_get_NotificationMessages_nums(NotificationMessageList *p_list);
 
 /* "name:value\r\n" per item, in list order, into a 1024-byte buffer of the
  * calling thread that the next call overwrites; cut (never overrun, always
  * terminated) when the items do not fit. Returns the buffer. */
-char *onvif_format_SimpleItem(SimpleItemList *p_list);
+ONVIF_CLIENT_API char *onvif_format_SimpleItem(SimpleItemList *p_list);
 
 /* Number of nodes of any such list (0 for null); the walk stops after
  * max_nodes nodes so a damaged list cannot hang it. */
-int onvif_list_count(const void *head, int max_nodes);
+ONVIF_CLIENT_API int onvif_list_count(const void *head, int max_nodes);
 
 #ifdef __cplusplus
 }

@@ -42,6 +42,7 @@
 #include "onvif/ops_hand.h"
 #include "onvif/tds_types.h"
 #include "onvif/tev_types.h"
+#include "platform/onvif_api.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -49,11 +50,12 @@ extern "C" {
 
 /* Sends operation `type` to its service's address (the entry functions are
  * this call). 1 or 0. */
-int onvif_op_call(ONVIF_DEVICE *p_dev, int type, void *p_req, void *p_res);
+ONVIF_CLIENT_API int onvif_op_call(ONVIF_DEVICE *p_dev, int type, void *p_req, void *p_res);
 
 /* The entry functions. */
 #define OP(svc, op, in, out, flags)                                                                \
-    int onvif_##svc##_##op(ONVIF_DEVICE *p_dev, svc##_##op##_REQ *p_req, svc##_##op##_RES *p_res);
+    ONVIF_CLIENT_API int onvif_##svc##_##op(ONVIF_DEVICE *p_dev, svc##_##op##_REQ *p_req,          \
+                                            svc##_##op##_RES *p_res);
 #define OPA(svc, op, in, out, flags, action) OP(svc, op, in, out, flags)
 #include "onvif/onvif_ops.def"
 #undef OP

@@ -11,6 +11,7 @@
 #include <stdint.h>
 
 #include "onvif/onvif_act.h"
+#include "platform/onvif_api.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -49,11 +50,11 @@ typedef struct {
 } ONVIF_OP;
 
 /* The row of a type, null outside 1..387. */
-const ONVIF_OP *onvif_op(int type);
+ONVIF_CLIENT_API const ONVIF_OP *onvif_op(int type);
 
 /* Releases the lists and heap members of a result record of `type` (the
  * record itself stays, its heads are null afterwards). */
-void onvif_free_result(int type, void *p_res);
+ONVIF_CLIENT_API void onvif_free_result(int type, void *p_res);
 
 /* The same for a request record the caller filled with lists (users to
  * create, addresses to filter ...). */

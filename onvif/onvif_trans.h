@@ -31,6 +31,7 @@
 #include "discovery/xaddr.h"
 #include "http/http_cln.h"
 #include "onvif/onvif_device.h"
+#include "platform/onvif_api.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -44,17 +45,17 @@ extern "C" {
 
 /* Connection context for a service address: cleared, then https bit, port,
  * host and url (the address's path, or "/onvif/device_service"). 0 / -1. */
-int onvif_init_xaddr_context(HTTP_CLIENT_CONN *p_conn, const ONVIF_XADDR *p_xaddr);
+ONVIF_CLIENT_API int onvif_init_xaddr_context(HTTP_CLIENT_CONN *p_conn, const ONVIF_XADDR *p_xaddr);
 
 /* The transaction: 1 on success, 0 on failure (reason in the device record). */
-int http_onvif_trans(HTTP_CLIENT_CONN *p_conn, int timeout, int type, ONVIF_DEVICE *p_dev,
-                     void *p_req, void *p_res);
+ONVIF_CLIENT_API int http_onvif_trans(HTTP_CLIENT_CONN *p_conn, int timeout, int type,
+                                      ONVIF_DEVICE *p_dev, void *p_req, void *p_res);
 
 /* One operation sent to a service address: a connection context on the
  * stack, then the transaction with ONVIF_TRANS_TIMEOUT. Every entry function
  * onvif_<svc>_<Op> is this call with its service's address. 1 or 0. */
-int onvif_call_xaddr(ONVIF_DEVICE *p_dev, const ONVIF_XADDR *p_xaddr, int type, void *p_req,
-                     void *p_res);
+ONVIF_CLIENT_API int onvif_call_xaddr(ONVIF_DEVICE *p_dev, const ONVIF_XADDR *p_xaddr, int type,
+                                      void *p_req, void *p_res);
 
 #ifdef __cplusplus
 }

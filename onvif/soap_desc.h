@@ -38,6 +38,7 @@
 #include <stdint.h>
 
 #include "onvif/soap_util.h"
+#include "platform/onvif_api.h"
 #include "xml/xml_node.h"
 
 #ifdef __cplusplus
@@ -75,7 +76,7 @@ enum {
 };
 
 /* The prefix text of a SOAP_NS_ value ("" for SOAP_NS_NONE, null outside). */
-const char *soap_ns_prefix(int ns);
+ONVIF_CLIENT_API const char *soap_ns_prefix(int ns);
 
 /* Kinds of value. */
 enum {
@@ -160,10 +161,10 @@ typedef struct SOAP_TYPE {
 } SOAP_TYPE;
 
 /* The empty record: operations without input or output use it. */
-extern const SOAP_TYPE SD_void;
+extern ONVIF_CLIENT_API const SOAP_TYPE SD_void;
 
 /* Offset of the record inside a list node of type t. */
-size_t soap_desc_node_offset(const SOAP_TYPE *t);
+ONVIF_CLIENT_API size_t soap_desc_node_offset(const SOAP_TYPE *t);
 
 /* Context of one reply read: the MTOM/XOP attachments a binary field may
  * refer to (href "cid:..."), and how many list nodes could not be kept. */
@@ -184,34 +185,38 @@ typedef struct SOAP_READ_CTX {
  * blank) and the children of t. soap_desc_write_element writes a whole
  * element <qname attrs>children</qname> (or <qname attrs /> when empty).
  * 0, or -1 once the writer overflowed. */
-int soap_desc_write_attrs(SOAP_WRITER *w, const SOAP_TYPE *t, const void *rec);
-int soap_desc_write(SOAP_WRITER *w, const SOAP_TYPE *t, const void *rec);
-int soap_desc_write_element(SOAP_WRITER *w, const char *qname, const SOAP_TYPE *t, const void *rec);
+ONVIF_CLIENT_API int soap_desc_write_attrs(SOAP_WRITER *w, const SOAP_TYPE *t, const void *rec);
+ONVIF_CLIENT_API int soap_desc_write(SOAP_WRITER *w, const SOAP_TYPE *t, const void *rec);
+ONVIF_CLIENT_API int soap_desc_write_element(SOAP_WRITER *w, const char *qname, const SOAP_TYPE *t,
+                                             const void *rec);
 
 /* Reader: fills rec (assumed zero-filled, or cleared by the caller) from the
  * attributes and children of p_node. ctx may be null. 1, or 0 when p_node
  * is null. */
-int soap_desc_read(XML_NODE *p_node, const SOAP_TYPE *t, void *rec, SOAP_READ_CTX *ctx);
+ONVIF_CLIENT_API int soap_desc_read(XML_NODE *p_node, const SOAP_TYPE *t, void *rec,
+                                    SOAP_READ_CTX *ctx);
 
 /* Releases what rec owns (list nodes with their contents, raw texts, binary
  * data) and sets those members to null / 0; the record itself stays. */
-void soap_desc_free(const SOAP_TYPE *t, void *rec);
+ONVIF_CLIENT_API void soap_desc_free(const SOAP_TYPE *t, void *rec);
 
 /* Makes an element's XML text stand on its own before it is copied: every
  * namespace prefix its subtree uses (and the default namespace) that is
  * declared only on an ancestor gets its declaration added to the element. */
-void soap_xml_carry_ns(XML_NODE *node);
+ONVIF_CLIENT_API void soap_xml_carry_ns(XML_NODE *node);
 
 /* A heap copy of an element's XML text, standing on its own (above); null
  * on failure. */
-char *soap_xml_copy(XML_NODE *node);
+ONVIF_CLIENT_API char *soap_xml_copy(XML_NODE *node);
 
 /* Value conversions the reader uses, for hand-written code too. */
-int soap_text_to_bool(const char *text, int32_t *out);         /* 1 when the text is a boolean */
-int soap_text_to_duration(const char *text, int32_t *seconds); /* xs:duration */
-int soap_text_to_datetime(const char *text, int64_t *t);       /* xs:dateTime -> UTC */
-int soap_format_datetime(int64_t t, char *buf, int len);       /* "%Y-%m-%dT%H:%M:%SZ" */
-int soap_format_float(double v, int is_float, char *buf, int len); /* shortest, no locale */
+ONVIF_CLIENT_API int soap_text_to_bool(const char *text,
+                                       int32_t *out); /* 1 when the text is a boolean */
+ONVIF_CLIENT_API int soap_text_to_duration(const char *text, int32_t *seconds); /* xs:duration */
+ONVIF_CLIENT_API int soap_text_to_datetime(const char *text, int64_t *t); /* xs:dateTime -> UTC */
+ONVIF_CLIENT_API int soap_format_datetime(int64_t t, char *buf, int len); /* "%Y-%m-%dT%H:%M:%SZ" */
+ONVIF_CLIENT_API int soap_format_float(double v, int is_float, char *buf,
+                                       int len); /* shortest, no locale */
 
 #ifdef __cplusplus
 }

@@ -12,6 +12,7 @@
 #define ONVIF_SOAP_MIME_H
 
 #include "onvif/soap_desc.h"
+#include "platform/onvif_api.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -27,13 +28,13 @@ typedef struct {
 } SOAP_MIME;
 
 /* 1 when content_type (the Content-Type header value) is multipart/related. */
-int soap_mime_is_multipart(const char *content_type);
+ONVIF_CLIENT_API int soap_mime_is_multipart(const char *content_type);
 
 /* Splits body[0..len) of a multipart/related reply whose Content-Type header
  * is content_type. 1 with out filled, 0 when the body is not a well-formed
  * multipart (no boundary parameter, no part, a part without its header end,
  * no closing delimiter). Parts beyond SOAP_MIME_MAX_PARTS are ignored. */
-int soap_mime_split(const char *content_type, char *body, int len, SOAP_MIME *out);
+ONVIF_CLIENT_API int soap_mime_split(const char *content_type, char *body, int len, SOAP_MIME *out);
 
 #ifdef __cplusplus
 }

@@ -17,6 +17,7 @@
 #include "onvif/soap_util.h" /* parse_Bool and the field readers */
 #include "onvif/tds_types.h"
 #include "onvif/tev_types.h"
+#include "platform/onvif_api.h"
 #include "xml/xml_node.h"
 
 #ifdef __cplusplus
@@ -32,30 +33,34 @@ extern "C" {
  * looked for). The _ctx form passes the MTOM attachments of the reply.
  * onvif_has_parser: 1 when the type's reply is read (or needs no reading). */
 struct SOAP_READ_CTX;
-int onvif_parse_response(XML_NODE *p_body, int type, ONVIF_DEVICE *p_dev, void *p_res);
-int onvif_parse_response_ctx(XML_NODE *p_body, int type, ONVIF_DEVICE *p_dev, void *p_res,
-                             struct SOAP_READ_CTX *ctx);
-int onvif_has_parser(int type);
+ONVIF_CLIENT_API int onvif_parse_response(XML_NODE *p_body, int type, ONVIF_DEVICE *p_dev,
+                                          void *p_res);
+ONVIF_CLIENT_API int onvif_parse_response_ctx(XML_NODE *p_body, int type, ONVIF_DEVICE *p_dev,
+                                              void *p_res, struct SOAP_READ_CTX *ctx);
+ONVIF_CLIENT_API int onvif_has_parser(int type);
 
 /* Fault of a refused request: 0 when the Body has no Fault, else 1 with
  * code, subcode and reason filled where present (p_fault cleared by the
  * caller). */
-int onvif_parse_fault(XML_NODE *p_body, ONVIF_FAULT *p_fault);
+ONVIF_CLIENT_API int onvif_parse_fault(XML_NODE *p_body, ONVIF_FAULT *p_fault);
 
 /* Time{Hour,Minute,Second} and Date{Year,Month,Day} children of p_node: 1
  * when both are present and the values are a plausible date and time, else
  * 0. Missing numbers keep their previous values. */
-int onvif_parse_datetime(XML_NODE *p_node, ONVIF_DATETIME *p_dt);
+ONVIF_CLIENT_API int onvif_parse_datetime(XML_NODE *p_node, ONVIF_DATETIME *p_dt);
 
 /* Device-service replies; p_node is the response element. */
-int parse_GetDeviceInformation_rly(XML_NODE *p_node, ONVIF_DEVICE_INFORMATION *p_res);
-int parse_GetSystemDateAndTime_rly(XML_NODE *p_node, ONVIF_SYSTEM_DATETIME *p_res);
-int parse_GetNetworkInterfaces_rly(XML_NODE *p_node, NetworkInterfaceList **p_res);
-int parse_SetNetworkInterfaces_rly(XML_NODE *p_node, ONVIF_SET_NETWORK_INTERFACES_RES *p_res);
-int parse_GetDNS_rly(XML_NODE *p_node, ONVIF_DNS *p_res);
-int parse_GetNetworkDefaultGateway_rly(XML_NODE *p_node, ONVIF_NETWORK_GATEWAY *p_res);
-int parse_GetScopes_rly(XML_NODE *p_node, ScopeList **p_res);
-int parse_GetHostname_rly(XML_NODE *p_node, ONVIF_HOSTNAME *p_res);
+ONVIF_CLIENT_API int parse_GetDeviceInformation_rly(XML_NODE *p_node,
+                                                    ONVIF_DEVICE_INFORMATION *p_res);
+ONVIF_CLIENT_API int parse_GetSystemDateAndTime_rly(XML_NODE *p_node, ONVIF_SYSTEM_DATETIME *p_res);
+ONVIF_CLIENT_API int parse_GetNetworkInterfaces_rly(XML_NODE *p_node, NetworkInterfaceList **p_res);
+ONVIF_CLIENT_API int parse_SetNetworkInterfaces_rly(XML_NODE *p_node,
+                                                    ONVIF_SET_NETWORK_INTERFACES_RES *p_res);
+ONVIF_CLIENT_API int parse_GetDNS_rly(XML_NODE *p_node, ONVIF_DNS *p_res);
+ONVIF_CLIENT_API int parse_GetNetworkDefaultGateway_rly(XML_NODE *p_node,
+                                                        ONVIF_NETWORK_GATEWAY *p_res);
+ONVIF_CLIENT_API int parse_GetScopes_rly(XML_NODE *p_node, ScopeList **p_res);
+ONVIF_CLIENT_API int parse_GetHostname_rly(XML_NODE *p_node, ONVIF_HOSTNAME *p_res);
 
 /* Events service. parse_Message reads a wsnt:Message element (its
  * tt:Message: UtcTime, PropertyOperation, and Source, Key and Data as
@@ -67,13 +72,15 @@ int parse_GetHostname_rly(XML_NODE *p_node, ONVIF_HOSTNAME *p_res);
  * fails without a SubscriptionReference address or when the reference
  * parameters do not fit their field. */
 #define ONVIF_MAX_NOTIFY_MESSAGES 256
-int parse_Message(XML_NODE *p_node, ONVIF_MESSAGE *p_res);
-int parse_NotificationMessage(XML_NODE *p_node, ONVIF_NOTIFICATION_MESSAGE *p_res);
-int parse_NotificationMessages(XML_NODE *p_parent, NotificationMessageList **p_list, int max);
-int parse_Subscribe_rly(XML_NODE *p_node, ONVIF_SUBSCRIBE_RES *p_res);
-int parse_PullMessages_rly(XML_NODE *p_node, ONVIF_PULL_MESSAGES_RES *p_res);
-int parse_GetEventProperties_rly(XML_NODE *p_node, ONVIF_EVENT_PROPERTIES *p_res);
-int parse_tev_GetServiceCapabilities_rly(XML_NODE *p_node, ONVIF_CAP_EVENTS *p_res);
+ONVIF_CLIENT_API int parse_Message(XML_NODE *p_node, ONVIF_MESSAGE *p_res);
+ONVIF_CLIENT_API int parse_NotificationMessage(XML_NODE *p_node, ONVIF_NOTIFICATION_MESSAGE *p_res);
+ONVIF_CLIENT_API int parse_NotificationMessages(XML_NODE *p_parent,
+                                                NotificationMessageList **p_list, int max);
+ONVIF_CLIENT_API int parse_Subscribe_rly(XML_NODE *p_node, ONVIF_SUBSCRIBE_RES *p_res);
+ONVIF_CLIENT_API int parse_PullMessages_rly(XML_NODE *p_node, ONVIF_PULL_MESSAGES_RES *p_res);
+ONVIF_CLIENT_API int parse_GetEventProperties_rly(XML_NODE *p_node, ONVIF_EVENT_PROPERTIES *p_res);
+ONVIF_CLIENT_API int parse_tev_GetServiceCapabilities_rly(XML_NODE *p_node,
+                                                          ONVIF_CAP_EVENTS *p_res);
 
 #ifdef __cplusplus
 }

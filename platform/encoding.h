@@ -7,6 +7,8 @@
 
 #include <stdint.h>
 
+#include "platform/onvif_api.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -15,13 +17,13 @@ extern "C" {
  * do not fit in dst. decode: bytes written, or -1 when the output does not
  * fit; blanks, line ends and other non-alphabet bytes are skipped, a NUL ends
  * the text. */
-int base64_encode(const uint8_t *src, int srclen, char *dst, int dstsize);
-int base64_decode(const char *src, int srclen, uint8_t *dst, int dstsize);
+ONVIF_CLIENT_API int base64_encode(const uint8_t *src, int srclen, char *dst, int dstsize);
+ONVIF_CLIENT_API int base64_decode(const char *src, int srclen, uint8_t *dst, int dstsize);
 
 /* 16 bytes as 32 lowercase hex digits plus a terminator, and back: 1, or 0
  * (bin untouched) unless hex is exactly 32 characters of 0-9 a-f. */
-void BinToHexStr(const uint8_t bin[16], char hex[33]);
-int HexStrToBin(const char *hex, uint8_t bin[16]);
+ONVIF_CLIENT_API void BinToHexStr(const uint8_t bin[16], char hex[33]);
+ONVIF_CLIENT_API int HexStrToBin(const char *hex, uint8_t bin[16]);
 
 #ifdef __cplusplus
 }

@@ -7,6 +7,8 @@
 
 #include <stdint.h>
 
+#include "platform/onvif_api.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -18,12 +20,12 @@ typedef struct {
 } MD5_CTX;
 
 /* Start, feed, finish (16-byte digest; the context is cleared afterwards). */
-void MD5Init(MD5_CTX *ctx);
-void MD5Update(MD5_CTX *ctx, const uint8_t *input, uint32_t len);
-void MD5Final(uint8_t digest[16], MD5_CTX *ctx);
+ONVIF_CLIENT_API void MD5Init(MD5_CTX *ctx);
+ONVIF_CLIENT_API void MD5Update(MD5_CTX *ctx, const uint8_t *input, uint32_t len);
+ONVIF_CLIENT_API void MD5Final(uint8_t digest[16], MD5_CTX *ctx);
 
 /* One shot over len bytes of data. */
-void MD5String(const char *data, int len, uint8_t digest[16]);
+ONVIF_CLIENT_API void MD5String(const char *data, int len, uint8_t digest[16]);
 
 #ifdef __cplusplus
 }

@@ -34,6 +34,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "platform/onvif_api.h"
 #include "platform/sys_os.h"
 
 #ifdef __cplusplus
@@ -74,54 +75,55 @@ typedef struct {
     ((uint32_t)(((sizeof(PPS_CTX) + 12 + PPS_ALIGN - 1) / PPS_ALIGN) * PPS_ALIGN - 12))
 
 /* Creation and release */
-size_t pps_ctx_fl_mem_len(uint32_t node_num, uint32_t content_size); /* 0 when too large */
-PPS_CTX *pps_ctx_fl_init(uint32_t node_num, uint32_t content_size, int need_mutex);
-PPS_CTX *pps_ctx_fl_init_assign(char *mem_addr, size_t mem_len, uint32_t node_num,
-                                uint32_t content_size, int need_mutex);
-PPS_CTX *pps_ctx_ul_init(PPS_CTX *fl_ctx, int need_mutex);
-int pps_ctx_ul_init_assign(PPS_CTX *ul_ctx, PPS_CTX *fl_ctx, int need_mutex);
-int pps_ctx_ul_init_nm(PPS_CTX *fl_ctx, PPS_CTX *ul_ctx);
-void pps_fl_free(PPS_CTX *fl_ctx);
-void pps_ul_free(PPS_CTX *ul_ctx);
-void pps_fl_reinit(PPS_CTX *fl_ctx);
-void pps_ul_reinit(PPS_CTX *ul_ctx);
+ONVIF_CLIENT_API size_t pps_ctx_fl_mem_len(uint32_t node_num,
+                                           uint32_t content_size); /* 0 when too large */
+ONVIF_CLIENT_API PPS_CTX *pps_ctx_fl_init(uint32_t node_num, uint32_t content_size, int need_mutex);
+ONVIF_CLIENT_API PPS_CTX *pps_ctx_fl_init_assign(char *mem_addr, size_t mem_len, uint32_t node_num,
+                                                 uint32_t content_size, int need_mutex);
+ONVIF_CLIENT_API PPS_CTX *pps_ctx_ul_init(PPS_CTX *fl_ctx, int need_mutex);
+ONVIF_CLIENT_API int pps_ctx_ul_init_assign(PPS_CTX *ul_ctx, PPS_CTX *fl_ctx, int need_mutex);
+ONVIF_CLIENT_API int pps_ctx_ul_init_nm(PPS_CTX *fl_ctx, PPS_CTX *ul_ctx);
+ONVIF_CLIENT_API void pps_fl_free(PPS_CTX *fl_ctx);
+ONVIF_CLIENT_API void pps_ul_free(PPS_CTX *ul_ctx);
+ONVIF_CLIENT_API void pps_fl_reinit(PPS_CTX *fl_ctx);
+ONVIF_CLIENT_API void pps_ul_reinit(PPS_CTX *ul_ctx);
 
 /* Free list: pop from the head; push to the head (LIFO) or the tail (FIFO) */
-void *pps_fl_pop(PPS_CTX *fl_ctx);
-int pps_fl_push(PPS_CTX *fl_ctx, void *content_ptr);
-int pps_fl_push_tail(PPS_CTX *fl_ctx, void *content_ptr);
+ONVIF_CLIENT_API void *pps_fl_pop(PPS_CTX *fl_ctx);
+ONVIF_CLIENT_API int pps_fl_push(PPS_CTX *fl_ctx, void *content_ptr);
+ONVIF_CLIENT_API int pps_fl_push_tail(PPS_CTX *fl_ctx, void *content_ptr);
 
 /* Used list: add (tail or head), delete (locked, or inside a locked walk) */
-int pps_ctx_ul_add(PPS_CTX *ul_ctx, void *content_ptr);
-int pps_ctx_ul_add_head(PPS_CTX *ul_ctx, void *content_ptr);
-int pps_ctx_ul_del(PPS_CTX *ul_ctx, void *content_ptr);
-void *pps_ctx_ul_del_unlock(PPS_CTX *ul_ctx, void *content_ptr);
-PPS_NODE *pps_ctx_ul_del_node_unlock(PPS_CTX *ul_ctx, PPS_NODE *p_node);
+ONVIF_CLIENT_API int pps_ctx_ul_add(PPS_CTX *ul_ctx, void *content_ptr);
+ONVIF_CLIENT_API int pps_ctx_ul_add_head(PPS_CTX *ul_ctx, void *content_ptr);
+ONVIF_CLIENT_API int pps_ctx_ul_del(PPS_CTX *ul_ctx, void *content_ptr);
+ONVIF_CLIENT_API void *pps_ctx_ul_del_unlock(PPS_CTX *ul_ctx, void *content_ptr);
+ONVIF_CLIENT_API PPS_NODE *pps_ctx_ul_del_node_unlock(PPS_CTX *ul_ctx, PPS_NODE *p_node);
 
 /* Walks: start takes the list lock (also on an empty list), end releases it */
-void *pps_lookup_start(PPS_CTX *ctx);
-void *pps_lookup_next(PPS_CTX *ctx, void *content_ptr);
-void pps_lookup_end(PPS_CTX *ctx);
-void *pps_lookback_start(PPS_CTX *ctx);
-void *pps_lookback_next(PPS_CTX *ctx, void *content_ptr);
-void pps_lookback_end(PPS_CTX *ctx);
-void pps_wait_mutex(PPS_CTX *ctx);
-void pps_post_mutex(PPS_CTX *ctx);
+ONVIF_CLIENT_API void *pps_lookup_start(PPS_CTX *ctx);
+ONVIF_CLIENT_API void *pps_lookup_next(PPS_CTX *ctx, void *content_ptr);
+ONVIF_CLIENT_API void pps_lookup_end(PPS_CTX *ctx);
+ONVIF_CLIENT_API void *pps_lookback_start(PPS_CTX *ctx);
+ONVIF_CLIENT_API void *pps_lookback_next(PPS_CTX *ctx, void *content_ptr);
+ONVIF_CLIENT_API void pps_lookback_end(PPS_CTX *ctx);
+ONVIF_CLIENT_API void pps_wait_mutex(PPS_CTX *ctx);
+ONVIF_CLIENT_API void pps_post_mutex(PPS_CTX *ctx);
 
 /* Unlocked navigation */
-void *pps_get_head_node(PPS_CTX *ctx);
-void *pps_get_tail_node(PPS_CTX *ctx);
-void *pps_get_next_node(PPS_CTX *ctx, void *content_ptr);
-void *pps_get_prev_node(PPS_CTX *ctx, void *content_ptr);
+ONVIF_CLIENT_API void *pps_get_head_node(PPS_CTX *ctx);
+ONVIF_CLIENT_API void *pps_get_tail_node(PPS_CTX *ctx);
+ONVIF_CLIENT_API void *pps_get_next_node(PPS_CTX *ctx, void *content_ptr);
+ONVIF_CLIENT_API void *pps_get_prev_node(PPS_CTX *ctx, void *content_ptr);
 
 /* Queries (no lock; snapshots) */
-int pps_safe_node(PPS_CTX *ctx, void *content_ptr);
-int pps_get_index(PPS_CTX *ctx, void *content_ptr);
-void *pps_get_node_by_index(PPS_CTX *ctx, int index);
-uint32_t pps_node_count(PPS_CTX *ctx);
-int pps_idle_node(PPS_CTX *ctx, void *content_ptr);
-int pps_exist_node(PPS_CTX *ctx, void *content_ptr);
-int pps_used_node(PPS_CTX *ctx, void *content_ptr);
+ONVIF_CLIENT_API int pps_safe_node(PPS_CTX *ctx, void *content_ptr);
+ONVIF_CLIENT_API int pps_get_index(PPS_CTX *ctx, void *content_ptr);
+ONVIF_CLIENT_API void *pps_get_node_by_index(PPS_CTX *ctx, int index);
+ONVIF_CLIENT_API uint32_t pps_node_count(PPS_CTX *ctx);
+ONVIF_CLIENT_API int pps_idle_node(PPS_CTX *ctx, void *content_ptr);
+ONVIF_CLIENT_API int pps_exist_node(PPS_CTX *ctx, void *content_ptr);
+ONVIF_CLIENT_API int pps_used_node(PPS_CTX *ctx, void *content_ptr);
 
 #ifdef __cplusplus
 }

@@ -7,6 +7,8 @@
 
 #include <stdint.h>
 
+#include "platform/onvif_api.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -18,9 +20,9 @@ typedef struct {
 } sha1_context;
 
 /* Start, feed, finish (20-byte digest). */
-void sha1_starts(sha1_context *ctx);
-void sha1_update(sha1_context *ctx, const uint8_t *input, uint32_t ilen);
-void sha1_finish(sha1_context *ctx, uint8_t output[20]);
+ONVIF_CLIENT_API void sha1_starts(sha1_context *ctx);
+ONVIF_CLIENT_API void sha1_update(sha1_context *ctx, const uint8_t *input, uint32_t ilen);
+ONVIF_CLIENT_API void sha1_finish(sha1_context *ctx, uint8_t output[20]);
 
 #ifdef __cplusplus
 }

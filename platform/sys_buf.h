@@ -12,6 +12,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "platform/onvif_api.h"
 #include "platform/pps.h"
 
 #ifdef __cplusplus
@@ -28,30 +29,30 @@ typedef struct {
 } HDRV;
 
 /* The hdrv_buf pool's context (null until made). */
-extern PPS_CTX *hdrv_buf_fl;
+extern ONVIF_CLIENT_API PPS_CTX *hdrv_buf_fl;
 
 /* Both pools at once: 1 or 0 */
-int sys_buf_init(uint32_t nums);
-void sys_buf_deinit(void);
+ONVIF_CLIENT_API int sys_buf_init(uint32_t nums);
+ONVIF_CLIENT_API void sys_buf_deinit(void);
 
 /* net_buf: receive buffers; net_buf_free also releases heap buffers */
-int net_buf_init(uint32_t num, uint32_t size);
-void net_buf_deinit(void);
-char *net_buf_get_idle(void);
-void net_buf_free(char *rbuf);
-uint32_t net_buf_get_size(void);
-uint32_t net_buf_idle_num(void);
+ONVIF_CLIENT_API int net_buf_init(uint32_t num, uint32_t size);
+ONVIF_CLIENT_API void net_buf_deinit(void);
+ONVIF_CLIENT_API char *net_buf_get_idle(void);
+ONVIF_CLIENT_API void net_buf_free(char *rbuf);
+ONVIF_CLIENT_API uint32_t net_buf_get_size(void);
+ONVIF_CLIENT_API uint32_t net_buf_idle_num(void);
 
 /* hdrv_buf: header-line units */
-int hdrv_buf_init(uint32_t num);
-void hdrv_buf_deinit(void);
-HDRV *hdrv_buf_get_idle(void);
-int hdrv_buf_free(HDRV *p_hdrv);
-uint32_t hdrv_buf_idle_num(void);
+ONVIF_CLIENT_API int hdrv_buf_init(uint32_t num);
+ONVIF_CLIENT_API void hdrv_buf_deinit(void);
+ONVIF_CLIENT_API HDRV *hdrv_buf_get_idle(void);
+ONVIF_CLIENT_API int hdrv_buf_free(HDRV *p_hdrv);
+ONVIF_CLIENT_API uint32_t hdrv_buf_idle_num(void);
 
 /* Used lists of HDRV units (unlocked; the owner locks) */
-int hdrv_ctx_ul_init(PPS_CTX *ul_ctx);
-void hdrv_ctx_free(PPS_CTX *p_ctx);
+ONVIF_CLIENT_API int hdrv_ctx_ul_init(PPS_CTX *ul_ctx);
+ONVIF_CLIENT_API void hdrv_ctx_free(PPS_CTX *p_ctx);
 
 #ifdef __cplusplus
 }

@@ -8,6 +8,8 @@
 #ifndef PLATFORM_SYS_LOG_H
 #define PLATFORM_SYS_LOG_H
 
+#include "platform/onvif_api.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -26,27 +28,27 @@ extern "C" {
 #endif
 
 /* Opening and closing: 0 or -1 (the reason goes to standard output). */
-int log_init(const char *path);
-int log_time_init(const char *prefix); /* "<prefix>-YYYYMMDD_hhmmss.txt" */
-int log_reinit(const char *path);
-int log_time_reinit(const char *prefix); /* "<prefix>-YYYYMMDD_hhmmss.log" */
-void log_close(void);
+ONVIF_CLIENT_API int log_init(const char *path);
+ONVIF_CLIENT_API int log_time_init(const char *prefix); /* "<prefix>-YYYYMMDD_hhmmss.txt" */
+ONVIF_CLIENT_API int log_reinit(const char *path);
+ONVIF_CLIENT_API int log_time_reinit(const char *prefix); /* "<prefix>-YYYYMMDD_hhmmss.log" */
+ONVIF_CLIENT_API void log_close(void);
 
 /* Threshold: messages below it are dropped; initial value LOG_ERROR. */
-int log_set_level(int level);
-int log_get_level(void);
+ONVIF_CLIENT_API int log_set_level(int level);
+ONVIF_CLIENT_API int log_get_level(void);
 
 /* One prefixed line; returns characters of the caller's part written, 0 if none. */
-int log_print(int level, const char *fmt, ...) SYS_LOG_PRINTF(2, 3);
+ONVIF_CLIENT_API int log_print(int level, const char *fmt, ...) SYS_LOG_PRINTF(2, 3);
 
 /* Block form: start holds the log lock, end releases it. No prefix, no threshold. */
-int log_lock_start(const char *fmt, ...) SYS_LOG_PRINTF(1, 2);
-int log_lock_print(const char *fmt, ...) SYS_LOG_PRINTF(1, 2);
-int log_lock_end(const char *fmt, ...) SYS_LOG_PRINTF(1, 2);
+ONVIF_CLIENT_API int log_lock_start(const char *fmt, ...) SYS_LOG_PRINTF(1, 2);
+ONVIF_CLIENT_API int log_lock_print(const char *fmt, ...) SYS_LOG_PRINTF(1, 2);
+ONVIF_CLIENT_API int log_lock_end(const char *fmt, ...) SYS_LOG_PRINTF(1, 2);
 
 /* Memory log: opens "mem_log.txt" in the working directory on first use. */
-int mem_log_print(const char *fmt, ...) SYS_LOG_PRINTF(1, 2);
-void mem_log_quit(void);
+ONVIF_CLIENT_API int mem_log_print(const char *fmt, ...) SYS_LOG_PRINTF(1, 2);
+ONVIF_CLIENT_API void mem_log_quit(void);
 
 #ifdef __cplusplus
 }

@@ -11,6 +11,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "platform/onvif_api.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -23,33 +25,33 @@ typedef void *SYS_SIG;   /* auto-reset signal */
 typedef void *(*SYS_THREAD_FUNC)(void *arg);
 
 /* Threads: started detached; returns a non-zero thread id, 0 on failure (logged). */
-uint32_t sys_os_create_thread(SYS_THREAD_FUNC func, void *arg);
+ONVIF_CLIENT_API uint32_t sys_os_create_thread(SYS_THREAD_FUNC func, void *arg);
 
 /* Recursive mutex. enter: 0 or -1; leave: non-zero on success, 0 for null. */
-SYS_MUTEX sys_os_create_mutex(void);
-int sys_os_mutex_enter(SYS_MUTEX mutex);
-int sys_os_mutex_leave(SYS_MUTEX mutex);
+ONVIF_CLIENT_API SYS_MUTEX sys_os_create_mutex(void);
+ONVIF_CLIENT_API int sys_os_mutex_enter(SYS_MUTEX mutex);
+ONVIF_CLIENT_API int sys_os_mutex_leave(SYS_MUTEX mutex);
 
 /* Auto-reset signal: one waiter released per set; a set with no waiter stays
  * pending (several sets count as one). wait/wait_timeout: 0 consumed, -1 otherwise. */
-SYS_SIG sys_os_create_sig(void);
-int sys_os_sig_sign(SYS_SIG sig);
-int sys_os_sig_wait(SYS_SIG sig);
-int sys_os_sig_wait_timeout(SYS_SIG sig, uint32_t ms);
+ONVIF_CLIENT_API SYS_SIG sys_os_create_sig(void);
+ONVIF_CLIENT_API int sys_os_sig_sign(SYS_SIG sig);
+ONVIF_CLIENT_API int sys_os_sig_wait(SYS_SIG sig);
+ONVIF_CLIENT_API int sys_os_sig_wait_timeout(SYS_SIG sig, uint32_t ms);
 
 /* Destroys either a SYS_MUTEX or a SYS_SIG; null does nothing. */
-void sys_os_destroy_sig_mutex(void *handle);
+ONVIF_CLIENT_API void sys_os_destroy_sig_mutex(void *handle);
 
 /* Clocks: milliseconds since system start (wraps at 2^32), whole seconds since start. */
-uint32_t sys_os_get_ms(void);
-uint32_t sys_os_get_uptime(void);
+ONVIF_CLIENT_API uint32_t sys_os_get_ms(void);
+ONVIF_CLIENT_API uint32_t sys_os_get_uptime(void);
 
 /* Sleep the calling thread. */
-void sys_os_sleep_ms(uint32_t ms);
+ONVIF_CLIENT_API void sys_os_sleep_ms(uint32_t ms);
 
 /* The calling thread's last socket error, as a number and as "WSAE-%d" (shared buffer). */
-int sys_os_get_socket_error_num(void);
-const char *sys_os_get_socket_error(void);
+ONVIF_CLIENT_API int sys_os_get_socket_error_num(void);
+ONVIF_CLIENT_API const char *sys_os_get_socket_error(void);
 
 /* SIGPIPE held back in the calling thread around a write that may raise it
  * (OpenSSL's socket writes do not pass MSG_NOSIGNAL). The record keeps the
@@ -63,12 +65,12 @@ typedef struct {
 /* block: saves the mask and blocks SIGPIPE; 0, or -1 when the mask could not
  * be changed (restore then does nothing). restore: consumes a SIGPIPE raised
  * meanwhile and puts the saved mask back; a second restore does nothing. */
-int sys_os_sigpipe_block(SYS_SIGPIPE_STATE *st);
-void sys_os_sigpipe_restore(SYS_SIGPIPE_STATE *st);
+ONVIF_CLIENT_API int sys_os_sigpipe_block(SYS_SIGPIPE_STATE *st);
+ONVIF_CLIENT_API void sys_os_sigpipe_restore(SYS_SIGPIPE_STATE *st);
 
 /* Heap. */
-void *xmalloc(size_t size);
-void xfree(void *ptr);
+ONVIF_CLIENT_API void *xmalloc(size_t size);
+ONVIF_CLIENT_API void xfree(void *ptr);
 
 #ifdef __cplusplus
 }

@@ -10,31 +10,33 @@
 
 #include <stdint.h>
 
+#include "platform/onvif_api.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 /* Case folding of A-Z / a-z in place; returns str (null stays null). */
-char *lowercase(char *str);
-char *uppercase(char *str);
+ONVIF_CLIENT_API char *lowercase(char *str);
+ONVIF_CLIENT_API char *uppercase(char *str);
 
 /* URL escaping. url_encode: letters, digits and ".-_*" kept, blank as "+",
  * others as "%XX"; returns the length written (dst terminated), 0 on failure.
  * url_decode: "+" and "%XX" decoded; dst needs srclen + 1 bytes and may be
  * src itself; returns the length written (dst terminated). */
-int url_encode(const char *src, int srclen, char *dst, int dstsize);
-int url_decode(char *dst, const char *src, int srclen);
+ONVIF_CLIENT_API int url_encode(const char *src, int srclen, char *dst, int dstsize);
+ONVIF_CLIENT_API int url_decode(char *dst, const char *src, int srclen);
 
 /* UTF-16LE copy of the first 64 characters of text (no terminator counted).
  * *out gets an xmalloc'd buffer; returns its size in bytes, 0 with *out null
  * on failure. */
-int unicode(char **out, const char *text);
+ONVIF_CLIENT_API int unicode(char **out, const char *text);
 
 /* Masked hex dumps (mask = 7 - key). printmem: new uppercase hex text, null on
  * failure. scanmem: new byte buffer of strlen(text) / 2 bytes plus a NUL, null
  * for odd length or a non-hex character. */
-char *printmem(const uint8_t *data, int len, uint8_t key);
-uint8_t *scanmem(const char *text, uint8_t key);
+ONVIF_CLIENT_API char *printmem(const uint8_t *data, int len, uint8_t key);
+ONVIF_CLIENT_API uint8_t *scanmem(const char *text, uint8_t key);
 
 #ifdef __cplusplus
 }

@@ -9,6 +9,8 @@
 #ifndef PLATFORM_TEXT_SCAN_H
 #define PLATFORM_TEXT_SCAN_H
 
+#include "platform/onvif_api.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -22,24 +24,26 @@ extern "C" {
  * blanks in place). GetLineText: 1 when text follows the line, else 0.
  * GetSipLine ends the first line of p_buf in place with NULs: 1, or 0 when no
  * line end lies within max_len; *more becomes 0 when the line used all of it. */
-int GetLineText(char *buf, int cur_line_pos, int max_pos, int *len, int *next_line_pos);
-int GetSipLine(char *p_buf, int max_len, int *len, int *more);
+ONVIF_CLIENT_API int GetLineText(char *buf, int cur_line_pos, int max_pos, int *len,
+                                 int *next_line_pos);
+ONVIF_CLIENT_API int GetSipLine(char *p_buf, int max_len, int *len, int *more);
 
 /* Words: the next word into word_buf (always terminated; a word that does not
  * fit gives an empty word). 1 when text follows the word, else 0. */
-int GetLineWord(char *line, int cur_word_offset, int line_max_len, char *word_buf, int buf_len,
-                int *next_word_offset, int word_type);
+ONVIF_CLIENT_API int GetLineWord(char *line, int cur_word_offset, int line_max_len, char *word_buf,
+                                 int buf_len, int *next_word_offset, int word_type);
 
 /* name=value among items separated by ",", ";" or "&" (quoted or plain values).
  * The value is cut to value_len - 1 characters and terminated. 1 found, 0 not. */
-int GetNameValuePair(const char *text_buf, int text_len, const char *name, char *value,
-                     int value_len);
+ONVIF_CLIENT_API int GetNameValuePair(const char *text_buf, int text_len, const char *name,
+                                      char *value, int value_len);
 
 /* Character tests: 1 or 0. */
-int is_separator(char ch);
-int is_char(char ch);              /* A-Z a-z # @ / */
-int is_num(char ch);               /* 0-9 */
-int is_integer(const char *p_str); /* digits only (the empty text too); 0 for null */
+ONVIF_CLIENT_API int is_separator(char ch);
+ONVIF_CLIENT_API int is_char(char ch); /* A-Z a-z # @ / */
+ONVIF_CLIENT_API int is_num(char ch);  /* 0-9 */
+ONVIF_CLIENT_API int
+is_integer(const char *p_str); /* digits only (the empty text too); 0 for null */
 
 #ifdef __cplusplus
 }

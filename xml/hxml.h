@@ -19,6 +19,8 @@
 #ifndef XML_HXML_H
 #define XML_HXML_H
 
+#include "platform/onvif_api.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -56,7 +58,7 @@ typedef struct hxml_parser {
 /* Whole run: clears name_stack/depth/attrs, starts at buf_start, reads the
  * declaration and then the elements. 0 on success, -1 on any error (the buffer
  * is left partly cut). The run stops behind the outermost element's end. */
-int hxml_parse(HXML_PARSER *parse);
+ONVIF_CLIENT_API int hxml_parse(HXML_PARSER *parse);
 
 /* Steps of a run, each working at the cursor (exposed for callers that drive
  * the tokenizer themselves):
@@ -67,11 +69,11 @@ int hxml_parse(HXML_PARSER *parse);
  *  - hxml_parse_attr: cursor at the attributes of a start tag; fills attrs;
  *    -1 error, 0 tag left open, 1 self-closing (the caller reports the start).
  *  - hxml_parse_element_end: cursor behind "</"; 0 or -1. */
-int hxml_parse_header(HXML_PARSER *parse);
-int hxml_parse_element(HXML_PARSER *parse);
-int hxml_parse_element_start(HXML_PARSER *parse);
-int hxml_parse_attr(HXML_PARSER *parse);
-int hxml_parse_element_end(HXML_PARSER *parse);
+ONVIF_CLIENT_API int hxml_parse_header(HXML_PARSER *parse);
+ONVIF_CLIENT_API int hxml_parse_element(HXML_PARSER *parse);
+ONVIF_CLIENT_API int hxml_parse_element_start(HXML_PARSER *parse);
+ONVIF_CLIENT_API int hxml_parse_attr(HXML_PARSER *parse);
+ONVIF_CLIENT_API int hxml_parse_element_end(HXML_PARSER *parse);
 
 #ifdef __cplusplus
 }

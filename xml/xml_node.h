@@ -15,6 +15,8 @@
 
 #include <stdint.h>
 
+#include "platform/onvif_api.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -42,21 +44,22 @@ typedef struct xml_node {
 
 /* Parsing: buf must be writable (it is cut in place) and buf[len] readable.
  * Returns the root element, or null on error or when there is no element. */
-XML_NODE *xxx_hxml_parse(char *buf, int len);
+ONVIF_CLIENT_API XML_NODE *xxx_hxml_parse(char *buf, int len);
 
 /* Lookup. "soap" matching ignores ASCII case and, failing a whole-name match,
  * compares the parts after the first ':' ("s:Body" matches "SOAP-ENV:Body" and
  * "Body"). Null node or name gives null. */
-XML_NODE *xml_node_soap_get(XML_NODE *parent, const char *name);
-XML_NODE *xml_node_get(XML_NODE *parent, const char *name); /* whole name, any case */
-const char *xml_attr_get(XML_NODE *node, const char *name);
-XML_NODE *xml_attr_node_get(XML_NODE *node, const char *name);
+ONVIF_CLIENT_API XML_NODE *xml_node_soap_get(XML_NODE *parent, const char *name);
+ONVIF_CLIENT_API XML_NODE *xml_node_get(XML_NODE *parent,
+                                        const char *name); /* whole name, any case */
+ONVIF_CLIENT_API const char *xml_attr_get(XML_NODE *node, const char *name);
+ONVIF_CLIENT_API XML_NODE *xml_attr_node_get(XML_NODE *node, const char *name);
 
 /* Name helpers: soap_strcmp is 0 on a match (non-zero if either is null);
  * soap_strncpy copies the local part with strncpy semantics (n bytes at most,
  * unterminated when the local part has n or more bytes). */
-int soap_strcmp(const char *a, const char *b);
-void soap_strncpy(char *dst, const char *src, int n);
+ONVIF_CLIENT_API int soap_strcmp(const char *a, const char *b);
+ONVIF_CLIENT_API void soap_strncpy(char *dst, const char *src, int n);
 
 /* Editing. Add functions return the new record or null (null arguments or no
  * memory). xml_node_del frees an element, its attributes and its sub-tree and
@@ -64,11 +67,11 @@ void soap_strncpy(char *dst, const char *src, int n);
  * removes the first attribute whose whole name matches in any case: 0, or -1
  * if there is none. xml_cdata_set sets the text when text is non-null and
  * len >= 1. */
-XML_NODE *xml_node_add(XML_NODE *parent, const char *name);
-XML_NODE *xml_attr_add(XML_NODE *node, const char *name, const char *value);
-void xml_node_del(XML_NODE *node);
-int xml_attr_del(XML_NODE *node, const char *name);
-void xml_cdata_set(XML_NODE *node, const char *text, int len);
+ONVIF_CLIENT_API XML_NODE *xml_node_add(XML_NODE *parent, const char *name);
+ONVIF_CLIENT_API XML_NODE *xml_attr_add(XML_NODE *node, const char *name, const char *value);
+ONVIF_CLIENT_API void xml_node_del(XML_NODE *node);
+ONVIF_CLIENT_API int xml_attr_del(XML_NODE *node, const char *name);
+ONVIF_CLIENT_API void xml_cdata_set(XML_NODE *node, const char *text, int len);
 
 /* Writing a node and its sub-tree (never its following siblings), unescaped.
  * xml_calc_buf_len: a buffer size that always suffices (written length plus
@@ -78,9 +81,9 @@ void xml_cdata_set(XML_NODE *node, const char *text, int len);
  * xml_write_buf: the same for a buffer of at least xml_calc_buf_len bytes.
  * Text that holds '<' or a bare '&' (as CDATA content may) is written as a
  * CDATA section, so that it stays text when read again. */
-int xml_calc_buf_len(XML_NODE *node);
-int xml_nwrite_buf(XML_NODE *node, char *buf, int size);
-int xml_write_buf(XML_NODE *node, char *buf);
+ONVIF_CLIENT_API int xml_calc_buf_len(XML_NODE *node);
+ONVIF_CLIENT_API int xml_nwrite_buf(XML_NODE *node, char *buf, int size);
+ONVIF_CLIENT_API int xml_write_buf(XML_NODE *node, char *buf);
 
 #ifdef __cplusplus
 }

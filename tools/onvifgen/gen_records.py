@@ -383,7 +383,7 @@ def write_desc_h(model, parts):
            " * operations without a request or result element use SD_void.",
            " */",
            "#ifndef ONVIF_GEN_ONVIF_DESC_H", "#define ONVIF_GEN_ONVIF_DESC_H", "",
-           '#include "onvif/soap_desc.h"', "",
+           '#include "onvif/soap_desc.h"', '#include "platform/onvif_api.h"', "",
            "#ifdef __cplusplus", 'extern "C" {', "#endif", "",
            "/* hand-written records that generated ones hold */"]
     overrides = set()
@@ -392,12 +392,12 @@ def write_desc_h(model, parts):
             if f.kind == "CHILD" and f.rec.override:
                 overrides.add(f.rec.cname)
     for n in sorted(overrides):
-        out.append("extern const SOAP_TYPE SD_%s;" % n)
+        out.append("extern ONVIF_CLIENT_API const SOAP_TYPE SD_%s;" % n)
     out += ["", "/* records */"]
     for part in parts:
         for item in part.items:
             if item[0] == "rec":
-                out.append("extern const SOAP_TYPE SD_%s;" % item[1].cname)
+                out.append("extern ONVIF_CLIENT_API const SOAP_TYPE SD_%s;" % item[1].cname)
     out += ["", "/* operations */"]
     for part in parts:
         for item in part.items:
@@ -407,7 +407,7 @@ def write_desc_h(model, parts):
             if item[3] == "void":
                 out.append("#define %s SD_void" % name)
             else:
-                out.append("extern const SOAP_TYPE %s;" % name)
+                out.append("extern ONVIF_CLIENT_API const SOAP_TYPE %s;" % name)
     out += ["", "#ifdef __cplusplus", "}", "#endif", "", "#endif"]
     return out
 
