@@ -176,6 +176,35 @@ class DeviceCommands(CliTest):
         self.assertEqual({"State": "true"}, events[0]["data"])
         self.assertEqual("Motion & more", events[1]["source"]["Rule"])
 
+    def test_profiles_and_a_snapshot(self):
+        run = self.run_cli("profiles", self.host(DOOR), "--json", env=CREDS)
+        self.assertEqual(0, run.code, run)
+        profiles = run.json()
+        self.assertGreater(len(profiles), 1, run)
+        for p in profiles:
+            # A profile with a video encoder has a stream; every one a snapshot.
+            self.assertEqual(p["encoding"] is not None, (p["stream_uri"] or "").startswith("rtsp://"), p)
+            self.assertTrue(p["snapshot_uri"].startswith("http://" + self.host(DOOR) + "/"), p)
+        run = self.run_cli("profiles", self.host(DOOR), "--csv", env=CREDS)
+        self.assertEqual([p["token"] for p in profiles],
+                         [r["token"] for r in csv.DictReader(io.StringIO(run.out))])
+
+        last = profiles[-1]["token"]
+        with tempfile.TemporaryDirectory() as tmp:
+            for args, token in (([], profiles[0]["token"]), (["--profile", last], last)):
+                with self.subTest(token):
+                    path = os.path.join(tmp, "snap.jpg")
+                    run = self.run_cli("snapshot", self.host(DOOR), "-o", path, "--json", *args,
+                                       env=CREDS)
+                    self.assertEqual(0, run.code, run)
+                    result = run.json()
+                    self.assertEqual(token, result["profile"])
+                    with open(path, "rb") as f:
+                        picture = f.read()
+                    self.assertEqual(len(picture), result["bytes"])
+                    self.assertEqual(b"\xff\xd8", picture[:2])  # JPEG start of image
+            self.assertEqual(["snap.jpg"], os.listdir(tmp))
+
     def test_upgrade_is_confirmed_by_the_new_version(self):
         with tempfile.NamedTemporaryFile(suffix=".bin") as image:
             image.write(b"\x7fFW" * 1000)
@@ -200,6 +229,7 @@ class ExitCodes(CliTest):
             ("operation refused", ["info", hall], {}, 1),
             ("unreadable answer", ["network", hall], {}, 5),
             ("firmware file missing", ["upgrade", door, "/nonexistent/fw.bin"], CREDS, 6),
+            ("snapshot not writable", ["snapshot", door, "-o", "/nonexistent/s.jpg"], CREDS, 6),
         ]
         for name, args, env, code in cases:
             with self.subTest(name):

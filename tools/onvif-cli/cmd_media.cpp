@@ -7,12 +7,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "http/http_cln.h"
+#include "onvif/calls_media.h"
 #include "onvif/onvif_calls.h"
 #include "onvif/onvif_enum.h"
 #include "onvif/onvif_list.h"
 #include "onvif/onvif_ops.h"
-#include "onvif/onvif_trans.h"
 #include "tools/onvif-cli/cli.h"
 
 namespace cli
@@ -21,10 +20,9 @@ namespace cli
 namespace
 {
 
-const int kDownloadTimeout = 30000;
-
-// The media service's address: GetCapabilities (or GetServices) first.
-int find_media(ONVIF_DEVICE *dev)
+// The media services' addresses: GetCapabilities (or GetServices) first.
+// The media service is needed, or with media2_will_do the media 2 service.
+int find_media(ONVIF_DEVICE *dev, bool media2_will_do)
 {
     prepare(dev);
     if (!GetCapabilities(dev)) {
@@ -32,13 +30,13 @@ int find_media(ONVIF_DEVICE *dev)
         prepare(dev);
         if (!GetServices(dev)) return call_failed(dev, "reading the services");
     }
-    if (!(dev->capabilities.media.flags & ONVIF_CAP_MEDIA_PRESENT))
-        return fail(kRefused, host_text(dev) + ": the device offers no media service");
-    return kOk;
+    if (dev->capabilities.media.flags & ONVIF_CAP_MEDIA_PRESENT) return kOk;
+    if (media2_will_do && (dev->capabilities.media2.flags & ONVIF_CAP_MEDIA2_PRESENT)) return kOk;
+    return fail(kRefused, host_text(dev) + ": the device offers no media service");
 }
 
 struct Profiles {
-    ProfileList *head = nullptr;
+    tt_ProfileList *head = nullptr;
     ~Profiles() { onvif_free_result(ACT_trt_GetProfiles, &head); }
 };
 
@@ -133,12 +131,12 @@ int cmd_profiles(const Args &args)
     Device dev;
     if (int rc = open_host(args, &dev)) return rc;
     if (int rc = begin(dev.get())) return rc;
-    if (int rc = find_media(dev.get())) return rc;
+    if (int rc = find_media(dev.get(), false)) return rc;
     Profiles profiles;
     if (int rc = read_profiles(dev.get(), &profiles)) return rc;
 
     Value list = Value::list();
-    for (ProfileList *p = profiles.head; p; p = p->next) {
+    for (tt_ProfileList *p = profiles.head; p; p = p->next) {
         const std::string token = field(p->Profile.token);
         Value r = profile_record(p->Profile);
         int rc = kOk;
@@ -158,44 +156,32 @@ int cmd_snapshot(const Args &args)
     if (int rc = open_host(args, &dev)) return rc;
     if (args.outfile.empty()) return usage_error("snapshot", "snapshot needs -o FILE");
     if (int rc = begin(dev.get())) return rc;
-    if (int rc = find_media(dev.get())) return rc;
+    if (int rc = find_media(dev.get(), true)) return rc;
 
+    // The first profile unless one is named: of the media service, or of
+    // media 2 on a device that only has that.
     std::string token = args.token;
-    if (token.empty()) {
+    if (token.empty() && (dev->capabilities.media.flags & ONVIF_CAP_MEDIA_PRESENT)) {
         Profiles profiles;
         if (int rc = read_profiles(dev.get(), &profiles)) return rc;
-        if (!profiles.head)
-            return fail(kRefused, host_text(dev.get()) + ": the device has no media profile");
-        token = field(profiles.head->Profile.token);
+        if (profiles.head) token = field(profiles.head->Profile.token);
+    } else if (token.empty()) {
+        prepare(dev.get());
+        if (!tr2_GetProfiles(dev.get()))
+            return call_failed(dev.get(), "reading the media 2 profiles");
+        if (dev->media2_profiles) token = field(dev->media2_profiles->MediaProfile.token);
     }
-    int rc = kOk;
-    Value uri = uri_of(dev.get(), token, false, &rc);
-    if (rc != kOk) return rc;
-    if (uri.is_null())
-        return fail(kRefused, host_text(dev.get()) + ": no snapshot URI for profile " + token);
+    if (token.empty())
+        return fail(kRefused, host_text(dev.get()) + ": the device has no media profile");
 
-    ONVIF_XADDR where;
-    memset(&where, 0, sizeof(where));
-    const std::string &text = uri.text();
-    if (!parse_XAddr(text.c_str(), &where) || strlen(where.path) + 1 >= sizeof(where.path) ||
-        text.size() >= 256)
-        return fail(kBadAnswer, host_text(dev.get()) + ": unusable snapshot URI " + text);
-    HTTP_CLIENT_CONN conn;
-    memset(&conn, 0, sizeof(conn));
-    onvif_init_xaddr_context(&conn, &where);
-    HTTP_PEER peer;
-    memset(&peer, 0, sizeof(peer));
-    peer.fallback = dev->binfo.xaddr;
-    set_field(peer.user, sizeof(peer.user), field(dev->username));
-    set_field(peer.pass, sizeof(peer.pass), field(dev->password));
-    memcpy(conn.user, peer.user, sizeof(conn.user));
-    memcpy(conn.pass, peer.pass, sizeof(conn.pass));
     uint8_t *data = nullptr;
     int len = 0;
-    const int got = http_onvif_download(&conn, kDownloadTimeout, &data, &len, &peer);
-    memset(conn.pass, 0, sizeof(conn.pass));
-    memset(peer.pass, 0, sizeof(peer.pass));
-    if (!got) return fail(kUnreachable, host_text(dev.get()) + ": no snapshot from " + text);
+    prepare(dev.get());
+    if (!GetSnapshot(dev.get(), token.c_str(), &data, &len)) {
+        if (dev->last_error != 0 || dev->auth_failed)
+            return call_failed(dev.get(), "reading the snapshot URI of profile " + token);
+        return fail(kUnreachable, host_text(dev.get()) + ": no snapshot of profile " + token);
+    }
 
     std::string error;
     const bool saved = write_whole(args.outfile, data, len, &error);
@@ -205,7 +191,6 @@ int cmd_snapshot(const Args &args)
     Value r = Value::record();
     r.set("host", field(dev->binfo.xaddr.host));
     r.set("profile", token);
-    r.set("uri", text);
     r.set("file", args.outfile);
     r.set("bytes", len);
     print(r, args.format);
