@@ -58,9 +58,9 @@ bool text_follows(const char *line, int pos, int max)
 int scan_word(const char *line, int cur, int max, char *word, int buf_len, int *next, int type)
 {
     if (next) *next = cur;
-    if (!line || !word || !next || buf_len <= 0) return 0;
-    word[0] = '\0';
-    if (cur < 0) return 0;
+    if (!word || buf_len <= 0) return 0;
+    word[0] = '\0'; // always terminated, also when there is nothing to read
+    if (!line || !next || cur < 0) return 0;
 
     int pos = skip_blanks(line, cur, max);
     *next = pos;
