@@ -226,6 +226,8 @@ class ExitCodes(CliTest):
             ("no credentials", ["info", door], {}, 4),
             ("wrong password", ["info", door, "--user", "admin", "--password", "x" + PASSWORD],
              {}, 4),
+            ("wrong password, inline", ["info", door, "--user=admin", "--password=x" + PASSWORD],
+             {}, 4),
             ("operation refused", ["info", hall], {}, 1),
             ("unreadable answer", ["network", hall], {}, 5),
             ("firmware file missing", ["upgrade", door, "/nonexistent/fw.bin"], CREDS, 6),

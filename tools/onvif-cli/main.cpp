@@ -220,7 +220,8 @@ int parse(int argc, char **argv, Args *args)
                 args->password = value;
                 args->have_password = true;
                 // Off the process's command line (ps, /proc/<pid>/cmdline).
-                memset(argv[i], 0, strlen(argv[i]));
+                char *text = inline_value ? strchr(argv[i], '=') + 1 : argv[i];
+                memset(text, 0, strlen(text));
             } else if (a == "--seconds") {
                 if (!parse_int(value, 1, 3600, &args->seconds))
                     return usage_error(where, "--seconds takes 1..3600");

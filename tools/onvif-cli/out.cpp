@@ -216,7 +216,8 @@ void text_record(std::string &out, const Value &v, int depth)
             out += pad + m.first + ":\n";
             text_value(out, mv, depth + 1);
         } else {
-            out += pad + m.first + ": " + flat(mv) + "\n";
+            const std::string text = flat(mv);
+            out += pad + m.first + ": " + (text.empty() ? "-" : text) + "\n";
         }
     }
 }
