@@ -58,7 +58,7 @@ ONVIF_CLIENT_API void onvif_free_result(int type, void *p_res);
 
 /* The same for a request record the caller filled with lists (users to
  * create, addresses to filter ...). */
-void onvif_free_request(int type, void *p_req);
+ONVIF_CLIENT_API void onvif_free_request(int type, void *p_req);
 
 #ifdef __cplusplus
 }

@@ -36,7 +36,7 @@ int find_media(ONVIF_DEVICE *dev, bool media2_will_do)
 }
 
 struct Profiles {
-    tt_ProfileList *head = nullptr;
+    ProfileList *head = nullptr;
     ~Profiles() { onvif_free_result(ACT_trt_GetProfiles, &head); }
 };
 
@@ -136,7 +136,7 @@ int cmd_profiles(const Args &args)
     if (int rc = read_profiles(dev.get(), &profiles)) return rc;
 
     Value list = Value::list();
-    for (tt_ProfileList *p = profiles.head; p; p = p->next) {
+    for (ProfileList *p = profiles.head; p; p = p->next) {
         const std::string token = field(p->Profile.token);
         Value r = profile_record(p->Profile);
         int rc = kOk;
