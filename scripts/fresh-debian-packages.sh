@@ -146,13 +146,16 @@ in_root --no-net 'mkdir -p /tmp/fb
       kill -0 \$tool 2>/dev/null || { echo \"the tool ended: \$(tail -n 5 /tmp/tool.log)\"; exit 1; }
       sleep 0.2
     done
-    xwininfo -root -tree | grep \"corvanta ipc tool\" | sed \"s/^ */window: /\" || exit 1
+    xwininfo -root -tree | grep \"corvanta ipc tool\" >/tmp/window.txt || exit 1
+    sed \"s/^ */window: /\" /tmp/window.txt
     sleep 2
     cp /tmp/fb/Xvfb_screen0 /tmp/tool.xwd
     kill \$tool
     wait \$tool
     echo \"the tool ran and ended on TERM (status \$?)\"
   "'
-python3 scripts/xwd2png.py "$root/tmp/tool.xwd" "$build/fresh-debian-tool.png" 751 546
+# The window's geometry, "WIDTHxHEIGHT+X+Y" (its id, 0x..., is not one).
+size=$(grep -o ' [0-9]\+x[0-9]\+[+-]' "$root/tmp/window.txt" | head -n1 | tr -d ' +-')
+python3 scripts/xwd2png.py "$root/tmp/tool.xwd" "$build/fresh-debian-tool.png" "${size%x*}" "${size#*x}"
 say "picture of the window: $build/fresh-debian-tool.png"
 say "the packages install and run on a clean $SUITE"
