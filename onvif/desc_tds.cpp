@@ -116,7 +116,7 @@ const SOAP_FIELD kNetworkInterfaceFields[] = {
         .opt(SD_BIT(NI, flags, 2)),
 };
 
-// The set form: the spec'd body of SetNetworkInterfaces. MTU goes only with
+// The set form: the fixed body of SetNetworkInterfaces. MTU goes only with
 // Info and MTU both marked; the Manual address only without DHCP; the
 // extension carries the Dot11 entries only (InterfaceType is read-only).
 int write_set_interface(SOAP_WRITER *w, const void *field, const SOAP_FIELD *)
