@@ -165,26 +165,4 @@ int onvif_get_all_pages(ONVIF_DEVICE *p_dev, int type, int limit, void *p_res)
     free(page);
     return ok;
 }
-
-#define PAGED(svc, op)                                                                             \
-    int onvif_##svc##_##op##_All(ONVIF_DEVICE *p_dev, int limit, svc##_##op##_RES *p_res)          \
-    {                                                                                              \
-        return onvif_get_all_pages(p_dev, ACT_##svc##_##op, limit, p_res);                         \
-    }
-PAGED(tac, GetAccessPointInfoList)
-PAGED(tac, GetAccessPointList)
-PAGED(tac, GetAreaInfoList)
-PAGED(tac, GetAreaList)
-PAGED(tdc, GetDoorInfoList)
-PAGED(tdc, GetDoorList)
-PAGED(tcr, GetCredentialInfoList)
-PAGED(tcr, GetCredentialList)
-PAGED(tar, GetAccessProfileInfoList)
-PAGED(tar, GetAccessProfileList)
-PAGED(tsc, GetScheduleInfoList)
-PAGED(tsc, GetScheduleList)
-PAGED(tsc, GetSpecialDayGroupInfoList)
-PAGED(tsc, GetSpecialDayGroupList)
-#undef PAGED
-
 } // extern "C"

@@ -42,38 +42,6 @@ extern "C" {
  * when type is not a paged list operation or an argument is null. */
 ONVIF_CLIENT_API int onvif_get_all_pages(ONVIF_DEVICE *p_dev, int type, int limit, void *p_res);
 
-/* The same, one per operation. */
-ONVIF_CLIENT_API int onvif_tac_GetAccessPointInfoList_All(ONVIF_DEVICE *p_dev, int limit,
-                                                          tac_GetAccessPointInfoList_RES *p_res);
-ONVIF_CLIENT_API int onvif_tac_GetAccessPointList_All(ONVIF_DEVICE *p_dev, int limit,
-                                                      tac_GetAccessPointList_RES *p_res);
-ONVIF_CLIENT_API int onvif_tac_GetAreaInfoList_All(ONVIF_DEVICE *p_dev, int limit,
-                                                   tac_GetAreaInfoList_RES *p_res);
-ONVIF_CLIENT_API int onvif_tac_GetAreaList_All(ONVIF_DEVICE *p_dev, int limit,
-                                               tac_GetAreaList_RES *p_res);
-ONVIF_CLIENT_API int onvif_tdc_GetDoorInfoList_All(ONVIF_DEVICE *p_dev, int limit,
-                                                   tdc_GetDoorInfoList_RES *p_res);
-ONVIF_CLIENT_API int onvif_tdc_GetDoorList_All(ONVIF_DEVICE *p_dev, int limit,
-                                               tdc_GetDoorList_RES *p_res);
-ONVIF_CLIENT_API int onvif_tcr_GetCredentialInfoList_All(ONVIF_DEVICE *p_dev, int limit,
-                                                         tcr_GetCredentialInfoList_RES *p_res);
-ONVIF_CLIENT_API int onvif_tcr_GetCredentialList_All(ONVIF_DEVICE *p_dev, int limit,
-                                                     tcr_GetCredentialList_RES *p_res);
-ONVIF_CLIENT_API int
-onvif_tar_GetAccessProfileInfoList_All(ONVIF_DEVICE *p_dev, int limit,
-                                       tar_GetAccessProfileInfoList_RES *p_res);
-ONVIF_CLIENT_API int onvif_tar_GetAccessProfileList_All(ONVIF_DEVICE *p_dev, int limit,
-                                                        tar_GetAccessProfileList_RES *p_res);
-ONVIF_CLIENT_API int onvif_tsc_GetScheduleInfoList_All(ONVIF_DEVICE *p_dev, int limit,
-                                                       tsc_GetScheduleInfoList_RES *p_res);
-ONVIF_CLIENT_API int onvif_tsc_GetScheduleList_All(ONVIF_DEVICE *p_dev, int limit,
-                                                   tsc_GetScheduleList_RES *p_res);
-ONVIF_CLIENT_API int
-onvif_tsc_GetSpecialDayGroupInfoList_All(ONVIF_DEVICE *p_dev, int limit,
-                                         tsc_GetSpecialDayGroupInfoList_RES *p_res);
-ONVIF_CLIENT_API int onvif_tsc_GetSpecialDayGroupList_All(ONVIF_DEVICE *p_dev, int limit,
-                                                          tsc_GetSpecialDayGroupList_RES *p_res);
-
 #ifdef __cplusplus
 }
 #endif

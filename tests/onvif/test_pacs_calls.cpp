@@ -137,7 +137,7 @@ TEST_F(Pacs, EveryPagedListIsWalkedToItsEnd)
 
     // Pages are joined in device order, with what each record owns.
     tcr_GetCredentialList_RES res;
-    ASSERT_EQ(onvif_tcr_GetCredentialList_All(dev_.get(), 2, &res), 1);
+    ASSERT_EQ(onvif_get_all_pages(dev_.get(), ACT_tcr_GetCredentialList, 2, &res), 1);
     EXPECT_EQ(res.flags & tcr_GetCredentialList_RES_HAS_NEXT_START_REFERENCE, 0u);
     int n = 0;
     for (CredentialList *c = res.credential; c && n < 10; c = c->next, n++)
@@ -263,7 +263,7 @@ TEST_F(Pacs, LongScheduleTextsComeBackWhole)
     ASSERT_EQ(onvif_tsc_CreateSchedule(dev_.get(), req.get(), &made), 1);
 
     tsc_GetScheduleList_RES all;
-    ASSERT_EQ(onvif_tsc_GetScheduleList_All(dev_.get(), 0, &all), 1);
+    ASSERT_EQ(onvif_get_all_pages(dev_.get(), ACT_tsc_GetScheduleList, 0, &all), 1);
     const ScheduleList *found = nullptr;
     for (const ScheduleList *n = all.schedule; n; n = n->next)
         if (strcmp(n->Schedule.token, made.token) == 0) found = n;
@@ -283,8 +283,8 @@ TEST_F(Pacs, FindDoorInfoIgnoresCaseFindDoorDoesNot)
     start();
     tdc_GetDoorInfoList_RES infos;
     tdc_GetDoorList_RES doors;
-    ASSERT_EQ(onvif_tdc_GetDoorInfoList_All(dev_.get(), 0, &infos), 1);
-    ASSERT_EQ(onvif_tdc_GetDoorList_All(dev_.get(), 0, &doors), 1);
+    ASSERT_EQ(onvif_get_all_pages(dev_.get(), ACT_tdc_GetDoorInfoList, 0, &infos), 1);
+    ASSERT_EQ(onvif_get_all_pages(dev_.get(), ACT_tdc_GetDoorList, 0, &doors), 1);
     DoorInfoList *info = onvif_find_DoorInfo(infos.door_info, "DOOR_2");
     ASSERT_NE(info, nullptr);
     EXPECT_STREQ(info->DoorInfo.name, "Office door");
@@ -345,7 +345,8 @@ TEST_F(Pacs, WalkRefusesADeviceThatBreaksThePagingRules)
         point(dev_->capabilities.credential.xaddr, srv.port(), "/onvif/credential_service");
         tcr_GetCredentialList_RES res;
         memset(&res, 0x5A, sizeof(res));
-        EXPECT_EQ(onvif_tcr_GetCredentialList_All(dev_.get(), c.limit, &res), 0) << c.what;
+        EXPECT_EQ(onvif_get_all_pages(dev_.get(), ACT_tcr_GetCredentialList, c.limit, &res), 0)
+            << c.what;
         EXPECT_EQ(dev_->last_error, c.last_error) << c.what;
         EXPECT_EQ(res.credential, nullptr) << c.what;
     }
