@@ -410,6 +410,53 @@ TEST_F(Caps, GetCapabilitiesEdgeShapes)
     EXPECT_EQ(7, caps_->device.supported_eap_methods);
 }
 
+// Service addresses as cameras write them: an IPv6 events address, https
+// without a port, and one that would break our request line.
+TEST_F(Caps, ServiceAddressesOfEveryShape)
+{
+    struct Case {
+        const char *xaddr;
+        bool used;
+        int https;
+        int port;
+        const char *host;
+        const char *path;
+    } cases[] = {
+        {"http://[2001:db8::64]/onvif/Events", true, 0, 80, "[2001:db8::64]", "/onvif/Events"},
+        {"http://[2001:db8::64]:8000/onvif/Events", true, 0, 8000, "[2001:db8::64]",
+         "/onvif/Events"},
+        {"https://192.168.1.64/onvif/Events", true, 1, 443, "192.168.1.64", "/onvif/Events"},
+        {"HTTPS://cam.local/onvif/Events", true, 1, 443, "cam.local", "/onvif/Events"},
+        {"\n   http://192.168.1.64/onvif/Events\n  ", true, 0, 80, "192.168.1.64", "/onvif/Events"},
+        {"http://192.168.1.64/onvif/Ev&#1;ents", false, 0, 0, "", ""},
+        {"http://192.168.1.64/onvif/Ev&#x7F;ents", false, 0, 0, "", ""},
+        {"EVENTS_SERVICE_URI", false, 0, 0, "", ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.xaddr);
+        SetUp();
+        std::string body = std::string("<tds:GetCapabilitiesResponse><tds:Capabilities>"
+                                       "<tt:Events><tt:XAddr>") +
+                           c.xaddr +
+                           "</tt:XAddr><tt:WSSubscriptionPolicySupport>true"
+                           "</tt:WSSubscriptionPolicySupport><tt:WSPullPointSupport>true"
+                           "</tt:WSPullPointSupport></tt:Events>"
+                           "</tds:Capabilities></tds:GetCapabilitiesResponse>";
+        Reply r(envelope(body), "GetCapabilitiesResponse");
+        ASSERT_EQ(1, parse_GetCapabilities_rly(r.resp(), caps_));
+        if (c.used) {
+            // The whole events record, not only its address.
+            EXPECT_EQ(ONVIF_CAP_EVENTS_PRESENT | ONVIF_CAP_EVT_WS_SUBSCRIPTION_POLICY |
+                          ONVIF_CAP_EVT_WS_PULL_POINT,
+                      caps_->events.flags);
+            expect_xaddr(caps_->events.xaddr, c.https, c.port, c.host, c.path);
+        } else {
+            EXPECT_EQ(0u, caps_->events.flags);
+            EXPECT_STREQ("", caps_->events.xaddr.host);
+        }
+    }
+}
+
 TEST_F(Caps, AuxiliaryCommandsAreCutAtTheFieldEnd)
 {
     // 40 commands of 11 characters: 480 characters with blanks.
