@@ -24,11 +24,15 @@
 extern "C" {
 #endif
 
-/* SOAP fault of the last refused request; prefixes stay as received. */
+/* SOAP fault of the last transaction, empty after a success; prefixes stay
+ * as received. Subcodes nest from general to specific (ter:Action, then
+ * ter:ActionFailed under it): subcode is the first, inner_subcode the
+ * innermost (the same as subcode when there is only one). */
 typedef struct {
-    char code[128];    /* Fault/Code/Value */
-    char subcode[128]; /* Fault/Code/Subcode/Value */
-    char reason[256];  /* Fault/Reason/Text */
+    char code[128];          /* Fault/Code/Value */
+    char subcode[128];       /* Fault/Code/Subcode/Value */
+    char reason[256];        /* Fault/Reason/Text */
+    char inner_subcode[128]; /* Value of the innermost Subcode */
 } ONVIF_FAULT;
 
 /* time_type values */
@@ -65,7 +69,7 @@ typedef struct {
     int32_t need_auth;   /* 1: requests carry the WS-Security header */
     int32_t auth_failed; /* 1: the last transaction was refused for credentials */
     int32_t last_error;  /* 0 or a negative transaction code */
-    ONVIF_FAULT fault;   /* fault of the last refused request */
+    ONVIF_FAULT fault;   /* fault of the last transaction (empty after a success) */
     int32_t auth_retry;  /* WS-Security retries since the last HTTP 200 */
 
     struct ProfileList *cur_profile; /* chosen profile node, or null for the first */

@@ -70,8 +70,10 @@ Step handle_reply(HTTP_CLIENT_CONN *p_conn, int type, ONVIF_DEVICE *p_dev, void 
 
     if (status == 401 && !http_auth_used) return RETRY_HTTP_AUTH;
     if (status == 200) {
+        // A refused attempt before this one leaves nothing behind.
         p_dev->auth_failed = 0;
         p_dev->last_error = 0;
+        memset(&p_dev->fault, 0, sizeof(p_dev->fault));
     } else if (status == 401) {
         p_dev->auth_failed = 1;
         p_dev->last_error = -9;
@@ -122,8 +124,9 @@ Step handle_reply(HTTP_CLIENT_CONN *p_conn, int type, ONVIF_DEVICE *p_dev, void 
     bool refusal = status == 401;
     if (!refusal) {
         int has_fault = onvif_parse_fault(p_body, &p_dev->fault);
-        refusal = has_fault && soap_strcmp(p_dev->fault.code, "Sender") == 0 &&
-                  is_auth_subcode(p_dev->fault.subcode);
+        refusal =
+            has_fault && soap_strcmp(p_dev->fault.code, "Sender") == 0 &&
+            (is_auth_subcode(p_dev->fault.subcode) || is_auth_subcode(p_dev->fault.inner_subcode));
     }
     xml_node_del(root);
     if (!refusal) {
@@ -243,6 +246,7 @@ int http_onvif_trans(HTTP_CLIENT_CONN *p_conn, int timeout, int type, ONVIF_DEVI
     if (!p_conn || !p_dev) return 0;
     p_dev->auth_failed = 0;
     p_dev->last_error = 0;
+    memset(&p_dev->fault, 0, sizeof(p_dev->fault)); // the fault of this transaction only
 
     const ONVIF_ACTION *act = type > 0 ? onvif_find_action_by_type((uint32_t)type) : nullptr;
     if (!act) return 0; // nothing is sent for an unknown type
