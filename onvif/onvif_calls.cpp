@@ -91,6 +91,7 @@ bool transfer_context(const ONVIF_DEVICE *p_dev, const char *uri, HTTP_CLIENT_CO
         return false;
     }
     onvif_init_xaddr_context(conn, &xaddr);
+    if (p_dev->basic_over_http) conn->req_flags |= HTTP_CLN_BASIC_PLAIN;
     device_peer(p_dev, peer);
     memcpy(conn->user, peer->user, sizeof(conn->user));
     memcpy(conn->pass, peer->pass, sizeof(conn->pass));

@@ -95,12 +95,22 @@ typedef struct {
 
     ONVIF_DEVICE_INFORMATION device_information;
     ONVIF_CAPABILITIES capabilities;
+
+    int32_t basic_over_http; /* 1: HTTP Basic may be answered on plain HTTP (see below) */
 } ONVIF_DEVICE;
 
 /* ---- credentials -------------------------------------------------------- */
 
 /* Copies at most 31 characters of each (null counts as empty). */
 void onvif_SetAuthInfo(ONVIF_DEVICE *p_dev, const char *user, const char *pass);
+
+/* HTTP Basic sends the password readable to anyone on the path, so it is
+ * answered only over TLS unless allowed per device (basic_over_http, 0 in a
+ * zero-filled record). Over plain HTTP a device that offers nothing but Basic
+ * gets no credentials: the log says so and the call fails with auth_failed 1
+ * and last_error -9 (after the WS-Security attempts, which send no password).
+ * Allow it for a camera that knows no Digest and no TLS. */
+void onvif_SetBasicOverHttp(ONVIF_DEVICE *p_dev, int allow);
 
 /* ---- URIs --------------------------------------------------------------- */
 

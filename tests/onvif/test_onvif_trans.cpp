@@ -207,6 +207,13 @@ class Engine : public HttpPoolTest
 
     int get_info() { return GetDeviceInformation(dev_.get()); }
 
+    // A zero-filled device record again (cases of a sweep).
+    void fresh_device()
+    {
+        dev_ = std::make_unique<ONVIF_DEVICE>();
+        memset(dev_.get(), 0, sizeof(ONVIF_DEVICE));
+    }
+
     std::unique_ptr<ONVIF_DEVICE> dev_;
 };
 
@@ -320,21 +327,59 @@ TEST_F(Engine, HttpDigestIsAnsweredAtOnce)
     EXPECT_FALSE(has_token(reqs[1]));
 }
 
-TEST_F(Engine, HttpBasicWhenTheChallengeIsNotDigest)
+// Basic puts the password on the wire as it is: answered over plain HTTP
+// only where the device record allows it.
+TEST_F(Engine, HttpBasicOnlyWhereAllowed)
+{
+    for (bool allowed : {false, true}) {
+        SCOPED_TRACE(allowed ? "allowed" : "not allowed");
+        fresh_device();
+        ScriptedDevice d([&](int i, const std::string &) {
+            return i == 0 ? http_reply(401, "", "WWW-Authenticate: Basic realm=\"x\"\r\n")
+                          : soap_ok(kDeviceInfo);
+        });
+        point_at(d.port());
+        onvif_SetAuthInfo(dev_.get(), "admin", "pw");
+        if (allowed) onvif_SetBasicOverHttp(dev_.get(), 1);
+        EXPECT_EQ(get_info(), allowed ? 1 : 0);
+        d.stop();
+        auto reqs = d.requests();
+        if (allowed) {
+            ASSERT_EQ(reqs.size(), 2u);
+            char b64[64];
+            base64_encode((const uint8_t *)"admin:pw", 8, b64, sizeof(b64));
+            EXPECT_EQ(header_of(reqs[1], "Authorization"), std::string("Basic ") + b64);
+            EXPECT_EQ(dev_->last_error, 0);
+        } else {
+            // The authentication code, and the reason in the log.
+            ASSERT_EQ(reqs.size(), 1u);
+            EXPECT_EQ(header_of(reqs[0], "Authorization"), "");
+            EXPECT_EQ(dev_->auth_failed, 1);
+            EXPECT_EQ(dev_->last_error, -9);
+            EXPECT_TRUE(log_.contains("http_onvif_trans, 127.0.0.1:" + std::to_string(d.port()) +
+                                      " offers only HTTP Basic over plain HTTP"));
+        }
+    }
+}
+
+// A Basic-only 401 that carries a SOAP refusal still leaves WS-Security,
+// which sends a digest, never the password.
+TEST_F(Engine, BasicRefusedOnPlainHttpFallsBackToWsSecurity)
 {
     ScriptedDevice d([&](int i, const std::string &) {
-        return i == 0 ? http_reply(401, "", "WWW-Authenticate: Basic realm=\"x\"\r\n")
+        return i == 0 ? http_reply(401, fault_body("env:Sender", "ter:NotAuthorized"),
+                                   "WWW-Authenticate: Basic realm=\"x\"\r\n")
                       : soap_ok(kDeviceInfo);
     });
     point_at(d.port());
-    onvif_SetAuthInfo(dev_.get(), "admin", "pw");
+    onvif_SetAuthInfo(dev_.get(), "admin", "secret");
     ASSERT_EQ(get_info(), 1);
+    EXPECT_EQ(dev_->need_auth, 1);
     d.stop();
     auto reqs = d.requests();
     ASSERT_EQ(reqs.size(), 2u);
-    char b64[64];
-    base64_encode((const uint8_t *)"admin:pw", 8, b64, sizeof(b64));
-    EXPECT_EQ(header_of(reqs[1], "Authorization"), std::string("Basic ") + b64);
+    EXPECT_EQ(header_of(reqs[1], "Authorization"), "");
+    EXPECT_TRUE(token_valid(reqs[1], "secret"));
 }
 
 TEST_F(Engine, WsSecurityRetryBudgetWithPauses)
@@ -441,6 +486,7 @@ TEST_F(Engine, Http401WithoutBodyAfterHttpAuthentication)
     });
     point_at(d.port());
     onvif_SetAuthInfo(dev_.get(), "admin", "wrong");
+    onvif_SetBasicOverHttp(dev_.get(), 1);
     EXPECT_EQ(get_info(), 0);
     EXPECT_EQ(dev_->last_error, -6);
     EXPECT_EQ(dev_->auth_failed, 1);
@@ -1009,18 +1055,44 @@ TEST_F(EngineCamsim, NoAuthenticationBringsTheDeviceUp)
 
 TEST_F(EngineCamsim, HttpDigestAndBasic)
 {
-    for (const char *mode : {"digest", "basic"}) {
-        auto cam = start(std::string("[{\"auth\":\"") + mode +
-                         "\",\"user\":\"admin\",\"password\":\"s3cret\",\"accept_wsse\":false}]");
+    struct Case {
+        const char *mode;
+        bool tls;
+        bool basic_allowed;
+        bool ok;
+    } cases[] = {
+        {"digest", false, false, true}, {"digest", true, false, true},
+        {"basic", true, false, true},   {"basic", false, true, true},
+        {"basic", false, false, false}, // the password is not sent in the clear
+    };
+    for (const Case &c : cases) {
+        std::string what =
+            std::string(c.mode) + (c.tls ? " tls" : " plain") + (c.basic_allowed ? " allowed" : "");
+        SCOPED_TRACE(what);
+        fresh_device();
+        auto cam = start(std::string("[{\"auth\":\"") + c.mode +
+                         "\",\"tls\":" + (c.tls ? "true" : "false") +
+                         ",\"user\":\"admin\",\"password\":\"s3cret\",\"accept_wsse\":false}]");
         ASSERT_GT(cam->port(), 0);
-        point_at(cam->port());
+        point_at(cam->port(), "127.0.0.1", c.tls ? 1 : 0);
         onvif_SetAuthInfo(dev_.get(), "admin", "s3cret");
-        EXPECT_EQ(GetDeviceInformation(dev_.get()), 1) << mode;
+        onvif_SetBasicOverHttp(dev_.get(), c.basic_allowed);
+        EXPECT_EQ(GetDeviceInformation(dev_.get()), c.ok ? 1 : 0);
         auto lines = cam->log_lines();
-        ASSERT_EQ(lines.size(), 2u) << mode;
+        ASSERT_GE(lines.size(), 1u);
         EXPECT_EQ(json_field(lines[0], "status"), "401");
-        EXPECT_EQ(json_field(lines[1], "http_auth"), "valid") << lines[1];
-        EXPECT_EQ(dev_->need_auth, 0);
+        if (c.ok) {
+            ASSERT_EQ(lines.size(), 2u);
+            EXPECT_EQ(json_field(lines[1], "http_auth"), "valid") << lines[1];
+            EXPECT_EQ(dev_->need_auth, 0);
+        } else {
+            // Refused without a password on the wire: every request went
+            // without an Authorization line.
+            for (auto &l : lines)
+                EXPECT_EQ(json_field(l, "authorization"), "") << l;
+            EXPECT_EQ(dev_->auth_failed, 1);
+            EXPECT_EQ(dev_->last_error, -9);
+        }
     }
 }
 
