@@ -731,7 +731,11 @@ int http_cln_soap_tx(HTTP_CLIENT_CONN *p_conn, const char *action, const char *b
     memcpy(msg + tb.len, body, (size_t)len);
     msg[tb.len + len] = '\0';
     free(head);
-    log_print(LOG_DEBUG, "TX >> %s\r\n\r\n", msg);
+    if (log_get_level() <= LOG_DEBUG) { // credentials and digests never reach the log
+        char *shown = http_redact_for_log(msg, tb.len + len);
+        log_print(LOG_DEBUG, "TX >> %s\r\n\r\n", shown ? shown : "");
+        free(shown);
+    }
     int r = http_cln_tx(p_conn, msg, tb.len + len);
     free(msg);
     return r;

@@ -23,6 +23,14 @@
  * process (made on first use, thread-safe, never freed); sessions are kept per
  * host:port (a bounded table), so the next connection to the same service
  * resumes (TLS 1.2 and 1.3) instead of making a full handshake.
+ *
+ * HTTP Basic puts the password on the wire as it is. It is answered only over
+ * TLS, or when the creator set HTTP_CLN_BASIC_PLAIN; otherwise a challenge
+ * that offers nothing but Basic is logged and not answered (a download or
+ * upload returns 0), and no Basic Authorization line is ever written.
+ *
+ * Debug logs show what is sent and received with credentials, cookies and
+ * passwords hidden (http_redact_for_log).
  */
 #ifndef HTTP_HTTP_CLN_H
 #define HTTP_HTTP_CLN_H

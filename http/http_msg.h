@@ -114,6 +114,15 @@ char *http_get_ctt(HTTP_MSG *msg);
 /* Request URI (line_rest up to its first blank): 1, or 0 when it doesn't fit */
 int http_get_headline_uri(HTTP_MSG *msg, char *out, int size);
 
+/* A copy of len bytes of message text for a debug log, secrets hidden as
+ * "***": the values of Authorization and Proxy-Authorization lines (their
+ * scheme word stays), Cookie and Set-Cookie lines of the head, and the texts
+ * of Password and Passphrase elements (any prefix) anywhere. Header lines
+ * are only looked at before the first empty line; a text without a head
+ * (a body alone) is scanned for the elements. A new heap text (free), or
+ * null. */
+char *http_redact_for_log(const char *text, int len);
+
 #ifdef __cplusplus
 }
 #endif

@@ -42,6 +42,27 @@ int rx_fail(HTTP_RX *rx)
     return HTTP_RX_ERROR;
 }
 
+// Debug lines of what was received, secrets (credentials, cookies,
+// passwords) hidden.
+void log_head(const HTTP_RX *rx, const char *head, int len)
+{
+    if (log_get_level() > LOG_DEBUG) return;
+    char *shown = http_redact_for_log(head, len);
+    if (rx->role == HTTP_RX_CLIENT)
+        log_print(LOG_DEBUG, "RX from %s << %s\r\n", rx->peer, shown ? shown : "");
+    else
+        log_print(LOG_DEBUG, "RX << %s\r\n", shown ? shown : "");
+    free(shown);
+}
+
+void log_body(const char *body, int len)
+{
+    if (log_get_level() > LOG_DEBUG) return;
+    char *shown = http_redact_for_log(body, len);
+    log_print(LOG_DEBUG, "%s\r\n\r\n", shown ? shown : "");
+    free(shown);
+}
+
 // Takes a record whose buffer holds `need` bytes and a NUL, copies the head
 // into it and parses it. `mismatch_text` names the length in the log line.
 HTTP_MSG *rx_parse_head(HTTP_RX *rx, int need, const char *mismatch_text)
@@ -59,10 +80,7 @@ HTTP_MSG *rx_parse_head(HTTP_RX *rx, int need, const char *mismatch_text)
     }
     memcpy(msg->msg_buf, rx->rbuf, (size_t)rx->hlen);
     msg->msg_buf[rx->hlen] = '\0';
-    if (rx->role == HTTP_RX_CLIENT)
-        log_print(LOG_DEBUG, "RX from %s << %s\r\n", rx->peer, msg->msg_buf);
-    else
-        log_print(LOG_DEBUG, "RX << %s\r\n", msg->msg_buf);
+    log_head(rx, msg->msg_buf, rx->hlen);
 
     int r = http_msg_parse_part1(msg->msg_buf, rx->hlen, msg);
     if (r != rx->hlen) {
@@ -90,7 +108,7 @@ int rx_complete(HTTP_RX *rx, HTTP_MSG *msg, HTTP_MSG **out)
         char *body = msg->msg_buf + rx->hlen;
         memcpy(body, rx->rbuf + rx->hlen, (size_t)rx->clen);
         body[rx->clen] = '\0';
-        if (is_text_type(msg->content_type)) log_print(LOG_DEBUG, "%s\r\n\r\n", body);
+        if (is_text_type(msg->content_type)) log_body(body, rx->clen);
         int r = http_msg_parse_part2(body, rx->clen, msg);
         if (r != rx->clen) {
             bool fatal = r < 0 || rx->role == HTTP_RX_CLIENT;
