@@ -6,6 +6,8 @@
 #include <string.h>
 #include <strings.h>
 
+#include <string>
+
 #include "platform/sys_log.h"
 #include "platform/text_scan.h"
 
@@ -378,6 +380,21 @@ HTTP_MSG *http_get_msg_large_buf(int size)
         pps_fl_push(g_msg_fl, msg);
         return nullptr;
     }
+    msg->msg_buf_size = size;
+    http_msg_ctx_init(msg);
+    return msg;
+}
+
+HTTP_MSG *http_get_msg_adopt(char *buf, int size)
+{
+    if (!buf || size <= 0) return nullptr;
+    HTTP_MSG *msg = (HTTP_MSG *)pps_fl_pop(g_msg_fl);
+    if (!msg) {
+        log_print(LOG_ERROR, "%s, pop null!!!\r\n", "http_get_msg_adopt");
+        return nullptr;
+    }
+    memset(msg, 0, sizeof(*msg));
+    msg->msg_buf = buf;
     msg->msg_buf_size = size;
     http_msg_ctx_init(msg);
     return msg;

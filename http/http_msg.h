@@ -85,6 +85,10 @@ uint32_t http_idle_msg_buf_num(void);
 /* Records: get with a pool buffer or a heap block of `size` bytes; release */
 HTTP_MSG *http_get_msg_buf(void);
 HTTP_MSG *http_get_msg_large_buf(int size);
+/* A record that takes over buf, a heap block of size bytes (malloc), as its
+ * message buffer instead of copying it; null (buf still the caller's) when
+ * no record is free. */
+HTTP_MSG *http_get_msg_adopt(char *buf, int size);
 void http_free_msg(HTTP_MSG *msg);               /* header units, buffer and record */
 void http_free_msg_content(HTTP_MSG *msg);       /* header units and buffer only */
 void http_free_msg_buf(HTTP_MSG *msg);           /* record only */
