@@ -166,8 +166,12 @@ int SetSystemDateAndTime(ONVIF_DEVICE *p_dev)
 void onvif_free_device(ONVIF_DEVICE *p_dev)
 {
     if (!p_dev) return;
-    /* The renewal timer touches a subscribed device: take it out first. */
-    if (p_dev->subscribed) Unsubscribe(p_dev);
+    /* The renewal timer touches a subscribed device: take it out first (and
+     * wait for a subscription-lost callback for it running elsewhere). */
+    if (p_dev->subscribed || p_dev->pull_point)
+        Unsubscribe(p_dev);
+    else
+        onvif_event_timer_del(p_dev);
     soap_desc_free(&kDeviceLists, p_dev);
     p_dev->cur_profile = nullptr;
 }
