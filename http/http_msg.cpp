@@ -289,11 +289,13 @@ bool secret_header(const char *line, size_t len, size_t *name_len, bool *scheme)
 // passwords (CreateUsers, SetUser), wireless passphrases.
 bool secret_element(const char *p, const char *end, const char **content)
 {
-    // p is at '<'; the name may carry a prefix.
+    // p is at '<'; the name may carry a prefix. Every scan stops at the next
+    // '<', so a text of a million '<' costs a million steps, not their square.
     const char *q = p + 1;
     const char *local = q;
-    while (q < end && *q != '>' && *q != ' ' && *q != '/' && *q != '\t' && *q != '\r' &&
-           *q != '\n') {
+    for (int i = 0; i < 128 && q < end && *q != '>' && *q != '<' && *q != ' ' && *q != '/' &&
+                    *q != '\t' && *q != '\r' && *q != '\n';
+         i++) {
         if (*q == ':') local = q + 1;
         q++;
     }
@@ -301,9 +303,9 @@ bool secret_element(const char *p, const char *end, const char **content)
     bool secret = (n == 8 && strncmp(local, "Password", 8) == 0) ||
                   (n == 10 && strncmp(local, "Passphrase", 10) == 0);
     if (!secret) return false;
-    while (q < end && *q != '>')
+    while (q < end && *q != '>' && *q != '<')
         q++;
-    if (q >= end || q[-1] == '/') return false; // unterminated or empty element
+    if (q >= end || *q != '>' || q[-1] == '/') return false; // unterminated or empty element
     *content = q + 1;
     return true;
 }
