@@ -59,14 +59,16 @@ int onvif_parse_fault(XML_NODE *p_body, ONVIF_FAULT *p_fault)
      * (that has a value) are kept. */
     XML_NODE *sub = xml_node_soap_get(code, "Subcode");
     soap_get_text(sub, "Value", p_fault->subcode, sizeof(p_fault->subcode));
-    for (int depth = 0; sub && depth < 32; depth++) {
-        soap_get_text(sub, "Value", p_fault->inner_subcode, sizeof(p_fault->inner_subcode));
-        sub = xml_node_soap_get(sub, "Subcode");
-    }
     /* Codes are QNames: whitespace around them is not part of the value. */
     trim_in_place(p_fault->code);
     trim_in_place(p_fault->subcode);
-    trim_in_place(p_fault->inner_subcode);
+    for (int depth = 0; sub && depth < 32; depth++) {
+        char value[sizeof(p_fault->inner_subcode)] = "";
+        soap_get_text(sub, "Value", value, sizeof(value));
+        trim_in_place(value);
+        if (value[0]) memcpy(p_fault->inner_subcode, value, sizeof(value));
+        sub = xml_node_soap_get(sub, "Subcode");
+    }
     soap_get_text(xml_node_soap_get(fault, "Reason"), "Text", p_fault->reason,
                   sizeof(p_fault->reason));
     return 1;
