@@ -9,6 +9,7 @@
 #include "platform/sys_log.h"
 #include "platform/sys_net.h"
 #include "platform/sys_os.h"
+#include "platform/text_conv.h"
 
 #include <arpa/inet.h>
 #include <errno.h>
@@ -22,6 +23,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <vector>
 
 namespace
 {
@@ -118,6 +120,23 @@ const char *child_text(XML_NODE *node, const char *name)
     return child ? child->text : nullptr;
 }
 
+// The text of a child with its character references decoded, as in every
+// other reply ("?a=1&amp;b=2"); null when the child has no text.
+const char *child_decoded(XML_NODE *node, const char *name, std::vector<char> &buf)
+{
+    const char *text = child_text(node, name);
+    if (!text) return nullptr;
+    buf.assign(strlen(text) + 1, '\0');
+    text_decode_entities(buf.data(), (int)buf.size(), text);
+    return buf.data();
+}
+
+// Scopes, Types and XAddrs are xs:lists: any XML whitespace separates.
+bool is_list_space(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
 // Decimal integer: leading blanks, optional sign, digits up to the first
 // other character; clamped to 32 bits; 0 when there are no digits.
 int32_t parse_int32(const char *text)
@@ -138,17 +157,17 @@ int32_t parse_int32(const char *text)
     return (int32_t)value;
 }
 
-// Scopes: split at runs of blanks (character 32 only), each cut to 127
-// characters, at most 100.
+// Scopes: split at runs of whitespace, each cut to 127 characters, at most
+// 100.
 void parse_scopes(const char *text, DEVICE_BINFO *binfo)
 {
     const char *p = text;
     while (*p && binfo->scope_count < DEVICE_BINFO_MAX_SCOPES) {
-        while (*p == ' ')
+        while (is_list_space(*p))
             p++;
         if (!*p) break;
         const char *e = p;
-        while (*e && *e != ' ')
+        while (*e && !is_list_space(*e))
             e++;
         size_t n = (size_t)(e - p);
         if (n > ONVIF_SCOPE_ITEM_LEN - 1) n = ONVIF_SCOPE_ITEM_LEN - 1;
@@ -647,20 +666,23 @@ extern "C" int onvif_probe_parse_binfo(XML_NODE *elem, DEVICE_BINFO *binfo)
 {
     if (!elem || !binfo) return 0;
 
+    std::vector<char> buf;
     XML_NODE *epr = xml_node_soap_get(elem, "EndpointReference");
-    const char *text = child_text(epr, "Address");
-    if (text) copy_text(binfo->endpoint_address, sizeof(binfo->endpoint_address), text);
+    const char *text = child_decoded(epr, "Address", buf);
+    if (text)
+        text_copy_utf8(binfo->endpoint_address, sizeof(binfo->endpoint_address), text,
+                       (int)strlen(text));
 
-    text = child_text(elem, "Types");
+    text = child_decoded(elem, "Types", buf);
     if (text) binfo->type = parse_DeviceType(text);
 
-    text = child_text(elem, "MetadataVersion");
+    text = child_decoded(elem, "MetadataVersion", buf);
     if (text) binfo->metadata_version = parse_int32(text);
 
-    text = child_text(elem, "Scopes");
+    text = child_decoded(elem, "Scopes", buf);
     if (text) parse_scopes(text, binfo);
 
-    text = child_text(elem, "XAddrs");
+    text = child_decoded(elem, "XAddrs", buf);
     if (!text) return 0;
     int ok = parse_XAddr(text, &binfo->xaddr);
     return (ok && binfo->xaddr.host[0] != '\0' && binfo->xaddr.port != 0) ? 1 : 0;
@@ -708,11 +730,13 @@ extern "C" int onvif_probe_res(XML_NODE *root)
 
     XML_NODE *bye = xml_node_soap_get(body, "Bye");
     if (bye) {
+        std::vector<char> buf;
         XML_NODE *epr = xml_node_soap_get(bye, "EndpointReference");
-        const char *text = child_text(epr, "Address");
+        const char *text = child_decoded(epr, "Address", buf);
         if (!text) return 0;
         memset(&binfo, 0, sizeof(binfo));
-        copy_text(binfo.endpoint_address, sizeof(binfo.endpoint_address), text);
+        text_copy_utf8(binfo.endpoint_address, sizeof(binfo.endpoint_address), text,
+                       (int)strlen(text));
         report(&binfo, PROBE_MSG_BYE);
         return 1;
     }
@@ -734,11 +758,11 @@ extern "C" int parse_DeviceType(const char *types)
         {"dn:NetworkVideoAnalytics", DEVICE_TYPE_ANALYTICS},
     };
 
-    // Blank-separated qualified names, compared prefix-insensitively; a
+    // Whitespace-separated qualified names, compared prefix-insensitively; a
     // token too long for the buffer can't match any of them.
     for (const char *p = types; *p;) {
         const char *e = p;
-        while (*e && *e != ' ')
+        while (*e && !is_list_space(*e))
             e++;
         char token[64];
         size_t n = (size_t)(e - p);

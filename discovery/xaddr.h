@@ -3,9 +3,12 @@
  *
  * ONVIF_XADDR is the address of one service endpoint (scheme, port, host,
  * path) as split from an XAddr URL; ONVIF_SCOPE is one scope entry. The
- * XAddrs parser picks the first routable numeric address out of a blank
- * separated list and falls back to the last URL of the list. Every module
- * that reads an XAddr (discovery, capabilities, subscriptions) uses it.
+ * XAddrs parser picks the first routable numeric IPv4 address out of a
+ * whitespace-separated list and falls back to the last URL of the list that
+ * is not IPv6 (the last IPv6 one when there is nothing else). Every module
+ * that reads an address a device hands out (discovery, capabilities,
+ * subscription references, transfer URIs) uses it, so every such address is
+ * checked here before it reaches a request line.
  */
 #ifndef DISCOVERY_XADDR_H
 #define DISCOVERY_XADDR_H
@@ -28,23 +31,30 @@ typedef struct {
 } ONVIF_SCOPE;
 
 /* Splitting one URL into host, path, port and https flag: 1 on success, 0 on
- * failure (host too long, missing or bad port; logged). Texts are cut to
- * their buffers. A URL shorter than 8 characters only sets the port to 80. */
+ * failure (logged): a scheme other than "http://" or "https://" (any case),
+ * no host, a host too long for its buffer, a bad bracketed IPv6 address, a
+ * missing or bad port, or a blank or control character in host or path
+ * (they would end up in our request line). The port is 80 for http and 443
+ * for https unless the URL names one. An IPv6 host keeps its brackets
+ * ("[2001:db8::1]"). The path is cut to its buffer. */
 ONVIF_CLIENT_API int onvif_parse_xaddr_(const char *url, char *host, int hostlen, char *path,
                                         int pathlen, int *port, int *https);
 
-/* Choosing one URL of a blank-separated XAddrs list and splitting it: the
- * first URL with a numeric host outside 169.x wins, else the last URL is
- * taken. Non-zero on success, 0 when the URL taken could not be split. */
+/* Choosing one URL of an XAddrs list (separated by spaces, tabs or line
+ * breaks) and splitting it: the first URL with a numeric IPv4 host outside
+ * 169.254.0.0/16 wins; else the last URL whose host is not an IPv6 literal
+ * is taken; else (IPv6 only) the last URL. Non-zero on success, 0 when the
+ * URL taken could not be split or the list is empty. */
 ONVIF_CLIENT_API int onvif_parse_xaddr(const char *xaddrs, char *host, int hostlen, char *path,
                                        int pathlen, int *port, int *https);
 
 /* The same into an ONVIF_XADDR record. */
 ONVIF_CLIENT_API int parse_XAddr(const char *xaddrs, ONVIF_XADDR *xaddr);
 
-/* Random UUID text "xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx" (36 characters,
- * cut to len - 1). Returns buf, or a per-thread 100-byte buffer when buf is
- * null or len is 0. */
+/* Random (RFC 4122 version 4) UUID text "xxxxxxxx-xxxx-4xxx-[89ab]xxx-
+ * xxxxxxxxxxxx" (36 lower-case characters, cut to len - 1) from the
+ * cryptographic generator. Returns buf, or a per-thread 100-byte buffer when
+ * buf is null or len is 0. */
 ONVIF_CLIENT_API char *onvif_uuid_create(char *buf, int len);
 
 #ifdef __cplusplus

@@ -2,8 +2,9 @@
 // with the stream cut into reads of varying sizes and an optional close.
 //
 // Input: byte 0 chooses the role (bit 0: listener), whether the peer closes
-// after the last byte (bit 1) and the read sizes (bit 2: all reads of byte 1
-// + 1 bytes; else pseudo-random sizes seeded by byte 1). The rest is the
+// after the last byte (bit 1), the read sizes (bit 2: all reads of byte 1
+// + 1 bytes; else pseudo-random sizes seeded by byte 1) and a body limit
+// (bit 3: (byte 1 + 1) * 16 bytes, as a listener sets one). The rest is the
 // stream.
 #include "fuzz/fuzz_common.hpp"
 #include "fuzz/fuzz_pools.hpp"
@@ -29,11 +30,15 @@ struct Reads {
     }
 };
 
+int32_t g_limit = 0;     // the body limit of the run, 0 for none
+bool g_listener = false; // the role of the run
+
 void check_msg(HTTP_MSG *msg)
 {
     FUZZ_CHECK(msg);
     FUZZ_CHECK(msg->msg_type == HTTP_MSG_REQUEST || msg->msg_type == HTTP_MSG_RESPONSE);
     FUZZ_CHECK(msg->content_len >= 0 && msg->content_len <= HTTP_MAX_CONTENT_LEN);
+    if (g_limit > 0 && g_listener) FUZZ_CHECK(msg->content_len <= g_limit);
     FUZZ_CHECK(msg->msg_buf && msg->msg_buf_size > 0);
     const char *begin = msg->msg_buf;
     const char *end = msg->msg_buf + msg->msg_buf_size;
@@ -79,6 +84,9 @@ void run(const uint8_t *data, size_t size)
 
     HTTP_RX rx;
     http_rx_init(&rx, role, "fuzz");
+    g_limit = (data[-2] & 8) ? ((int32_t)data[-1] + 1) * 16 : 0;
+    g_listener = role == HTTP_RX_LISTENER;
+    rx.max_content = g_limit;
     size_t pos = 0;
     bool open = true;
     for (size_t step = 0; open && step <= size + 1; step++) {

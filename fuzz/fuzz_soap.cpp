@@ -98,6 +98,8 @@ void run_fault(XML_NODE *body)
     CHECK_TEXT(fault->code);
     CHECK_TEXT(fault->subcode);
     CHECK_TEXT(fault->reason);
+    CHECK_TEXT(fault->inner_subcode);
+    if (fault->subcode[0]) FUZZ_CHECK(fault->inner_subcode[0] != '\0');
     FUZZ_CHECK(onvif_parse_fault(body, nullptr) == r);
     free(fault);
 }

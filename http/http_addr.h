@@ -19,9 +19,9 @@ extern "C" {
 /* One service address. All zero means "unknown"; an empty path means the
  * default device-service path when a connection is made. */
 typedef struct {
-    int32_t https;                   /* 1 for an "https://" URL */
-    int32_t port;                    /* 1..65535; 80 when the URL names none */
-    char host[ONVIF_XADDR_HOST_LEN]; /* host name or dotted IPv4 */
+    int32_t https; /* 1 for an "https://" URL */
+    int32_t port;  /* 1..65535; 80 (http) or 443 (https) when the URL names none */
+    char host[ONVIF_XADDR_HOST_LEN]; /* host name, dotted IPv4 or bracketed IPv6 */
     char path[ONVIF_XADDR_PATH_LEN]; /* from the '/' after host[:port], query included */
 } ONVIF_XADDR;
 

@@ -441,9 +441,16 @@ const ONVIF_XADDR *fallback_of(const HTTP_PEER *p_peer)
 }
 
 // Answer to a first 401 of a download or an upload: arms HTTP authentication.
-void answer_challenge(HTTP_CLIENT_CONN *p_conn, const HTTP_PEER *p_peer)
+// False when only Basic is offered and may not be answered here.
+bool answer_challenge(HTTP_CLIENT_CONN *p_conn, const HTTP_PEER *p_peer, const char *caller)
 {
     int digest = http_cln_parse_challenge(p_conn, p_conn->rx_msg);
+    if (!digest && !http_cln_basic_allowed(p_conn)) {
+        log_print(LOG_WARN,
+                  "%s, %s:%d offers only HTTP Basic over plain HTTP, credentials not sent\r\n",
+                  caller, p_conn->host, p_conn->port);
+        return false;
+    }
     http_cln_close(p_conn);
     if (digest) {
         char user[64], pass[64];
@@ -461,6 +468,7 @@ void answer_challenge(HTTP_CLIENT_CONN *p_conn, const HTTP_PEER *p_peer)
         copy_text(pass, sizeof(pass), p_conn->pass);
         http_cln_set_auth(p_conn, 0, user, pass);
     }
+    return true;
 }
 
 void md5_hex(const char *const *parts, int count, char out[33])
@@ -474,6 +482,34 @@ void md5_hex(const char *const *parts, int count, char out[33])
     uint8_t digest[16];
     MD5Final(digest, &ctx);
     BinToHexStr(digest, out);
+}
+
+// The body of an upload: fsize bytes of fp from its start, HTTP_UPLOAD_CHUNK
+// at a time. Each send is bounded by the time-out, the whole body by the
+// overall limit, so a peer that reads slowly cannot hold the upload.
+bool send_file(HTTP_CLIENT_CONN *p_conn, FILE *fp, int fsize, char *chunk, int timeout,
+               const char *name)
+{
+    if (fseek(fp, 0, SEEK_SET) != 0) return false;
+    uint32_t limit = overall_limit(p_conn, timeout);
+    uint32_t start = sys_os_get_ms();
+    int sent = 0;
+    for (int i = 0; i <= HTTP_UPLOAD_MAX_SIZE / HTTP_UPLOAD_CHUNK && sent < fsize; i++) {
+        if (sys_os_get_ms() - start >= limit) {
+            log_print(LOG_WARN, "%s, overall time limit!!!\r\n", name);
+            return false;
+        }
+        int want = fsize - sent < HTTP_UPLOAD_CHUNK ? fsize - sent : HTTP_UPLOAD_CHUNK;
+        size_t got = fread(chunk, 1, (size_t)want, fp);
+        if (got != (size_t)want) {
+            log_print(LOG_ERROR, "%s, read file failed at %d of %d bytes!!!\r\n", name, sent,
+                      fsize);
+            return false;
+        }
+        if (http_cln_tx(p_conn, chunk, want) != 0) return false;
+        sent += want;
+    }
+    return sent == fsize;
 }
 
 // The value of a header after its first word when that word is `scheme`
@@ -695,7 +731,11 @@ int http_cln_soap_tx(HTTP_CLIENT_CONN *p_conn, const char *action, const char *b
     memcpy(msg + tb.len, body, (size_t)len);
     msg[tb.len + len] = '\0';
     free(head);
-    log_print(LOG_DEBUG, "TX >> %s\r\n\r\n", msg);
+    if (log_get_level() <= LOG_DEBUG) { // credentials and digests never reach the log
+        char *shown = http_redact_for_log(msg, tb.len + len);
+        log_print(LOG_DEBUG, "TX >> %s\r\n\r\n", shown ? shown : "");
+        free(shown);
+    }
     int r = http_cln_tx(p_conn, msg, tb.len + len);
     free(msg);
     return r;
@@ -782,6 +822,12 @@ int http_cln_parse_challenge(HTTP_CLIENT_CONN *p_conn, HTTP_MSG *rx_msg)
     return 1;
 }
 
+int http_cln_basic_allowed(const HTTP_CLIENT_CONN *p_conn)
+{
+    if (!p_conn) return 0;
+    return (p_conn->req_flags & (HTTP_CLN_TLS | HTTP_CLN_BASIC_PLAIN)) != 0;
+}
+
 void http_cln_set_auth(HTTP_CLIENT_CONN *p_conn, int digest, const char *user, const char *pass)
 {
     if (!p_conn) return;
@@ -824,6 +870,7 @@ int http_cln_auth_line(HTTP_CLIENT_CONN *p_conn, const char *method, char *buf, 
     buf[0] = '\0';
     TextBuf tb = {buf, size, 0, false};
     if (p_conn->auth_mode == HTTP_AUTH_BASIC) {
+        if (!http_cln_basic_allowed(p_conn)) return 0; // never the password in the clear
         char plain[sizeof(p_conn->user) + sizeof(p_conn->pass) + 1];
         int n = snprintf(plain, sizeof(plain), "%s:%s", p_conn->user, p_conn->pass);
         if (n < 0) return -1;
@@ -910,7 +957,7 @@ int http_onvif_download(HTTP_CLIENT_CONN *p_conn, int timeout, uint8_t **p_buf, 
 
         HTTP_MSG *msg = p_conn->rx_msg;
         if (msg->code == 401 && !(p_conn->req_flags & HTTP_CLN_AUTH)) {
-            answer_challenge(p_conn, p_peer);
+            if (!answer_challenge(p_conn, p_peer, name)) break;
             continue;
         }
         // A body without Content-Length that filled the until-close limit was
@@ -959,23 +1006,17 @@ int http_onvif_file_upload(HTTP_CLIENT_CONN *p_conn, int timeout, const char *fi
         return 0;
     }
     int fsize = (int)st.st_size;
-    // The head is written right-aligned in front of the file's bytes, so head
-    // and body go out in one send without copying the file.
-    char *buf = (char *)malloc((size_t)fsize + kHeadSize);
-    if (!buf) {
+    // The file goes out piece by piece from disk: a firmware image of any
+    // size costs one chunk of memory.
+    char *chunk = (char *)malloc(HTTP_UPLOAD_CHUNK);
+    if (!chunk) {
         log_print(LOG_ERROR, "%s, memory alloc fail!!!\r\n", name);
         fclose(fp);
         return 0;
     }
-    size_t got = fread(buf + kHeadSize, 1, (size_t)fsize, fp);
-    fclose(fp);
-    if (got != (size_t)fsize) {
-        log_print(LOG_ERROR, "%s, read file %s failed!!!\r\n", name, filename);
-        free(buf);
-        return 0;
-    }
     if ((p_conn->req_flags & HTTP_CLN_TLS) && http_cln_tls_init(p_conn, name) < 0) {
-        free(buf);
+        free(chunk);
+        fclose(fp);
         return 0;
     }
 
@@ -994,21 +1035,21 @@ int http_onvif_file_upload(HTTP_CLIENT_CONN *p_conn, int timeout, const char *fi
             log_print(LOG_ERROR, "%s, request head too large\r\n", name);
             break;
         }
-        char *start = buf + kHeadSize - tb.len;
-        memcpy(start, head, (size_t)tb.len);
-        if (http_cln_tx(p_conn, start, tb.len + fsize) != 0) break;
+        if (http_cln_tx(p_conn, head, tb.len) != 0) break;
+        if (!send_file(p_conn, fp, fsize, chunk, timeout, name)) break;
         if (http_cln_rx_timeout(p_conn, timeout) != 0) break;
 
         HTTP_MSG *msg = p_conn->rx_msg;
         if (msg->code == 401 && !(p_conn->req_flags & HTTP_CLN_AUTH)) {
-            answer_challenge(p_conn, p_peer);
+            if (!answer_challenge(p_conn, p_peer, name)) break;
             continue;
         }
         ret = msg->code == 200 ? 1 : 0;
         break;
     }
     http_cln_free(p_conn);
-    free(buf);
+    free(chunk);
+    fclose(fp);
     return ret;
 }
 

@@ -23,6 +23,14 @@
  * process (made on first use, thread-safe, never freed); sessions are kept per
  * host:port (a bounded table), so the next connection to the same service
  * resumes (TLS 1.2 and 1.3) instead of making a full handshake.
+ *
+ * HTTP Basic puts the password on the wire as it is. It is answered only over
+ * TLS, or when the creator set HTTP_CLN_BASIC_PLAIN; otherwise a challenge
+ * that offers nothing but Basic is logged and not answered (a download or
+ * upload returns 0), and no Basic Authorization line is ever written.
+ *
+ * Debug logs show what is sent and received with credentials, cookies and
+ * passwords hidden (http_redact_for_log).
  */
 #ifndef HTTP_HTTP_CLN_H
 #define HTTP_HTTP_CLN_H
@@ -39,14 +47,18 @@ extern "C" {
 #endif
 
 /* req_flags bits */
-#define HTTP_CLN_AUTH 0x01 /* send an Authorization line (a 401 challenge was answered) */
-#define HTTP_CLN_TLS 0x02  /* use TLS */
+#define HTTP_CLN_AUTH 0x01        /* send an Authorization line (a 401 challenge was answered) */
+#define HTTP_CLN_TLS 0x02         /* use TLS */
+#define HTTP_CLN_BASIC_PLAIN 0x04 /* HTTP Basic may be answered without TLS (see below) */
 
 /* auth_mode values; any other value sends no Authorization line */
 #define HTTP_AUTH_BASIC 0
 #define HTTP_AUTH_DIGEST 1
 
-/* Largest file that http_onvif_file_upload sends (1 GiB). */
+/* Largest file that http_onvif_file_upload sends (1 GiB). The file is read
+ * and sent piece by piece (HTTP_UPLOAD_CHUNK bytes at a time), never held in
+ * memory whole. */
+#define HTTP_UPLOAD_CHUNK 65536
 #define HTTP_UPLOAD_MAX_SIZE 1073741824
 
 /* Digest state: what the challenge said and what the answer needs. */
@@ -96,8 +108,9 @@ ONVIF_CLIENT_API int tcp_connect(const char *hostname, int port, int timeout);
 /* Whole exchanges. download: 1 with a heap block (free it with free or
  * FreeBuff) and its length, else 0; a body without Content-Length must end
  * with the close below HTTP_LEN_UNTIL_CLOSE bytes (else it would be cut: 0). upload: 1 when the
- * server answered 200. p_peer may be null: then there is no fall-back address and no credentials
- * other than the context's. */
+ * server answered 200; the file streams from disk, the whole body within the overall limit.
+ * p_peer may be null: then there is no fall-back address and no credentials other than the
+ * context's. */
 ONVIF_CLIENT_API int http_onvif_download(HTTP_CLIENT_CONN *p_conn, int timeout, uint8_t **p_buf,
                                          int *p_len, const HTTP_PEER *p_peer);
 ONVIF_CLIENT_API int http_onvif_file_upload(HTTP_CLIENT_CONN *p_conn, int timeout,
@@ -126,11 +139,14 @@ ONVIF_CLIENT_API int http_cln_rx_timeout(HTTP_CLIENT_CONN *p_conn, int timeout);
 
 /* Authentication. parse_challenge: the first Digest WWW-Authenticate of a 401
  * into auth_info (new cnonce, nc + 1): 1, or 0 when there is none (or it lacks
- * realm or nonce). set_auth: Digest (uri = url) or Basic with the credentials,
- * and HTTP_CLN_AUTH on. auth_line: the Authorization line for a method into
- * buf; its length, 0 when none is due, -1 when it does not fit. calc_digest:
- * the response hash of auth_info for a method. */
+ * realm or nonce). basic_allowed: 1 when Basic may be answered on this
+ * connection (TLS, or HTTP_CLN_BASIC_PLAIN). set_auth: Digest (uri = url) or
+ * Basic with the credentials, and HTTP_CLN_AUTH on. auth_line: the
+ * Authorization line for a method into buf; its length, 0 when none is due
+ * (also for Basic where it is not allowed), -1 when it does not fit.
+ * calc_digest: the response hash of auth_info for a method. */
 ONVIF_CLIENT_API int http_cln_parse_challenge(HTTP_CLIENT_CONN *p_conn, HTTP_MSG *rx_msg);
+ONVIF_CLIENT_API int http_cln_basic_allowed(const HTTP_CLIENT_CONN *p_conn);
 ONVIF_CLIENT_API void http_cln_set_auth(HTTP_CLIENT_CONN *p_conn, int digest, const char *user,
                                         const char *pass);
 ONVIF_CLIENT_API int http_cln_auth_line(HTTP_CLIENT_CONN *p_conn, const char *method, char *buf,

@@ -6,6 +6,8 @@
 #include <string.h>
 #include <strings.h>
 
+#include <string>
+
 #include "platform/sys_log.h"
 #include "platform/text_scan.h"
 
@@ -259,6 +261,55 @@ HDRV *find_hdrv(PPS_CTX *list, const char *name, HDRV *prev)
     return found;
 }
 
+// ---- redaction for logs ----
+
+// Header lines whose values are secrets: credentials and session cookies.
+// *scheme tells a credentials line, whose first word (the scheme) may stay.
+bool secret_header(const char *line, size_t len, size_t *name_len, bool *scheme)
+{
+    static const struct {
+        const char *name;
+        bool scheme;
+    } kNames[] = {{"Authorization", true},
+                  {"Proxy-Authorization", true},
+                  {"Cookie", false},
+                  {"Set-Cookie", false}};
+    for (const auto &n : kNames) {
+        size_t k = strlen(n.name);
+        if (len > k && strncasecmp(line, n.name, k) == 0 && line[k] == ':') {
+            *name_len = k;
+            *scheme = n.scheme;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Elements whose texts are secrets: WS-Security password digests, user
+// passwords (CreateUsers, SetUser), wireless passphrases.
+bool secret_element(const char *p, const char *end, const char **content)
+{
+    // p is at '<'; the name may carry a prefix. Every scan stops at the next
+    // '<', so a text of a million '<' costs a million steps, not their square.
+    const char *q = p + 1;
+    const char *local = q;
+    for (int i = 0; i < 128 && q < end && *q != '>' && *q != '<' && *q != ' ' && *q != '/' &&
+                    *q != '\t' && *q != '\r' && *q != '\n';
+         i++) {
+        if (*q == ':') local = q + 1;
+        q++;
+    }
+    size_t n = (size_t)(q - local);
+    bool secret = (n == 8 && strncmp(local, "Password", 8) == 0) ||
+                  (n == 10 && strncmp(local, "Passphrase", 10) == 0);
+    if (!secret) return false;
+    while (q < end && *q != '>' && *q != '<')
+        q++;
+    if (q >= end || *q != '>' || q[-1] == '/') return false; // unterminated or empty element
+    *content = q + 1;
+    return true;
+}
+
 } // namespace
 
 extern "C" {
@@ -331,6 +382,21 @@ HTTP_MSG *http_get_msg_large_buf(int size)
         pps_fl_push(g_msg_fl, msg);
         return nullptr;
     }
+    msg->msg_buf_size = size;
+    http_msg_ctx_init(msg);
+    return msg;
+}
+
+HTTP_MSG *http_get_msg_adopt(char *buf, int size)
+{
+    if (!buf || size <= 0) return nullptr;
+    HTTP_MSG *msg = (HTTP_MSG *)pps_fl_pop(g_msg_fl);
+    if (!msg) {
+        log_print(LOG_ERROR, "%s, pop null!!!\r\n", "http_get_msg_adopt");
+        return nullptr;
+    }
+    memset(msg, 0, sizeof(*msg));
+    msg->msg_buf = buf;
     msg->msg_buf_size = size;
     http_msg_ctx_init(msg);
     return msg;
@@ -552,6 +618,61 @@ int http_get_headline_uri(HTTP_MSG *msg, char *out, int size)
     memcpy(out, p, (size_t)n);
     out[n] = '\0';
     return 1;
+}
+
+char *http_redact_for_log(const char *text, int len)
+{
+    if (!text || len < 0) return nullptr;
+    const char *end = text + len;
+    std::string out;
+    out.reserve((size_t)len + 16);
+    const char *p = text;
+    bool line_start = true;
+    bool in_head = true;
+    while (p < end) {
+        if (in_head && line_start) {
+            const char *eol = p;
+            while (eol < end && *eol != '\r' && *eol != '\n')
+                eol++;
+            size_t name_len = 0;
+            bool scheme = false;
+            if (eol == p) {
+                in_head = false; // the empty line ends the head
+            } else if (secret_header(p, (size_t)(eol - p), &name_len, &scheme)) {
+                // Keep the name and, for credentials, the scheme word.
+                const char *v = p + name_len + 1;
+                while (v < eol && *v == ' ')
+                    v++;
+                const char *w = v;
+                if (scheme)
+                    while (w < eol && *w != ' ')
+                        w++;
+                out.append(p, (size_t)(w - p));
+                out.append(w == v ? "***" : " ***");
+                p = eol;
+                line_start = false;
+                continue;
+            }
+        }
+        if (*p == '<') {
+            const char *content = nullptr;
+            if (secret_element(p, end, &content)) {
+                out.append(p, (size_t)(content - p));
+                out.append("***");
+                p = content;
+                while (p < end && *p != '<')
+                    p++;
+                continue;
+            }
+        }
+        line_start = *p == '\n';
+        out.push_back(*p++);
+    }
+    char *copy = (char *)malloc(out.size() + 1);
+    if (!copy) return nullptr;
+    memcpy(copy, out.data(), out.size());
+    copy[out.size()] = '\0';
+    return copy;
 }
 
 } // extern "C"

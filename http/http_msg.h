@@ -86,6 +86,10 @@ ONVIF_CLIENT_API uint32_t http_idle_msg_buf_num(void);
 /* Records: get with a pool buffer or a heap block of `size` bytes; release */
 ONVIF_CLIENT_API HTTP_MSG *http_get_msg_buf(void);
 ONVIF_CLIENT_API HTTP_MSG *http_get_msg_large_buf(int size);
+/* A record that takes over buf, a heap block of size bytes (malloc), as its
+ * message buffer instead of copying it; null (buf still the caller's) when
+ * no record is free. */
+ONVIF_CLIENT_API HTTP_MSG *http_get_msg_adopt(char *buf, int size);
 ONVIF_CLIENT_API void http_free_msg(HTTP_MSG *msg);         /* header units, buffer and record */
 ONVIF_CLIENT_API void http_free_msg_content(HTTP_MSG *msg); /* header units and buffer only */
 ONVIF_CLIENT_API void http_free_msg_buf(HTTP_MSG *msg);     /* record only */
@@ -114,6 +118,15 @@ ONVIF_CLIENT_API char *http_get_ctt(HTTP_MSG *msg);
 
 /* Request URI (line_rest up to its first blank): 1, or 0 when it doesn't fit */
 ONVIF_CLIENT_API int http_get_headline_uri(HTTP_MSG *msg, char *out, int size);
+
+/* A copy of len bytes of message text for a debug log, secrets hidden as
+ * "***": the values of Authorization and Proxy-Authorization lines (their
+ * scheme word stays), Cookie and Set-Cookie lines of the head, and the texts
+ * of Password and Passphrase elements (any prefix) anywhere. Header lines
+ * are only looked at before the first empty line; a text without a head
+ * (a body alone) is scanned for the elements. A new heap text (free), or
+ * null. */
+ONVIF_CLIENT_API char *http_redact_for_log(const char *text, int len);
 
 #ifdef __cplusplus
 }

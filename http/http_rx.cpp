@@ -42,6 +42,27 @@ int rx_fail(HTTP_RX *rx)
     return HTTP_RX_ERROR;
 }
 
+// Debug lines of what was received, secrets (credentials, cookies,
+// passwords) hidden.
+void log_head(const HTTP_RX *rx, const char *head, int len)
+{
+    if (log_get_level() > LOG_DEBUG) return;
+    char *shown = http_redact_for_log(head, len);
+    if (rx->role == HTTP_RX_CLIENT)
+        log_print(LOG_DEBUG, "RX from %s << %s\r\n", rx->peer, shown ? shown : "");
+    else
+        log_print(LOG_DEBUG, "RX << %s\r\n", shown ? shown : "");
+    free(shown);
+}
+
+void log_body(const char *body, int len)
+{
+    if (log_get_level() > LOG_DEBUG) return;
+    char *shown = http_redact_for_log(body, len);
+    log_print(LOG_DEBUG, "%s\r\n\r\n", shown ? shown : "");
+    free(shown);
+}
+
 // Takes a record whose buffer holds `need` bytes and a NUL, copies the head
 // into it and parses it. `mismatch_text` names the length in the log line.
 HTTP_MSG *rx_parse_head(HTTP_RX *rx, int need, const char *mismatch_text)
@@ -59,14 +80,52 @@ HTTP_MSG *rx_parse_head(HTTP_RX *rx, int need, const char *mismatch_text)
     }
     memcpy(msg->msg_buf, rx->rbuf, (size_t)rx->hlen);
     msg->msg_buf[rx->hlen] = '\0';
-    if (rx->role == HTTP_RX_CLIENT)
-        log_print(LOG_DEBUG, "RX from %s << %s\r\n", rx->peer, msg->msg_buf);
-    else
-        log_print(LOG_DEBUG, "RX << %s\r\n", msg->msg_buf);
+    log_head(rx, msg->msg_buf, rx->hlen);
 
     int r = http_msg_parse_part1(msg->msg_buf, rx->hlen, msg);
     if (r != rx->hlen) {
         log_print(LOG_ERROR, "%s, http_msg_parse_part1=%d, %s=%d!!!\r\n", name, r, mismatch_text,
+                  rx->hlen);
+        http_free_msg(msg);
+        return nullptr;
+    }
+    return msg;
+}
+
+// The whole message is in the heap buffer: the buffer becomes the message's
+// (its head parsed in place, the body left where it is) and the state drops
+// it. Null on failure (the buffer is then freed with the state).
+HTTP_MSG *rx_adopt(HTTP_RX *rx)
+{
+    const char *name = rx_name(rx);
+    int need = rx->hlen + rx->clen;
+    if (rx->mlen > need) {
+        // A body that ran until the close came short of the room it had:
+        // the buffer shrinks to what it holds (in place as a rule).
+        char *p = (char *)realloc(rx->dyn_rcv_buf, (size_t)need + 1);
+        if (p) {
+            rx->dyn_rcv_buf = p;
+            rx->rbuf = p;
+            rx->mlen = need;
+        }
+    }
+    char *buf = rx->dyn_rcv_buf;
+    HTTP_MSG *msg = http_get_msg_adopt(buf, rx->mlen + 1);
+    if (!msg) {
+        log_print(LOG_ERROR, "%s, get_msg_buf ret null!!!\r\n", name);
+        return nullptr;
+    }
+    rx->dyn_rcv_buf = nullptr;
+    rx->rbuf = rx->rcv_buf; // the state no longer points into the message
+    // The head is parsed as a text of its own: the body's first byte stands
+    // where its terminator goes, for the time of the parse.
+    char first = buf[rx->hlen];
+    buf[rx->hlen] = '\0';
+    log_head(rx, buf, rx->hlen);
+    int r = http_msg_parse_part1(buf, rx->hlen, msg);
+    buf[rx->hlen] = first;
+    if (r != rx->hlen) {
+        log_print(LOG_ERROR, "%s, http_msg_parse_part1=%d, %s=%d!!!\r\n", name, r, "sip_pkt_len",
                   rx->hlen);
         http_free_msg(msg);
         return nullptr;
@@ -80,6 +139,12 @@ int rx_complete(HTTP_RX *rx, HTTP_MSG *msg, HTTP_MSG **out)
 {
     const char *name = rx_name(rx);
     int need = rx->hlen + rx->clen;
+    bool adopted = false;
+    if (!msg && rx->dyn_rcv_buf && rx->rbuf == rx->dyn_rcv_buf) {
+        msg = rx_adopt(rx);
+        if (!msg) return rx_fail(rx);
+        adopted = true;
+    }
     if (!msg) {
         msg = rx_parse_head(rx, need, "sip_pkt_len");
         if (!msg) return rx_fail(rx);
@@ -88,9 +153,9 @@ int rx_complete(HTTP_RX *rx, HTTP_MSG *msg, HTTP_MSG **out)
 
     if (rx->clen > 0) {
         char *body = msg->msg_buf + rx->hlen;
-        memcpy(body, rx->rbuf + rx->hlen, (size_t)rx->clen);
+        if (!adopted) memcpy(body, rx->rbuf + rx->hlen, (size_t)rx->clen);
         body[rx->clen] = '\0';
-        if (is_text_type(msg->content_type)) log_print(LOG_DEBUG, "%s\r\n\r\n", body);
+        if (is_text_type(msg->content_type)) log_body(body, rx->clen);
         int r = http_msg_parse_part2(body, rx->clen, msg);
         if (r != rx->clen) {
             bool fatal = r < 0 || rx->role == HTTP_RX_CLIENT;
@@ -103,7 +168,7 @@ int rx_complete(HTTP_RX *rx, HTTP_MSG *msg, HTTP_MSG **out)
         }
     }
 
-    if (rx->role == HTTP_RX_LISTENER && rx->rbuf == rx->rcv_buf) {
+    if (!adopted && rx->role == HTTP_RX_LISTENER && rx->rbuf == rx->rcv_buf) {
         int rest = rx->dlen - need;
         if (rest > 0) memmove(rx->rcv_buf, rx->rcv_buf + need, (size_t)rest);
         rx->dlen = rest > 0 ? rest : 0;
@@ -169,6 +234,14 @@ int rx_advance(HTTP_RX *rx, HTTP_MSG **out)
         if (!msg) return rx_fail(rx);
         rx->clen = msg->content_len;
         rx->content_type = msg->content_type;
+        int limit = rx->max_content > 0 ? rx->max_content : HTTP_MAX_CONTENT_LEN;
+        if (rx->clen > limit) {
+            // Refused before a byte of the body is stored.
+            log_print(LOG_ERROR, "%s, Content-Length %d above the limit of %d bytes!!!\r\n", name,
+                      rx->clen, limit);
+            http_free_msg(msg);
+            return rx_fail(rx);
+        }
 
         if (rx->role == HTTP_RX_LISTENER && msg->content_type == HTTP_CTT_RTSP_TUNNEL) {
             *out = msg;

@@ -27,7 +27,12 @@
  *
  * A peer can never make the state grow beyond head + Content-Length + 1
  * bytes, nor make it loop: a head that doesn't fit in 2047 bytes fails, and
- * Content-Length is bounded by HTTP_MAX_CONTENT_LEN.
+ * Content-Length is bounded by max_content (HTTP_MAX_CONTENT_LEN unless the
+ * owner set less; the listener does).
+ *
+ * A message of 2048 bytes or more is received into its heap buffer, and that
+ * buffer becomes the message's own: its body is never copied. A smaller one
+ * is copied once, from the fixed buffer into a pool buffer.
  */
 #ifndef HTTP_HTTP_RX_H
 #define HTTP_HTTP_RX_H
@@ -70,6 +75,8 @@ typedef struct {
     uint32_t content_type;          /* HTTP_CTT_* of the message being received */
     char *rbuf;                     /* current receive buffer (rcv_buf or dyn_rcv_buf) */
     int32_t mlen;                   /* data capacity of rbuf (one more byte holds the NUL) */
+    int32_t max_content; /* largest Content-Length accepted; 0: HTTP_MAX_CONTENT_LEN (kept by
+                            http_rx_reset, cleared by http_rx_init) */
 } HTTP_RX;
 
 /* Set-up and reset (frees the heap buffer; the role and peer stay) */

@@ -635,6 +635,7 @@ int http_srv_init(HTTP_LISTENER *p_srv, const char *addr, int port, int max_conn
     p_srv->listen_port = (uint16_t)port;
     p_srv->max_conns = (uint32_t)max_conns;
     p_srv->req_timeout_ms = HTTP_SRV_REQUEST_TIMEOUT_MS;
+    p_srv->max_body = HTTP_SRV_MAX_BODY;
     if (https) p_srv->srv_flags |= HTTP_SRV_TLS;
 
     if (!make_pool(p_srv)) {
@@ -746,6 +747,14 @@ void http_srv_set_request_timeout(HTTP_LISTENER *p_srv, uint32_t ms)
     }
 }
 
+void http_srv_set_max_body(HTTP_LISTENER *p_srv, uint32_t bytes)
+{
+    if (!p_srv) return;
+    if (bytes == 0) bytes = HTTP_SRV_MAX_BODY;
+    if (bytes > HTTP_MAX_CONTENT_LEN) bytes = HTTP_MAX_CONTENT_LEN;
+    store32(&p_srv->max_body, bytes);
+}
+
 int http_srv_cln_tx(HTTP_LISTENER_CONN *p_conn, const char *buf, int len)
 {
     if (!p_conn || p_conn->sock <= 0 || !buf || len < 0) return -1;
@@ -802,6 +811,8 @@ HTTP_LISTENER_CONN *http_get_idle_cln(HTTP_LISTENER *p_srv)
     if (!p_conn) return nullptr;
     memset(p_conn, 0, sizeof(*p_conn));
     http_rx_init(&p_conn->rx, HTTP_RX_LISTENER, nullptr);
+    uint32_t max_body = load32(&p_srv->max_body);
+    p_conn->rx.max_content = max_body > 0 ? (int32_t)max_body : HTTP_SRV_MAX_BODY;
     p_conn->owner = p_srv;
     p_conn->use_count = 1;
     return p_conn;

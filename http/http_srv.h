@@ -30,8 +30,11 @@
  * and then releases the connection with http_free_used_cln, so the camera
  * gets its reply and the connection is closed after its first request.
  *
- * Limits: a request head must fit in 2047 bytes and a body in
- * HTTP_MAX_CONTENT_LEN bytes; anything else closes the connection. A TLS
+ * Limits: a request head must fit in 2047 bytes and a body in max_body
+ * bytes (HTTP_SRV_MAX_BODY, 1 MiB, unless set with http_srv_set_max_body); a
+ * larger Content-Length closes the connection before any of the body is
+ * stored. A body of 2048 bytes or more is received into one heap buffer of
+ * its exact size, which the delivered message keeps: it is never copied. A TLS
  * handshake runs on the listener thread and is given up after
  * HTTP_SRV_HANDSHAKE_MS; a send is given up after HTTP_SRV_SEND_TIMEOUT_MS.
  *
@@ -76,6 +79,9 @@ extern "C" {
 
 /* Send and receive buffer size asked for each accepted socket (1 MiB). */
 #define HTTP_SRV_SOCK_BUF_SIZE 1048576
+
+/* Default limit of a request body (1 MiB: a Notify is a few KiB). */
+#define HTTP_SRV_MAX_BODY 1048576
 
 struct ssl_st;
 struct ssl_ctx_st;
@@ -127,6 +133,8 @@ typedef struct http_listener {
                                    http_srv_set_request_timeout */
     int32_t wake_fd[2];         /* internal: pipe that wakes the thread at stop, 0 when none */
     void *poll_set;             /* internal: the thread's poll array */
+    uint32_t max_body;          /* largest request body in bytes; set it with
+                                   http_srv_set_max_body */
 } HTTP_LISTENER;
 
 /* Start and stop. init: 0, or -1 with the listener torn down and no thread
@@ -147,6 +155,11 @@ ONVIF_CLIENT_API void http_set_data_callback(HTTP_LISTENER *p_srv, http_data_cb 
  * once, also to connections already open. http_srv_init sets
  * HTTP_SRV_REQUEST_TIMEOUT_MS. Any thread. */
 ONVIF_CLIENT_API void http_srv_set_request_timeout(HTTP_LISTENER *p_srv, uint32_t ms);
+
+/* Largest request body of a listener in bytes, for connections accepted
+ * from now on: 1 to HTTP_MAX_CONTENT_LEN, 0 for the default
+ * HTTP_SRV_MAX_BODY that http_srv_init sets. Any thread. */
+ONVIF_CLIENT_API void http_srv_set_max_body(HTTP_LISTENER *p_srv, uint32_t bytes);
 
 /* Sending on a connection (TLS write with a session): the bytes sent (all of
  * them), or -1. reply_ok: the bodiless "200 OK" answer with Connection: close. */

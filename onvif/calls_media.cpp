@@ -127,6 +127,7 @@ int download(ONVIF_DEVICE *p_dev, const char *uri, uint8_t **p_buf, int *p_len)
     }
     HTTP_CLIENT_CONN conn;
     onvif_init_xaddr_context(&conn, &xaddr);
+    if (p_dev->basic_over_http) conn.req_flags |= HTTP_CLN_BASIC_PLAIN;
     // The address record keeps a shorter path than a URI may have: a query
     // cut there would ask for something else, so the path comes whole.
     const char *path = url_path(plain);

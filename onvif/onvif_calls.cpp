@@ -91,6 +91,7 @@ bool transfer_context(const ONVIF_DEVICE *p_dev, const char *uri, HTTP_CLIENT_CO
         return false;
     }
     onvif_init_xaddr_context(conn, &xaddr);
+    if (p_dev->basic_over_http) conn->req_flags |= HTTP_CLN_BASIC_PLAIN;
     device_peer(p_dev, peer);
     memcpy(conn->user, peer->user, sizeof(conn->user));
     memcpy(conn->pass, peer->pass, sizeof(conn->pass));
@@ -165,8 +166,12 @@ int SetSystemDateAndTime(ONVIF_DEVICE *p_dev)
 void onvif_free_device(ONVIF_DEVICE *p_dev)
 {
     if (!p_dev) return;
-    /* The renewal timer touches a subscribed device: take it out first. */
-    if (p_dev->subscribed) Unsubscribe(p_dev);
+    /* The renewal timer touches a subscribed device: take it out first (and
+     * wait for a subscription-lost callback for it running elsewhere). */
+    if (p_dev->subscribed || p_dev->pull_point)
+        Unsubscribe(p_dev);
+    else
+        onvif_event_timer_del(p_dev);
     soap_desc_free(&kDeviceLists, p_dev);
     p_dev->cur_profile = nullptr;
 }

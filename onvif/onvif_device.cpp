@@ -51,6 +51,11 @@ extern "C" void onvif_SetAuthInfo(ONVIF_DEVICE *p_dev, const char *user, const c
     copy_field(p_dev->password, sizeof(p_dev->password), pass);
 }
 
+extern "C" void onvif_SetBasicOverHttp(ONVIF_DEVICE *p_dev, int allow)
+{
+    if (p_dev) p_dev->basic_over_http = allow ? 1 : 0;
+}
+
 extern "C" int onvif_parse_uri(const char *src, char *dst, int dst_len)
 {
     if (!src || !dst || dst_len <= 0) return -1;

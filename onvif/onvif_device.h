@@ -25,11 +25,15 @@
 extern "C" {
 #endif
 
-/* SOAP fault of the last refused request; prefixes stay as received. */
+/* SOAP fault of the last transaction, empty after a success; prefixes stay
+ * as received. Subcodes nest from general to specific (ter:Action, then
+ * ter:ActionFailed under it): subcode is the first, inner_subcode the
+ * innermost (the same as subcode when there is only one). */
 typedef struct {
-    char code[128];    /* Fault/Code/Value */
-    char subcode[128]; /* Fault/Code/Subcode/Value */
-    char reason[256];  /* Fault/Reason/Text */
+    char code[128];          /* Fault/Code/Value */
+    char subcode[128];       /* Fault/Code/Subcode/Value */
+    char reason[256];        /* Fault/Reason/Text */
+    char inner_subcode[128]; /* Value of the innermost Subcode */
 } ONVIF_FAULT;
 
 /* time_type values */
@@ -66,7 +70,7 @@ typedef struct {
     int32_t need_auth;   /* 1: requests carry the WS-Security header */
     int32_t auth_failed; /* 1: the last transaction was refused for credentials */
     int32_t last_error;  /* 0 or a negative transaction code */
-    ONVIF_FAULT fault;   /* fault of the last refused request */
+    ONVIF_FAULT fault;   /* fault of the last transaction (empty after a success) */
     int32_t auth_retry;  /* WS-Security retries since the last HTTP 200 */
 
     struct ProfileList *cur_profile; /* chosen profile node, or null for the first */
@@ -92,12 +96,22 @@ typedef struct {
 
     ONVIF_DEVICE_INFORMATION device_information;
     ONVIF_CAPABILITIES capabilities;
+
+    int32_t basic_over_http; /* 1: HTTP Basic may be answered on plain HTTP (see below) */
 } ONVIF_DEVICE;
 
 /* ---- credentials -------------------------------------------------------- */
 
 /* Copies at most 31 characters of each (null counts as empty). */
 ONVIF_CLIENT_API void onvif_SetAuthInfo(ONVIF_DEVICE *p_dev, const char *user, const char *pass);
+
+/* HTTP Basic sends the password readable to anyone on the path, so it is
+ * answered only over TLS unless allowed per device (basic_over_http, 0 in a
+ * zero-filled record). Over plain HTTP a device that offers nothing but Basic
+ * gets no credentials: the log says so and the call fails with auth_failed 1
+ * and last_error -9 (after the WS-Security attempts, which send no password).
+ * Allow it for a camera that knows no Digest and no TLS. */
+ONVIF_CLIENT_API void onvif_SetBasicOverHttp(ONVIF_DEVICE *p_dev, int allow);
 
 /* ---- URIs --------------------------------------------------------------- */
 

@@ -4,21 +4,30 @@
  *
  * onvif_event_init starts one HTTP listener, to which cameras post their
  * Notify messages, and a renewal timer: a thread of its own that sweeps the
- * renewal table once a second and renews every subscription when half of its
- * renew_interval has passed. Each Notify is parsed into a chain of
- * NotificationMessage nodes and handed to the notify callback; each
- * notification is answered "200 OK" and its connection closed. A failed
- * renewal is logged and retried every second, unless a subscription-lost
- * callback is installed: then the subscription ends and the callback is
- * called once.
+ * renewal table once a second and renews every subscription (push or pull
+ * point) when half of its renew_interval has passed. Each renewal runs on a
+ * thread of its own with a copy of what it needs (address, credentials,
+ * reference), and no lock is held while it waits for the camera: a camera
+ * that does not answer delays neither the renewal of the others nor
+ * Subscribe, Unsubscribe or onvif_free_device. Each Notify is parsed into a
+ * chain of NotificationMessage nodes and handed to the notify callback; each
+ * notification is answered "200 OK" and its connection closed. A
+ * notification body may be up to 1 MiB (onvif_event_set_max_notify). A
+ * failed renewal is logged and retried at the next tick, unless a
+ * subscription-lost callback is installed: then the subscription ends and the
+ * callback is called once, without any lock of the library held.
  *
  * The device-level calls Subscribe and Unsubscribe enter a device into the
- * renewal table and take it out again. While a device is subscribed the
- * timer thread renews it, so its owner ends the subscription (Unsubscribe,
- * or onvif_free_device) before freeing the record; Unsubscribe waits for a
- * renewal of that device that is under way.
+ * renewal table and take it out again (CreatePullPointSubscription enters
+ * it too). While a device is subscribed the timer renews it and writes its
+ * subscribe_time (and, when it is lost, subscribed and pull_point), so its
+ * owner ends the subscription (Unsubscribe, or onvif_free_device) before
+ * freeing the record. Neither waits for a renewal under way (its outcome is
+ * dropped); both wait while another thread runs the subscription-lost
+ * callback for that device.
  *
- * The callbacks must not call onvif_event_deinit or onvif_event_timer_deinit.
+ * The callbacks must not call onvif_event_deinit, onvif_event_timer_deinit or
+ * onvif_event_renew_tick.
  */
 #ifndef ONVIF_ONVIF_EVENT_H
 #define ONVIF_ONVIF_EVENT_H
@@ -47,8 +56,10 @@ typedef struct {
  * onvif_free_NotificationMessages). Called on the listener thread. */
 typedef void (*onvif_event_notify_cb)(EVENT_NOTIFY *p_notify, void *user);
 
-/* Subscription-lost callback: the device's renewal failed; subscribed is 0
- * and the device has left the renewal table. Called on the timer thread. */
+/* Subscription-lost callback: the device's renewal failed; subscribed and
+ * pull_point are 0 and the device has left the renewal table. Called on a
+ * renewal thread with no lock of the library held: it may call Subscribe,
+ * Unsubscribe, onvif_free_device or the setters. */
 typedef void (*onvif_subscribe_disconnect_cb)(ONVIF_DEVICE *p_dev, void *user);
 
 /* ---- module ---------------------------------------------------------------- */
@@ -76,13 +87,20 @@ ONVIF_CLIENT_API void onvif_set_subscribe_disconnect_cb(onvif_subscribe_disconne
 
 /* add: 1 when the device is in the table (entered now or already there), 0
  * when the module does not run or the table is full. del: takes the device
- * out (waiting for a renewal of it that is under way); 1, or 0 when the
- * module does not run. */
+ * out (a renewal of it under way is not waited for: its outcome is dropped;
+ * a subscription-lost callback for it on another thread is); 1, or 0 when
+ * the module does not run. */
 ONVIF_CLIENT_API int onvif_event_timer_add(ONVIF_DEVICE *p_dev);
 ONVIF_CLIENT_API int onvif_event_timer_del(ONVIF_DEVICE *p_dev);
 
-/* One sweep over the table (what the timer runs every second). */
+/* One sweep over the table, as the timer runs it every second, but returning
+ * only when no renewal is under way any more, those the timer started
+ * included (for a caller that drives the renewals itself). */
 ONVIF_CLIENT_API void onvif_event_renew_tick(void);
+
+/* Largest notification body the listener accepts, in bytes, for connections
+ * from now on (0: the default of 1 MiB; at most HTTP_MAX_CONTENT_LEN). */
+ONVIF_CLIENT_API void onvif_event_set_max_notify(uint32_t bytes);
 
 /* ---- notifications ----------------------------------------------------------- */
 
@@ -111,11 +129,16 @@ ONVIF_CLIENT_API int Subscribe(ONVIF_DEVICE *p_dev, int index);
  * not looked at), subscribed = 0. Always 1 (0 for null). */
 ONVIF_CLIENT_API int Unsubscribe(ONVIF_DEVICE *p_dev);
 
-/* CreatePullPointSubscription: stores subscription_address and
- * reference_parameters, subscribe_time, pull_point = 1. */
+/* CreatePullPointSubscription: with renew_interval (60 when below 1) as the
+ * termination time; stores subscription_address and reference_parameters,
+ * subscribe_time, pull_point = 1, and enters the renewal table when the
+ * module runs (a full table cancels the pull point again: 0, last_error -2).
+ * Unsubscribe ends it. */
 ONVIF_CLIENT_API int CreatePullPointSubscription(ONVIF_DEVICE *p_dev);
 
-/* PullMessages: p_res is cleared first; its messages are the caller's. */
+/* PullMessages (timeout in seconds): p_res is cleared first; its messages
+ * are the caller's. The device may hold its answer for the whole time-out,
+ * so the transaction waits timeout plus ONVIF_TRANS_TIMEOUT. */
 ONVIF_CLIENT_API int PullMessages(ONVIF_DEVICE *p_dev, int timeout, int message_limit,
                                   ONVIF_PULL_MESSAGES_RES *p_res);
 

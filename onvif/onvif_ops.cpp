@@ -77,6 +77,11 @@ extern "C" {
 
 int onvif_op_call(ONVIF_DEVICE *p_dev, int type, void *p_req, void *p_res)
 {
+    return onvif_op_call_timeout(p_dev, type, p_req, p_res, ONVIF_TRANS_TIMEOUT);
+}
+
+int onvif_op_call_timeout(ONVIF_DEVICE *p_dev, int type, void *p_req, void *p_res, int timeout)
+{
     const ONVIF_OP *op = onvif_op(type);
     if (!p_dev || !op) return 0;
     ONVIF_XADDR tmp;
@@ -86,7 +91,10 @@ int onvif_op_call(ONVIF_DEVICE *p_dev, int type, void *p_req, void *p_res)
         ((op->flags & ONVIF_OPF_PULL) && p_dev->pull_point && p_dev->subscription_address[0]);
     if (to_subscription) xaddr = subscription_xaddr(p_dev, &tmp);
     if (!xaddr) xaddr = service_xaddr(p_dev, op->service);
-    return onvif_call_xaddr(p_dev, xaddr, type, p_req, p_res);
+    if (!xaddr) return 0;
+    HTTP_CLIENT_CONN conn;
+    onvif_init_xaddr_context(&conn, xaddr);
+    return http_onvif_trans(&conn, timeout, type, p_dev, p_req, p_res);
 }
 
 #define OP(svc, op, in, out, flags)                                                                \

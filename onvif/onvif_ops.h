@@ -51,6 +51,10 @@ extern "C" {
 /* Sends operation `type` to its service's address (the entry functions are
  * this call). 1 or 0. */
 ONVIF_CLIENT_API int onvif_op_call(ONVIF_DEVICE *p_dev, int type, void *p_req, void *p_res);
+/* The same with a transaction time-out in ms of the caller's choice (for an
+ * operation the device may answer late on purpose, as PullMessages). */
+ONVIF_CLIENT_API int onvif_op_call_timeout(ONVIF_DEVICE *p_dev, int type, void *p_req, void *p_res,
+                                           int timeout);
 
 /* The entry functions. */
 #define OP(svc, op, in, out, flags)                                                                \

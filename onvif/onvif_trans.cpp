@@ -70,8 +70,10 @@ Step handle_reply(HTTP_CLIENT_CONN *p_conn, int type, ONVIF_DEVICE *p_dev, void 
 
     if (status == 401 && !http_auth_used) return RETRY_HTTP_AUTH;
     if (status == 200) {
+        // A refused attempt before this one leaves nothing behind.
         p_dev->auth_failed = 0;
         p_dev->last_error = 0;
+        memset(&p_dev->fault, 0, sizeof(p_dev->fault));
     } else if (status == 401) {
         p_dev->auth_failed = 1;
         p_dev->last_error = -9;
@@ -122,8 +124,9 @@ Step handle_reply(HTTP_CLIENT_CONN *p_conn, int type, ONVIF_DEVICE *p_dev, void 
     bool refusal = status == 401;
     if (!refusal) {
         int has_fault = onvif_parse_fault(p_body, &p_dev->fault);
-        refusal = has_fault && soap_strcmp(p_dev->fault.code, "Sender") == 0 &&
-                  is_auth_subcode(p_dev->fault.subcode);
+        refusal =
+            has_fault && soap_strcmp(p_dev->fault.code, "Sender") == 0 &&
+            (is_auth_subcode(p_dev->fault.subcode) || is_auth_subcode(p_dev->fault.inner_subcode));
     }
     xml_node_del(root);
     if (!refusal) {
@@ -243,6 +246,7 @@ int http_onvif_trans(HTTP_CLIENT_CONN *p_conn, int timeout, int type, ONVIF_DEVI
     if (!p_conn || !p_dev) return 0;
     p_dev->auth_failed = 0;
     p_dev->last_error = 0;
+    memset(&p_dev->fault, 0, sizeof(p_dev->fault)); // the fault of this transaction only
 
     const ONVIF_ACTION *act = type > 0 ? onvif_find_action_by_type((uint32_t)type) : nullptr;
     if (!act) return 0; // nothing is sent for an unknown type
@@ -251,6 +255,7 @@ int http_onvif_trans(HTTP_CLIENT_CONN *p_conn, int timeout, int type, ONVIF_DEVI
         p_dev->last_error = -2;
         return 0;
     }
+    if (p_dev->basic_over_http) p_conn->req_flags |= HTTP_CLN_BASIC_PLAIN;
     char *buf = (char *)malloc(ONVIF_REQ_BUF_SIZE);
     if (!buf) {
         log_print(LOG_ERROR, "%s, memory alloc fail!!!\r\n", kTrans);
@@ -273,18 +278,34 @@ int http_onvif_trans(HTTP_CLIENT_CONN *p_conn, int timeout, int type, ONVIF_DEVI
 
         if (next == RETRY_HTTP_AUTH) {
             int digest = http_cln_parse_challenge(p_conn, p_conn->rx_msg);
-            http_cln_close(p_conn);
-            http_cln_set_auth(p_conn, digest, p_dev->username, p_dev->password);
             http_auth_used = true;
-            http_auth_mode = p_conn->auth_mode;
-            continue; // at once
+            if (digest || http_cln_basic_allowed(p_conn)) {
+                http_cln_close(p_conn);
+                http_cln_set_auth(p_conn, digest, p_dev->username, p_dev->password);
+                http_auth_mode = p_conn->auth_mode;
+                continue; // at once
+            }
+            // Basic only, over plain HTTP: the password is not sent in the
+            // clear. This 401 stands as the refusal of HTTP authentication;
+            // WS-Security (a digest, no password on the wire) may still do.
+            log_print(LOG_WARN,
+                      "%s, %s:%d offers only HTTP Basic over plain HTTP, credentials not sent "
+                      "(allow it per device with onvif_SetBasicOverHttp)\r\n",
+                      kTrans, p_conn->host, p_conn->port);
+            http_auth_mode = -1;
+            next = handle_reply(p_conn, type, p_dev, p_res, true, &ok);
+            if (next == DONE) { // a 401 without a SOAP refusal in it: refused all the same
+                p_dev->auth_failed = 1;
+                p_dev->last_error = -9;
+                break;
+            }
         }
 
         // WS-Security retry: the next envelope carries the UsernameToken.
         if (http_auth_used && http_auth_mode == HTTP_AUTH_DIGEST) next_digest(p_conn);
         http_cln_close(p_conn);
         p_dev->need_auth = 1;
-        if (http_auth_used) { // HTTP authentication stays on for this transaction
+        if (http_auth_used && http_auth_mode >= 0) { // HTTP authentication stays on
             p_conn->req_flags |= HTTP_CLN_AUTH;
             p_conn->auth_mode = http_auth_mode;
         }

@@ -1,7 +1,7 @@
 #include "onvif/soap_build.h"
 
-#include <atomic>
 #include <cstdio>
+#include <initializer_list>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -14,6 +14,7 @@
 #include "platform/encoding.h"
 #include "platform/sha1.h"
 #include "platform/sys_log.h"
+#include "platform/sys_os.h"
 
 namespace
 {
@@ -80,17 +81,20 @@ void field_text(char *out, const char *field, size_t field_size)
 int w_username_token(SOAP_WRITER *w, ONVIF_DEVICE *p_dev)
 {
     char created[64];
-    char nonce[32];
+    uint8_t nonce[ONVIF_NONCE_LEN];
     char nonce_b64[100];
     char digest[100];
     char pass[ONVIF_PASSWORD_LEN + 1];
 
     onvif_build_created(p_dev, created, sizeof(created));
-    if (onvif_make_nonce(nonce, sizeof(nonce)) < 0) return -1;
-    if (!base64_encode((const uint8_t *)nonce, (int)strlen(nonce), nonce_b64, sizeof(nonce_b64)))
+    if (onvif_make_nonce(nonce, sizeof(nonce)) < 0) {
+        w->overflow = 1;
         return -1;
+    }
+    if (!base64_encode(nonce, (int)sizeof(nonce), nonce_b64, sizeof(nonce_b64))) return -1;
     FIELD_TEXT(pass, p_dev->password);
-    if (!onvif_calc_digest(nonce, created, pass, digest, sizeof(digest))) return -1;
+    if (!onvif_calc_digest(nonce, (int)sizeof(nonce), created, pass, digest, sizeof(digest)))
+        return -1;
 
     soap_w_puts(w, "<wsse:Security><wsse:UsernameToken>");
     soap_w_field(w, "wsse:Username", p_dev->username, (int)sizeof(p_dev->username));
@@ -170,32 +174,23 @@ int w_header(SOAP_WRITER *w, const ONVIF_OP *op, ONVIF_DEVICE *p_dev)
 
 /* ---- UsernameToken ---- */
 
-static std::atomic<unsigned> g_nonce_counter{51795};
-
-int onvif_make_nonce(char *nonce, int len)
+int onvif_make_nonce(uint8_t *nonce, int len)
 {
-    if (!nonce || len <= 0) return -1;
-    unsigned count = g_nonce_counter.fetch_add(1);
-    unsigned now = (unsigned)time(nullptr) & 0xFFFFFFu;
-    unsigned rnd = (unsigned)rand() & 0xFFFFFFu;
-    int n = snprintf(nonce, (size_t)len, "%06x%04x%06x", now, count, rnd);
-    if (n < 0 || n >= len) {
-        nonce[0] = '\0';
-        return -1;
-    }
-    return n;
+    if (!nonce || len < ONVIF_NONCE_LEN) return -1;
+    if (sys_os_random(nonce, ONVIF_NONCE_LEN) != 0) return -1;
+    return ONVIF_NONCE_LEN;
 }
 
-int onvif_calc_digest(const char *nonce, const char *created, const char *password, char *digest,
-                      int len)
+int onvif_calc_digest(const uint8_t *nonce, int nonce_len, const char *created,
+                      const char *password, char *digest, int len)
 {
     if (!digest || len <= 0) return 0;
     sha1_context ctx;
     uint8_t hash[20];
-    const char *parts[3] = {nonce ? nonce : "", created ? created : "", password ? password : ""};
     sha1_starts(&ctx);
-    for (const char *part : parts)
-        sha1_update(&ctx, (const uint8_t *)part, (uint32_t)strlen(part));
+    if (nonce && nonce_len > 0) sha1_update(&ctx, nonce, (uint32_t)nonce_len);
+    for (const char *part : {created, password})
+        if (part) sha1_update(&ctx, (const uint8_t *)part, (uint32_t)strlen(part));
     sha1_finish(&ctx, hash);
     if (!base64_encode(hash, (int)sizeof(hash), digest, len)) {
         digest[0] = '\0';

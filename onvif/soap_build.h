@@ -39,19 +39,22 @@ ONVIF_CLIENT_API int onvif_build_addressing_header(char *p_buf, int mlen, ONVIF_
                                                    const char *to, const char *action,
                                                    const char *ref_params);
 
-/* UsernameToken steps. onvif_make_nonce: "%06x%04x%06x" of (time, a
- * process-wide counter, a random value); its length, or -1 when it does not
- * fit in len bytes. onvif_calc_digest: base64 of SHA-1(nonce created
- * password) into digest (28 characters); 1, or 0 when it does not fit.
+/* UsernameToken steps. onvif_make_nonce: ONVIF_NONCE_LEN random bytes from
+ * the cryptographic generator (a nonce must never repeat, also across
+ * processes started together); ONVIF_NONCE_LEN, or -1 when len is smaller or
+ * the generator failed. The Nonce element carries their Base64.
+ * onvif_calc_digest: base64 of SHA-1(nonce bytes, created, password) into
+ * digest (28 characters); 1, or 0 when it does not fit.
  * onvif_build_created: the wsu:Created text for the next request (device
  * clock when its UTC time is known, else the local clock); its length.
  * onvif_created_needs_refresh: 1 when the device clock plus the time passed
  * would roll over midnight for a request with WS-Security; the engine then
  * reads the device clock again before it builds (the builder itself never
  * makes a network call). */
-ONVIF_CLIENT_API int onvif_make_nonce(char *nonce, int len);
-ONVIF_CLIENT_API int onvif_calc_digest(const char *nonce, const char *created, const char *password,
-                                       char *digest, int len);
+#define ONVIF_NONCE_LEN 16
+ONVIF_CLIENT_API int onvif_make_nonce(uint8_t *nonce, int len);
+ONVIF_CLIENT_API int onvif_calc_digest(const uint8_t *nonce, int nonce_len, const char *created,
+                                       const char *password, char *digest, int len);
 ONVIF_CLIENT_API int onvif_build_created(ONVIF_DEVICE *p_dev, char *buf, int len);
 ONVIF_CLIENT_API int onvif_created_needs_refresh(const ONVIF_DEVICE *p_dev);
 

@@ -168,7 +168,10 @@ int soap_mime_split(const char *content_type, char *body, int len, SOAP_MIME *ou
         if (cend > content && cend[-1] == '\r') cend--;
         part.data = content;
         part.len = (size_t)(cend - content);
-        if (n < SOAP_MIME_MAX_PARTS + 1) parts[n++] = part;
+        if (n < SOAP_MIME_MAX_PARTS + 1)
+            parts[n++] = part;
+        else if (start[0] && part.id && strcmp(part.id, start) == 0)
+            parts[SOAP_MIME_MAX_PARTS] = part; // the root, wherever it stands
         p = next;
     }
     if (!closed || n == 0) return 0;

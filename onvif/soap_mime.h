@@ -33,7 +33,8 @@ ONVIF_CLIENT_API int soap_mime_is_multipart(const char *content_type);
 /* Splits body[0..len) of a multipart/related reply whose Content-Type header
  * is content_type. 1 with out filled, 0 when the body is not a well-formed
  * multipart (no boundary parameter, no part, a part without its header end,
- * no closing delimiter). Parts beyond SOAP_MIME_MAX_PARTS are ignored. */
+ * no closing delimiter). Parts beyond SOAP_MIME_MAX_PARTS are ignored, except
+ * the root, which is found wherever it stands. */
 ONVIF_CLIENT_API int soap_mime_split(const char *content_type, char *body, int len, SOAP_MIME *out);
 
 #ifdef __cplusplus

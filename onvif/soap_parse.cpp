@@ -55,11 +55,20 @@ int onvif_parse_fault(XML_NODE *p_body, ONVIF_FAULT *p_fault)
     if (!p_fault) return 1;
     XML_NODE *code = xml_node_soap_get(fault, "Code");
     soap_get_text(code, "Value", p_fault->code, sizeof(p_fault->code));
-    soap_get_text(xml_node_soap_get(code, "Subcode"), "Value", p_fault->subcode,
-                  sizeof(p_fault->subcode));
+    /* Subcodes nest from general to specific; the first and the innermost
+     * (that has a value) are kept. */
+    XML_NODE *sub = xml_node_soap_get(code, "Subcode");
+    soap_get_text(sub, "Value", p_fault->subcode, sizeof(p_fault->subcode));
     /* Codes are QNames: whitespace around them is not part of the value. */
     trim_in_place(p_fault->code);
     trim_in_place(p_fault->subcode);
+    for (int depth = 0; sub && depth < 32; depth++) {
+        char value[sizeof(p_fault->inner_subcode)] = "";
+        soap_get_text(sub, "Value", value, sizeof(value));
+        trim_in_place(value);
+        if (value[0]) memcpy(p_fault->inner_subcode, value, sizeof(value));
+        sub = xml_node_soap_get(sub, "Subcode");
+    }
     soap_get_text(xml_node_soap_get(fault, "Reason"), "Text", p_fault->reason,
                   sizeof(p_fault->reason));
     return 1;

@@ -40,8 +40,8 @@ ONVIF_CLIENT_API int onvif_parse_response_ctx(XML_NODE *p_body, int type, ONVIF_
 ONVIF_CLIENT_API int onvif_has_parser(int type);
 
 /* Fault of a refused request: 0 when the Body has no Fault, else 1 with
- * code, subcode and reason filled where present (p_fault cleared by the
- * caller). */
+ * code, the first and the innermost subcode and reason filled where present
+ * (p_fault cleared by the caller). */
 ONVIF_CLIENT_API int onvif_parse_fault(XML_NODE *p_body, ONVIF_FAULT *p_fault);
 
 /* Time{Hour,Minute,Second} and Date{Year,Month,Day} children of p_node: 1

@@ -15,6 +15,8 @@
 
 #include <atomic>
 
+#include <openssl/rand.h>
+
 namespace
 {
 
@@ -313,6 +315,15 @@ void *xmalloc(size_t size)
 void xfree(void *ptr)
 {
     free(ptr);
+}
+
+int sys_os_random(void *buf, int len)
+{
+    if (!buf || len <= 0) return -1;
+    if (RAND_bytes(static_cast<unsigned char *>(buf), len) == 1) return 0;
+    memset(buf, 0, (size_t)len);
+    log_print(LOG_ERROR, "%s, RAND_bytes failed!!!\r\n", "sys_os_random");
+    return -1;
 }
 
 } // extern "C"

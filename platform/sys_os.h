@@ -1,6 +1,7 @@
 /*
  * OS layer: detached threads, recursive mutexes, auto-reset signals,
- * clocks, the last socket error, SIGPIPE suppression and heap allocation.
+ * clocks, the last socket error, SIGPIPE suppression, heap allocation and
+ * random bytes.
  *
  * Every other module reaches the operating system through this header
  * (and sys_log.h / sys_net.h). All functions are callable from C.
@@ -71,6 +72,12 @@ ONVIF_CLIENT_API void sys_os_sigpipe_restore(SYS_SIGPIPE_STATE *st);
 /* Heap. */
 ONVIF_CLIENT_API void *xmalloc(size_t size);
 ONVIF_CLIENT_API void xfree(void *ptr);
+
+/* len bytes from the system's cryptographic generator (OpenSSL's
+ * RAND_bytes): 0, or -1 when it fails (the buffer is then zeroed) or for bad
+ * arguments. Every nonce, UUID and client nonce the library sends comes from
+ * here; two processes never share a sequence. */
+ONVIF_CLIENT_API int sys_os_random(void *buf, int len);
 
 #ifdef __cplusplus
 }

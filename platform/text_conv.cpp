@@ -30,6 +30,83 @@ uint8_t mask_of(uint8_t key)
     return (uint8_t)(7 - key);
 }
 
+/* Writes code point cp as UTF-8 into out (4 bytes room); its length, or 0 for
+ * values that are not characters (NUL, surrogates, beyond U+10FFFF). */
+int utf8_encode(unsigned long cp, char *out)
+{
+    if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return 0;
+    if (cp < 0x80) {
+        out[0] = (char)cp;
+        return 1;
+    }
+    if (cp < 0x800) {
+        out[0] = (char)(0xC0 | (cp >> 6));
+        out[1] = (char)(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000) {
+        out[0] = (char)(0xE0 | (cp >> 12));
+        out[1] = (char)(0x80 | ((cp >> 6) & 0x3F));
+        out[2] = (char)(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    out[0] = (char)(0xF0 | (cp >> 18));
+    out[1] = (char)(0x80 | ((cp >> 12) & 0x3F));
+    out[2] = (char)(0x80 | ((cp >> 6) & 0x3F));
+    out[3] = (char)(0x80 | (cp & 0x3F));
+    return 4;
+}
+
+/* Decodes the reference starting at src ('&'): bytes of src it covers (0 when
+ * it is not a reference we decode) and its UTF-8 form in out / *outlen. */
+int decode_ref(const char *src, char *out, int *outlen)
+{
+    static const struct {
+        const char *name;
+        char ch;
+    } named[] = {{"amp;", '&'}, {"lt;", '<'}, {"gt;", '>'}, {"quot;", '"'}, {"apos;", '\''}};
+    for (const auto &e : named) {
+        size_t n = strlen(e.name);
+        if (strncmp(src + 1, e.name, n) == 0) {
+            out[0] = e.ch;
+            *outlen = 1;
+            return (int)n + 1;
+        }
+    }
+    if (src[1] != '#') return 0;
+    const char *p = src + 2;
+    int hex = (*p == 'x' || *p == 'X');
+    if (hex) p++;
+    unsigned long cp = 0;
+    int digits = 0;
+    for (; digits < 8; p++, digits++) {
+        int d;
+        if (*p >= '0' && *p <= '9')
+            d = *p - '0';
+        else if (hex && *p >= 'a' && *p <= 'f')
+            d = *p - 'a' + 10;
+        else if (hex && *p >= 'A' && *p <= 'F')
+            d = *p - 'A' + 10;
+        else
+            break;
+        cp = cp * (hex ? 16 : 10) + (unsigned long)d;
+    }
+    if (digits == 0 || *p != ';') return 0;
+    *outlen = utf8_encode(cp, out);
+    if (*outlen == 0) return 0;
+    return (int)(p + 1 - src);
+}
+
+/* Length of the UTF-8 sequence that starts with byte c (1 for a stray
+ * continuation byte or an invalid lead, so every byte is copied once). */
+int utf8_seq_len(unsigned char c)
+{
+    if (c >= 0xF0 && c <= 0xF4) return 4;
+    if (c >= 0xE0) return c <= 0xEF ? 3 : 1;
+    if (c >= 0xC2) return 2;
+    return 1;
+}
+
 } // namespace
 
 extern "C" {
@@ -167,6 +244,61 @@ uint8_t *scanmem(const char *text, uint8_t key)
     }
     bin[n / 2] = 0;
     return bin;
+}
+
+int text_decode_entities(char *dst, int size, const char *src)
+{
+    if (!dst || size <= 0) return 0;
+    int len = 0;
+    if (src) {
+        const char *p = src;
+        while (*p) {
+            char piece[4];
+            int plen = 1;
+            int used = 1;
+            piece[0] = *p;
+            if (*p == '&') {
+                int n = decode_ref(p, piece, &plen);
+                if (n > 0)
+                    used = n;
+                else {
+                    piece[0] = '&';
+                    plen = 1;
+                }
+            } else {
+                /* A multi-byte character is copied whole or not at all. */
+                int want = utf8_seq_len((unsigned char)*p);
+                int have = 1;
+                while (have < want && ((unsigned char)p[have] & 0xC0) == 0x80)
+                    have++;
+                plen = used = have;
+                memcpy(piece, p, (size_t)have);
+            }
+            if (len + plen > size - 1) break;
+            memcpy(dst + len, piece, (size_t)plen);
+            len += plen;
+            p += used;
+        }
+    }
+    dst[len] = '\0';
+    return len;
+}
+
+int text_copy_utf8(char *dst, int size, const char *src, int n)
+{
+    if (!dst || size <= 0) return 0;
+    int len = 0;
+    while (src && len < n && src[len]) {
+        int want = utf8_seq_len((unsigned char)src[len]);
+        int have = 1;
+        while (have < want && len + have < n && ((unsigned char)src[len + have] & 0xC0) == 0x80)
+            have++;
+        if (len + have > size - 1) break;
+        len += have;
+    }
+    if (src) memcpy(dst, src, (size_t)len);
+    dst[len] = '\0';
+    return len;
 }
 
 } // extern "C"

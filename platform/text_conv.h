@@ -1,6 +1,7 @@
 /*
  * Text conversions: ASCII case folding, URL escaping, a UTF-16LE copy of a
- * short text, and hex dumps masked with a one-byte key.
+ * short text, hex dumps masked with a one-byte key, and the decoding of XML
+ * character references into bounded UTF-8 fields.
  *
  * Functions that return a new buffer allocate it with xmalloc; the caller
  * frees it with xfree.
@@ -37,6 +38,19 @@ ONVIF_CLIENT_API int unicode(char **out, const char *text);
  * for odd length or a non-hex character. */
 ONVIF_CLIENT_API char *printmem(const uint8_t *data, int len, uint8_t key);
 ONVIF_CLIENT_API uint8_t *scanmem(const char *text, uint8_t key);
+
+/* Text copy with XML references decoded: &amp; &lt; &gt; &quot; &apos;,
+ * &#NN; and &#xHH; (as UTF-8). Unknown or malformed references are copied as
+ * they stand. At most size - 1 bytes are written (a character is never
+ * split) and dst is always terminated when size > 0; null src counts as
+ * empty. Decoding never lengthens a text, so dst may be src itself. Returns
+ * the bytes written. */
+ONVIF_CLIENT_API int text_decode_entities(char *dst, int size, const char *src);
+
+/* Plain bounded copy of at most n bytes of src (up to its NUL): at most
+ * size - 1 bytes, never splitting a UTF-8 character; dst always terminated
+ * when size > 0. Returns the bytes written. */
+ONVIF_CLIENT_API int text_copy_utf8(char *dst, int size, const char *src, int n);
 
 #ifdef __cplusplus
 }

@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${FUZZ_SECONDS:-20}
-targets=${FUZZ_TARGETS:-"xml http_msg http_rx probe soap http_auth name_value xaddr"}
+targets=${FUZZ_TARGETS:-"xml http_msg http_rx probe soap http_auth name_value xaddr mime"}
 dir=build/fuzz
 export CCACHE_DIR=${CCACHE_DIR:-$HOME/.cache/ccache}
 
@@ -22,6 +22,7 @@ dict_of() {
     soap) echo soap ;;
     http_auth | name_value) echo auth ;;
     xaddr) echo xaddr ;;
+    mime) echo mime ;;
   esac
 }
 

@@ -114,7 +114,7 @@ TEST_F(ProbeParse, ProbeMatchesMakeOneCallbackPerEntry)
         EXPECT_EQ('\0', b.scopes[1].item[0]);
         EXPECT_STREQ("cam2.local", b.xaddr.host);
         EXPECT_EQ(1, b.xaddr.https);
-        EXPECT_EQ(80, b.xaddr.port);
+        EXPECT_EQ(443, b.xaddr.port);
         EXPECT_STREQ("/svc", b.xaddr.path);
     }
 }
@@ -187,10 +187,13 @@ TEST_F(ProbeParse, ScopesAreSplitCutAndCounted)
     EXPECT_STREQ("b", b.scopes[1].item);
     EXPECT_STREQ("c", b.scopes[2].item);
 
-    b = one("a\tb c\r\nd");
-    ASSERT_EQ(2, b.scope_count);
-    EXPECT_STREQ("a\tb", b.scopes[0].item);
-    EXPECT_STREQ("c\r\nd", b.scopes[1].item);
+    // An xs:list: tabs and line breaks separate as well as blanks.
+    b = one("a\tb c\r\nd\n");
+    ASSERT_EQ(4, b.scope_count);
+    EXPECT_STREQ("a", b.scopes[0].item);
+    EXPECT_STREQ("b", b.scopes[1].item);
+    EXPECT_STREQ("c", b.scopes[2].item);
+    EXPECT_STREQ("d", b.scopes[3].item);
 
     std::string many;
     for (int i = 0; i < 101; i++)
@@ -289,6 +292,139 @@ TEST_F(ProbeParse, NoCallbackRegisteredIsFine)
     EXPECT_TRUE(got_.empty());
     EXPECT_EQ(0, onvif_probe_res(nullptr));
     EXPECT_EQ(0, onvif_probe_parse_binfo(nullptr, nullptr));
+}
+
+// What real cameras send: lists broken over lines, character references,
+// IPv6 addresses. Each field must read as the device meant it.
+TEST_F(ProbeParse, ListsEntitiesAndIpv6AsCamerasSendThem)
+{
+    struct Case {
+        const char *what;
+        std::string epr, types, scopes, xaddrs;
+        const char *want_epr;
+        int want_type;
+        std::vector<std::string> want_scopes;
+        const char *host;
+        int port;
+        int https;
+        const char *path;
+    } cases[] = {
+        {"line breaks between list items",
+         "urn:uuid:1",
+         "\n  dn:NetworkVideoTransmitter\n  tds:Device\n",
+         "\n  onvif://www.onvif.org/name/cam\n  onvif://www.onvif.org/location/hall\n",
+         "\n  http://192.168.1.20/onvif/device_service\n",
+         "urn:uuid:1",
+         DEVICE_TYPE_TRANSMITTER,
+         {"onvif://www.onvif.org/name/cam", "onvif://www.onvif.org/location/hall"},
+         "192.168.1.20",
+         80,
+         0,
+         "/onvif/device_service"},
+        {"tabs and CR LF",
+         "urn:uuid:2",
+         "dn:NetworkVideoStorage",
+         "a\tb\r\nc",
+         "http://169.254.7.7/x\r\nhttp://10.0.0.7:8080/onvif/device_service",
+         "urn:uuid:2",
+         DEVICE_TYPE_STORAGE,
+         {"a", "b", "c"},
+         "10.0.0.7",
+         8080,
+         0,
+         "/onvif/device_service"},
+        {"character references",
+         "urn:uuid:&#x41;&amp;B",
+         "dn:NetworkVideo&#84;ransmitter",
+         "onvif://www.onvif.org/name/A&amp;B onvif://www.onvif.org/name/caf&#xE9;",
+         "http://10.0.0.8/onvif/device_service?a=1&amp;b=2",
+         "urn:uuid:A&B",
+         DEVICE_TYPE_TRANSMITTER,
+         {"onvif://www.onvif.org/name/A&B", "onvif://www.onvif.org/name/caf\xc3\xa9"},
+         "10.0.0.8",
+         80,
+         0,
+         "/onvif/device_service?a=1&b=2"},
+        {"a reference to a blank separates",
+         "urn:uuid:3",
+         "tds:Device",
+         "x&#32;y",
+         "http://cam1/a&#10;http://10.0.0.9/b",
+         "urn:uuid:3",
+         DEVICE_TYPE_TRANSMITTER,
+         {"x", "y"},
+         "10.0.0.9",
+         80,
+         0,
+         "/b"},
+        {"IPv6 only is still reported",
+         "urn:uuid:4",
+         "tds:Device",
+         "",
+         "http://[2001:db8::20]/onvif/device_service",
+         "urn:uuid:4",
+         DEVICE_TYPE_TRANSMITTER,
+         {},
+         "[2001:db8::20]",
+         80,
+         0,
+         "/onvif/device_service"},
+        {"IPv4 preferred to IPv6",
+         "urn:uuid:5",
+         "tds:Device",
+         "",
+         "http://[fe80::1]/onvif/device_service https://192.168.1.30/onvif/device_service",
+         "urn:uuid:5",
+         DEVICE_TYPE_TRANSMITTER,
+         {},
+         "192.168.1.30",
+         443,
+         1,
+         "/onvif/device_service"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const char *tag : {"ProbeMatch", "Hello"}) {
+            SCOPED_TRACE(tag);
+            got_.clear();
+            std::string e = entry(tag, "d:", c.epr, c.types, c.scopes, c.xaddrs);
+            EXPECT_EQ(1, feed(envelope("s", tag[0] == 'P' ? matches("d:", e) : e)));
+            ASSERT_EQ(1u, got_.size());
+            const DEVICE_BINFO &b = got_[0].binfo;
+            EXPECT_STREQ(c.want_epr, b.endpoint_address);
+            EXPECT_EQ(c.want_type, b.type);
+            ASSERT_EQ((int)c.want_scopes.size(), b.scope_count);
+            for (size_t i = 0; i < c.want_scopes.size(); i++)
+                EXPECT_EQ(c.want_scopes[i], b.scopes[i].item);
+            EXPECT_STREQ(c.host, b.xaddr.host);
+            EXPECT_EQ(c.port, b.xaddr.port);
+            EXPECT_EQ(c.https, b.xaddr.https);
+            EXPECT_STREQ(c.path, b.xaddr.path);
+        }
+    }
+
+    // A Bye's address is decoded too.
+    got_.clear();
+    EXPECT_EQ(1, feed(envelope("s", "<d:Bye><a:EndpointReference><a:Address>urn:a&amp;b"
+                                    "</a:Address></a:EndpointReference></d:Bye>")));
+    ASSERT_EQ(1u, got_.size());
+    EXPECT_STREQ("urn:a&b", got_[0].binfo.endpoint_address);
+}
+
+// A device whose only address is unusable is not reported: no scheme, a path
+// that would break our request line.
+TEST_F(ProbeParse, UnusableAddressesAreNotReported)
+{
+    for (const char *xaddrs :
+         {"SERVICE_URI", "10.0.0.1/onvif/device_service", "http://10.0.0.1/a&#127;b",
+          "http://10.0.0.1/a&#1;", "http://[2001:db8::1/x", "http:/"}) {
+        SCOPED_TRACE(xaddrs);
+        got_.clear();
+        EXPECT_EQ(0, feed(envelope("s", matches("d:", entry("ProbeMatch", "d:", "urn:x",
+                                                            "tds:Device", "", xaddrs)))));
+        EXPECT_TRUE(got_.empty());
+    }
+    EXPECT_TRUE(logged("onvif_probe_res, parse device info failed\r\n"));
 }
 
 // Every prefix of a valid message, and random corruptions of it, must be

@@ -1,3 +1,4 @@
+#include "tests/support/child_output.h"
 #include "tests/support/log_capture.h"
 #include "discovery/xaddr.h"
 #include "platform/sys_log.h"
@@ -80,13 +81,22 @@ TEST_F(XAddr, SplitsSchemeHostPortAndPath)
         {"http://192.168.1.10/onvif/device_service", 0, 80, "192.168.1.10",
          "/onvif/device_service"},
         {"https://10.0.0.5:8443/x", 1, 8443, "10.0.0.5", "/x"},
-        {"https://10.0.0.5/onvif", 1, 80, "10.0.0.5", "/onvif"},
+        // Without a port, https means 443.
+        {"https://10.0.0.5/onvif", 1, 443, "10.0.0.5", "/onvif"},
+        {"https://cam.local", 1, 443, "cam.local", ""},
         {"http://cam.local:65535", 0, 65535, "cam.local", ""},
         {"http://10.0.0.5:1/a?b=c&d", 0, 1, "10.0.0.5", "/a?b=c&d"},
         {"http://10.0.0.5", 0, 80, "10.0.0.5", ""},
-        // Only "https://" is recognised (case-sensitively); any other scheme
-        // of 7 characters is skipped as if it were "http://".
-        {"HTTPS://10.0.0.5/x", 0, 80, "", "/10.0.0.5/x"},
+        // The scheme in any case.
+        {"HTTPS://10.0.0.5/x", 1, 443, "10.0.0.5", "/x"},
+        {"Http://10.0.0.5:81/x", 0, 81, "10.0.0.5", "/x"},
+        // IPv6 literals keep their brackets, as a URL and a Host header want them.
+        {"http://[2001:db8::1]/onvif/device_service", 0, 80, "[2001:db8::1]",
+         "/onvif/device_service"},
+        {"https://[fe80::a:b]:8443/x", 1, 8443, "[fe80::a:b]", "/x"},
+        {"http://[::ffff:192.168.1.2]", 0, 80, "[::ffff:192.168.1.2]", ""},
+        // Bytes above 127 are no threat to a request line.
+        {"http://10.0.0.5/caf\xc3\xa9", 0, 80, "10.0.0.5", "/caf\xc3\xa9"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.url);
@@ -116,18 +126,60 @@ TEST_F(XAddr, RejectsBadPortsWithTheirMessages)
     EXPECT_TRUE(f.guards_intact());
 }
 
-TEST_F(XAddr, ShortUrlOnlySetsThePort)
+// Addresses come from the device; what goes wrong here would otherwise go
+// into our request line and Host header.
+TEST_F(XAddr, RefusesUrlsWithoutSchemeHostOrWithUnsafeBytes)
 {
+    struct Case {
+        const char *url;
+        const char *logged;
+    } cases[] = {
+        {"SERVICE_URI", "URL has no http or https scheme"},
+        {"", "URL has no http or https scheme"},
+        {"http:/", "URL has no http or https scheme"},
+        {"ftp://10.0.0.1/x", "URL has no http or https scheme"},
+        {"httpx://10.0.0.1/x", "URL has no http or https scheme"},
+        {"http//10.0.0.1/x", "URL has no http or https scheme"},
+        {"//10.0.0.1/onvif/device_service", "URL has no http or https scheme"},
+        {"http://", "URL has no usable host"},
+        {"https:///onvif", "URL has no usable host"},
+        {"http://:8080/x", "URL has no usable host"},
+        {"http://[2001:db8::1/x", "bad IPv6 address in URL"},
+        {"http://[zz::1]/x", "bad IPv6 address in URL"},
+        {"http://[]/x", "bad IPv6 address in URL"},
+        {"http://[2001:db8::1]x/y", "bad IPv6 address in URL"},
+        {"http://[10.0.0.1]/x", "bad IPv6 address in URL"},
+        {"http://10.0.0.1/a b", "URL path holds a blank or a control character"},
+        {"http://10.0.0.1/a\r\nX-Injected: 1", "URL path holds a blank or a control character"},
+        {"http://10.0.0.1/a\n", "URL path holds a blank or a control character"},
+        {"http://10.0.0.1/a\tb", "URL path holds a blank or a control character"},
+        {"http://10.0.0.1/\x01", "URL path holds a blank or a control character"},
+        {"http://10.0.0.1/\x7f", "URL path holds a blank or a control character"},
+        {"http://10.0.0.1:80/x\x0b", "URL path holds a blank or a control character"},
+        {"http://cam\r\nX: y/x", "URL has no usable host"},
+        {"http://ca m/x", "URL has no usable host"},
+        {"http://cam\x1b/x", "URL has no usable host"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.url);
+        Fields f;
+        EXPECT_EQ(0, split(c.url, f));
+        EXPECT_TRUE(logged(std::string("onvif_parse_xaddr_, ") + c.logged + "\r\n"));
+        EXPECT_TRUE(f.guards_intact());
+        // Refused in a list as well, as the URL that would be taken (a list
+        // splits at whitespace, so only where the URL holds none).
+        // An IPv6 one is taken only after other IPv6 ones.
+        if (c.url[0] && !strpbrk(c.url, " \t\r\n")) {
+            bool v6 = strncmp(c.url, "http://[", 8) == 0;
+            std::string before = v6 ? "http://[2001:db8::9]/a " : "http://cam/a ";
+            Fields g;
+            EXPECT_EQ(0, choose(before + c.url, g)) << "in a list";
+        }
+    }
+    // A bad path is refused whole, also beyond the part that would fit.
     Fields f;
-    strcpy(f.host, "keep");
-    strcpy(f.path, "/keep");
-    f.https = 7;
-    EXPECT_EQ(1, split("http:/", f));
-    EXPECT_EQ(80, f.port);
-    EXPECT_STREQ("keep", f.host);
-    EXPECT_STREQ("/keep", f.path);
-    EXPECT_EQ(7, f.https);
-    EXPECT_EQ(1, split("", f));
+    EXPECT_EQ(0, split("http://h/abc\rdef", f, 128, 4));
+    EXPECT_STREQ("", f.path);
 }
 
 TEST_F(XAddr, HostMustFitWithItsTerminator)
@@ -202,14 +254,32 @@ TEST_F(XAddr, ListPrefersTheFirstRoutableNumericAddress)
          "10.1.2.3", 8443, "/z"},
         // Only a 169.254 address: the last URL is taken anyway.
         {"http://169.254.1.1/onvif/device_service", 1, "169.254.1.1", 80, "/onvif/device_service"},
+        // Link-local is 169.254.0.0/16, not everything beginning with "169.".
+        {"http://169.2.3.4/a http://10.0.0.9/b", 1, "169.2.3.4", 80, "/a"},
+        {"http://169.255.0.1/a http://10.0.0.9/b", 1, "169.255.0.1", 80, "/a"},
+        {"http://169.254.255.255/a http://10.0.0.9/b", 1, "10.0.0.9", 80, "/b"},
+        // Any XML whitespace separates (an xs:list), line breaks included.
+        {"http://169.254.1.1/a\r\nhttp://192.168.1.20/onvif/device_service\n", 1, "192.168.1.20",
+         80, "/onvif/device_service"},
+        {"http://cam1/x\thttp://cam2/y\t", 1, "cam2", 80, "/y"},
+        {"\n\t http://cam1/x \r\n", 1, "cam1", 80, "/x"},
+        // IPv4 is preferred to IPv6, wherever it stands, even when it is
+        // link-local or a name; a list of IPv6 addresses gives its last.
+        {"http://[2001:db8::1]/a http://192.168.1.20/b", 1, "192.168.1.20", 80, "/b"},
+        {"http://192.168.1.20/b http://[2001:db8::1]/a", 1, "192.168.1.20", 80, "/b"},
+        {"http://169.254.1.1/a http://[2001:db8::1]/b", 1, "169.254.1.1", 80, "/a"},
+        {"http://cam/a http://[2001:db8::1]/b", 1, "cam", 80, "/a"},
+        {"http://[2001:db8::1]/onvif/device_service", 1, "[2001:db8::1]", 80,
+         "/onvif/device_service"},
+        {"http://[2001:db8::1]/a https://[2001:db8::2]:8443/b", 1, "[2001:db8::2]", 8443, "/b"},
         // Runs of blanks and a trailing blank don't make empty URLs count.
         {"http://cam1/x  http://10.0.0.7/y", 1, "10.0.0.7", 80, "/y"},
         {"http://cam1/x ", 1, "cam1", 80, "/x"},
         {"  http://cam1/x  http://cam2/z   ", 1, "cam2", 80, "/z"},
         // A URL that fails to split is passed over.
         {"http://10.0.0.1:0/x http://cam/y", 1, "cam", 80, "/y"},
-        // A short URL in the middle is passed over instead of re-testing
-        // what an earlier URL left behind.
+        // A URL without a scheme in the middle is passed over instead of
+        // re-testing what an earlier URL left behind.
         {"http://cam1:8080/a x http://cam2/b", 1, "cam2", 80, "/b"},
     };
     for (const Case &c : cases) {
@@ -227,18 +297,20 @@ TEST_F(XAddr, ListWhoseLastUrlIsUnusableGivesNoAddress)
 {
     // The passed-over URL's values must not leak into the result.
     Fields f;
-    EXPECT_EQ(1, choose("http://cam:8080/a x", f));
+    EXPECT_EQ(0, choose("http://cam:8080/a x", f));
     EXPECT_STREQ("", f.host);
     EXPECT_STREQ("", f.path);
-    EXPECT_EQ(80, f.port);
 
     Fields g;
     EXPECT_EQ(0, choose("http://cam/x http://10.0.0.5:0/y", g));
     EXPECT_STREQ("", g.path);
 
-    Fields h;
-    EXPECT_EQ(1, choose("", h));
-    EXPECT_STREQ("", h.host);
+    // Nothing at all is no address either.
+    for (const char *empty : {"", " ", "\r\n\t"}) {
+        Fields h;
+        EXPECT_EQ(0, choose(empty, h));
+        EXPECT_STREQ("", h.host);
+    }
 }
 
 TEST_F(XAddr, LongListEntriesAreCut)
@@ -283,23 +355,39 @@ TEST_F(XAddr, ParseXAddrFillsTheRecord)
     EXPECT_EQ('\0', x.host[0]);
 }
 
-TEST(Uuid, FormatAndUniqueness)
+TEST(Uuid, RandomVersion4AndUnique)
 {
-    const std::regex shape("[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}");
+    // RFC 4122 version 4: version nibble 4, variant bits 10.
+    const std::regex shape("[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}");
     std::set<std::string> seen;
     for (int i = 0; i < 500; i++) {
         char buf[64];
         ASSERT_EQ(buf, onvif_uuid_create(buf, sizeof(buf)));
         ASSERT_EQ(36u, strlen(buf));
         ASSERT_TRUE(std::regex_match(buf, shape)) << buf;
-        // Every 16-bit group is below 0xffff.
-        for (int g = 0; g < 8; g++) {
-            int at = g < 2 ? g * 4 : (g < 5 ? 9 + (g - 2) * 5 : 24 + (g - 5) * 4);
-            ASSERT_NE(0, strncmp(buf + at, "ffff", 4)) << buf;
-        }
         seen.insert(buf);
     }
     EXPECT_EQ(500u, seen.size()); // calls within one second still differ
+}
+
+// Peers drop repeated MessageIDs as duplicates: two programs started in the
+// same second must not send the same ones.
+TEST(Uuid, DistinctAcrossProcessesStartedTogether)
+{
+    onvif_uuid_create(nullptr, 0); // the parent's state is what the children inherit
+    auto out = childout::outputs_of_children(4, [] {
+        std::string s;
+        for (int i = 0; i < 3; i++)
+            s += std::string(onvif_uuid_create(nullptr, 0)) + "\n";
+        return s;
+    });
+    std::set<std::string> all;
+    for (const std::string &o : out) {
+        ASSERT_EQ(3u * 37u, o.size()) << o;
+        for (size_t i = 0; i < 3; i++)
+            all.insert(o.substr(i * 37, 36));
+    }
+    EXPECT_EQ(12u, all.size());
 }
 
 TEST(Uuid, BufferRules)

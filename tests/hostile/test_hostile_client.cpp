@@ -357,6 +357,65 @@ TEST_F(HostileClient, WrongContent)
     run_cases(cases);
 }
 
+// MTOM replies (multipart/related) cut, unclosed, pointing nowhere or
+// holding no envelope: each ends with its code and reads nothing outside the
+// body.
+TEST_F(HostileClient, BrokenMultipartReplies)
+{
+    const std::string mp = "multipart/related; type=\"application/xop+xml\"; boundary=\"b1\"";
+    const std::string root = envelope(device_info_body());
+    auto part = [](const std::string &id, const std::string &content) {
+        return "--b1\r\nContent-Type: application/xop+xml\r\nContent-ID: <" + id + ">\r\n\r\n" +
+               content + "\r\n";
+    };
+    std::string many;
+    for (int i = 0; i < 40; i++)
+        many += part("p" + std::to_string(i), "bin");
+    const char *no_root = "multipart reply without a readable root part";
+    std::vector<Case> cases = {
+        {"no boundary parameter",
+         send_and_close(
+             http_response(200, part("r", root) + "--b1--\r\n", "multipart/related; type=x")),
+         -7, no_root},
+        {"a boundary too long for any buffer",
+         send_and_close(
+             http_response(200, part("r", root),
+                           "multipart/related; boundary=\"" + std::string(300, 'b') + "\"")),
+         -7, no_root},
+        {"the boundary never comes", send_and_close(http_response(200, root, mp)), -7, no_root},
+        {"no closing delimiter", send_and_close(http_response(200, part("r", root), mp)), -7,
+         no_root},
+        {"a part head without its end",
+         send_and_close(http_response(200, "--b1\r\nContent-ID: <r>", mp)), -7, no_root},
+        {"a delimiter line without its end", send_and_close(http_response(200, "--b1", mp)), -7,
+         no_root},
+        {"the root part is not XML",
+         send_and_close(http_response(200, part("r", "\x89PNG\r\n\x1a\n") + "--b1--", mp)), -7,
+         "xxx_hxml_parse ret null"},
+        {"start names a missing part: the first part, binary, is taken",
+         send_and_close(http_response(200, part("bin", "\xff\xfe") + part("r", root) + "--b1--",
+                                      mp + "; start=\"<nowhere>\"")),
+         -7, nullptr},
+        {"the root holds no response element",
+         send_and_close(http_response(200, part("r", envelope("<tds:Other/>")) + "--b1--", mp)), -8,
+         nullptr},
+        {"forty parts, none the root",
+         send_and_close(http_response(200, many + "--b1--", mp + "; start=\"<r>\"")), -7, nullptr},
+        {"cut in the middle of the body",
+         send_and_close(http_response(200, part("r", root) + "--b1--", mp, 100000)), -4, nullptr},
+    };
+    run_cases(cases);
+
+    // Within the limits: the root among forty other parts still reads.
+    Device d({send_and_close(
+        http_response(200, many + part("r", root) + "--b1--", mp + "; start=\"<r>\""))});
+    point_at(d.port());
+    ONVIF_DEVICE_INFORMATION info;
+    EXPECT_EQ(get_info(2000, 4000, &info), 1);
+    EXPECT_STREQ(info.serial_number, "SN42");
+    d.stop();
+}
+
 TEST_F(HostileClient, ShapesThatStressTheParser)
 {
     auto nested = [](int levels) {
@@ -381,21 +440,32 @@ TEST_F(HostileClient, ShapesThatStressTheParser)
         {"1100 unclosed elements",
          send_and_close(http_response(200, envelope(nested(1100).substr(0, 1100 * 6)))), -7,
          "xxx_hxml_parse ret null"},
-        {"a SOAP fault with absurd field lengths", nullptr, -9, nullptr},
     };
+    run_cases(cases);
+
+    // A SOAP fault with absurd field lengths is cut to its fields, each
+    // terminated; the good exchange afterwards leaves no fault behind.
     const std::string huge_fault =
         envelope("<env:Fault><env:Code><env:Value>env:" + std::string(100000, 'C') +
                  "</env:Value><env:Subcode><env:Value>ter:" + std::string(100000, 'S') +
-                 "</env:Value></env:Subcode></env:Code><env:Reason><env:Text xml:lang=\"en\">" +
+                 "</env:Value><env:Subcode><env:Value>ter:" + std::string(100000, 'I') +
+                 "</env:Value></env:Subcode></env:Subcode></env:Code><env:Reason><env:Text "
+                 "xml:lang=\"en\">" +
                  std::string(1000000, 'R') + "</env:Text></env:Reason></env:Fault>");
-    cases[2].action = send_and_close(http_response(500, huge_fault));
-    run_cases(cases);
-    // The fault of the third case was cut to its fields, each terminated.
-    // (run_cases ran the good exchange afterwards, which leaves the fault as it was.)
+    Device fd({send_and_close(http_response(500, huge_fault))});
+    point_at(fd.port());
+    ONVIF_DEVICE_INFORMATION fault_info;
+    EXPECT_EQ(get_info(2000, 4000, &fault_info), 0);
+    EXPECT_EQ(dev_->last_error, -9);
     EXPECT_EQ(strlen(dev_->fault.code), sizeof(dev_->fault.code) - 1);
     EXPECT_EQ(strlen(dev_->fault.subcode), sizeof(dev_->fault.subcode) - 1);
+    EXPECT_EQ(strlen(dev_->fault.inner_subcode), sizeof(dev_->fault.inner_subcode) - 1);
+    EXPECT_EQ(std::string(dev_->fault.inner_subcode, 7), "ter:III");
     EXPECT_EQ(strlen(dev_->fault.reason), sizeof(dev_->fault.reason) - 1);
     EXPECT_EQ(std::string(dev_->fault.reason, 3), "RRR");
+    expect_good_exchange("after the huge fault");
+    EXPECT_STREQ(dev_->fault.code, "");
+    fd.stop();
 
     // Within the limits: 1000 levels below the response, and 10000
     // attributes on it (99 reach the tree), still give the device's answer.

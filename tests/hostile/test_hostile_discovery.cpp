@@ -124,6 +124,19 @@ std::vector<std::string> junk_datagrams()
     v.push_back(wrap(""));
     v.push_back("<d:ProbeMatch/>");
     v.push_back(std::string(3000, '\xFF'));
+    // Addresses that must not become a device: no scheme, a path or host
+    // that would break our request line (raw or as a reference), broken
+    // IPv6 literals, an IPv6 literal too long for the host field.
+    const std::string xa = "<d:XAddrs>http://10.204.1.2:8080/onvif/device_service</d:XAddrs>";
+    for (const char *bad :
+         {"SERVICE_URI", "10.204.1.2/onvif/device_service", "http:/", "ftp://10.204.1.2/x",
+          "http://10.204.1.2/a&#1;b", "http://10.204.1.2/a\x7f", "http://ca\x1bm/x",
+          "http://[2001:db8::1/x", "http://[zz::1]/x", "http://[2001:db8::1]junk/x",
+          "http://[fe80::1%25eth0]/x", "https://"}) {
+        std::string m = probe_match(std::string("urn:uuid:junk-xaddr-") + bad);
+        m.replace(m.find(xa), xa.size(), std::string("<d:XAddrs>") + bad + "</d:XAddrs>");
+        v.push_back(m);
+    }
     return v;
 }
 
@@ -190,6 +203,26 @@ TEST(HostileDiscoveryHandler, JunkNeverReachesTheCallback)
     longest.append(10239 - longest.size(), ' ');
     EXPECT_EQ(onvif_probe_datagram(longest.data(), (int)longest.size()), 1);
     EXPECT_EQ(reports.count(""), 3u);
+
+    // A device that offers only IPv6, or breaks its lists over lines, is a
+    // device all the same; a CR LF between URLs only separates them.
+    const std::string xa = "<d:XAddrs>http://10.204.1.2:8080/onvif/device_service</d:XAddrs>";
+    struct Usable {
+        const char *epr, *xaddrs, *host, *path;
+    } usable[] = {
+        {"urn:uuid:v6", "http://[2001:db8::7]:8080/onvif/device_service", "[2001:db8::7]",
+         "/onvif/device_service"},
+        {"urn:uuid:lines", "\r\n http://10.204.1.2/a&#13;&#10;X-Injected:&#32;1\r\n", "10.204.1.2",
+         "/a"},
+    };
+    for (const Usable &u : usable) {
+        std::string m = probe_match(u.epr);
+        m.replace(m.find(xa), xa.size(), std::string("<d:XAddrs>") + u.xaddrs + "</d:XAddrs>");
+        EXPECT_EQ(onvif_probe_datagram(m.data(), (int)m.size()), 1) << u.epr;
+        ASSERT_TRUE(reports.find(u.epr, &b)) << u.epr;
+        EXPECT_STREQ(b.xaddr.host, u.host);
+        EXPECT_STREQ(b.xaddr.path, u.path);
+    }
     set_probe_cb(nullptr, nullptr);
 }
 

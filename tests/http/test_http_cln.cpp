@@ -7,12 +7,16 @@
 #include "http_msg_fixture.h"
 #include "platform/encoding.h"
 #include "platform/md5.h"
+#include "tests/support/child_output.h"
 #include "tests/support/http_test_server.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstdio>
+#include <fstream>
 #include <memory>
 #include <regex>
 #include <atomic>
@@ -199,6 +203,7 @@ TEST_F(HttpCln, SoapRequestHeadAndBodyGoOutInOrder)
                "<a/>");
     });
     target(srv.port(), "/onvif/device_service");
+    conn_.req_flags |= HTTP_CLN_BASIC_PLAIN; // Basic on plain HTTP, allowed for this test
     ASSERT_EQ(http_cln_connect(&conn_, 2000, nullptr, "test"), 0);
     EXPECT_EQ(http_cln_local_ip(&conn_), htonl(INADDR_LOOPBACK));
     http_cln_set_auth(&conn_, 0, "admin", "pw");
@@ -315,25 +320,75 @@ TEST_F(HttpCln, DigestWithoutQopUsesTheShortForm)
                         expect + "\", algorithm=\"MD5\"");
 }
 
-TEST_F(HttpCln, BasicChallengeUsesTheDeviceCredentials)
+// The password of HTTP Basic is readable on the wire: it goes only over TLS,
+// or where the caller allowed plain HTTP.
+TEST_F(HttpCln, BasicIsAnsweredOnlyOverTlsOrWhereAllowed)
 {
-    Server srv([&](Conn &c, int i) {
-        c.read_request();
-        c.send(i == 0 ? "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"x\"\r\n"
-                        "Content-Length: 0\r\n\r\n"
-                      : ok_reply("jpeg"));
-    });
-    target(srv.port());
-    snprintf(peer_.user, sizeof(peer_.user), "operator");
-    snprintf(peer_.pass, sizeof(peer_.pass), "p@ss:word");
-    std::string got;
-    ASSERT_EQ(download(&got), 1);
-    srv.stop();
-    auto reqs = srv.requests();
-    ASSERT_EQ(reqs.size(), 2u);
-    EXPECT_EQ(header_of(reqs[1], "Authorization"), "Basic " + b64("operator:p@ss:word"));
-    // The line stands right before Connection in a GET.
-    EXPECT_NE(reqs[1].find("V10.0\r\nAuthorization: Basic "), std::string::npos);
+    SSL_CTX *tls = testsrv::make_tls_server_ctx();
+    ASSERT_NE(tls, nullptr);
+    struct Case {
+        bool tls;
+        bool allowed;
+        bool upload;
+        bool answered;
+    } cases[] = {
+        {false, false, false, false}, {false, false, true, false}, {false, true, false, true},
+        {false, true, true, true},    {true, false, false, true},  {true, false, true, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.tls ? "tls" : "plain") + (c.allowed ? " allowed" : "") +
+                     (c.upload ? " upload" : " download"));
+        http_cln_free(&conn_);
+        memset(&conn_, 0, sizeof(conn_));
+        Server srv(
+            [&](Conn &c2, int i) {
+                c2.read_request();
+                c2.send(i == 0 ? "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic "
+                                 "realm=\"x\"\r\nContent-Length: 0\r\n\r\n"
+                               : ok_reply("jpeg"));
+            },
+            c.tls ? tls : nullptr);
+        target(srv.port());
+        conn_.req_flags = (c.tls ? HTTP_CLN_TLS : 0u) | (c.allowed ? HTTP_CLN_BASIC_PLAIN : 0u);
+        EXPECT_EQ(http_cln_basic_allowed(&conn_), c.tls || c.allowed ? 1 : 0);
+        snprintf(peer_.user, sizeof(peer_.user), "operator");
+        snprintf(peer_.pass, sizeof(peer_.pass), "p@ss:word");
+        int r;
+        if (c.upload) {
+            std::string f = temp_file("firmware");
+            r = http_onvif_file_upload(&conn_, 2000, f.c_str(), &peer_);
+        } else {
+            std::string got;
+            r = download(&got);
+        }
+        srv.stop();
+        auto reqs = srv.requests();
+        if (c.answered) {
+            EXPECT_EQ(r, 1);
+            ASSERT_EQ(reqs.size(), 2u);
+            EXPECT_EQ(header_of(reqs[1], "Authorization"), "Basic " + b64("operator:p@ss:word"));
+            // The line stands right after User-Agent in both requests.
+            EXPECT_NE(reqs[1].find("V10.0\r\nAuthorization: Basic "), std::string::npos);
+        } else {
+            EXPECT_EQ(r, 0);
+            ASSERT_EQ(reqs.size(), 1u);
+            EXPECT_EQ(header_of(reqs[0], "Authorization"), "");
+            EXPECT_TRUE(log_.contains(
+                std::string(c.upload ? "http_onvif_file_upload" : "http_onvif_download") +
+                ", 127.0.0.1:" + std::to_string(srv.port()) +
+                " offers only HTTP Basic over plain HTTP"));
+        }
+    }
+    SSL_CTX_free(tls);
+
+    // Nor does an armed Basic line ever go out on plain HTTP unless allowed.
+    http_cln_free(&conn_);
+    memset(&conn_, 0, sizeof(conn_));
+    http_cln_set_auth(&conn_, 0, "admin", "pw");
+    char line[256];
+    EXPECT_EQ(http_cln_auth_line(&conn_, "GET", line, sizeof(line)), 0);
+    conn_.req_flags |= HTTP_CLN_BASIC_PLAIN;
+    EXPECT_GT(http_cln_auth_line(&conn_, "GET", line, sizeof(line)), 0);
 }
 
 TEST_F(HttpCln, ASecond401EndsTheCall)
@@ -701,7 +756,7 @@ TEST_F(HttpCln, TlsUploadToASlowReaderIsCutByTheOverallLimit)
         // loaded machine the handshake itself may be what runs out of time, so
         // the check is on the limit, not on which step hit it.
         EXPECT_EQ(http_onvif_file_upload(&conn_, 1000, f.c_str(), &peer_), 0);
-        EXPECT_TRUE(log_.contains(", overall time limit!!!"));
+        EXPECT_TRUE(log_.contains(", overall time limit!!!")) << log_.text();
     }
     SSL_CTX_free(tls);
 }
@@ -814,6 +869,76 @@ TEST_F(HttpCln, UploadSendsTheFileBytesAfterTheHead)
                                                   ":auth:" + md5_hex("POST:/cgi/upgrade")));
     // In an upload the Authorization line comes before Content-Type.
     EXPECT_LT(reqs[1].find("Authorization:"), reqs[1].find("Content-Type:"));
+}
+
+// A firmware image goes out from disk piece by piece: with the process's
+// data memory capped far below the file's size, the upload still succeeds.
+TEST_F(HttpCln, UploadStreamsTheFileWithoutHoldingItInMemory)
+{
+    const size_t fsize = 192u << 20;
+    std::atomic<size_t> received{0};
+    Server srv([&](Conn &c, int) {
+        std::string head;
+        char buf[65536];
+        size_t want = 0;
+        for (int i = 0; i < 100000; i++) {
+            int n = c.read_some(buf, sizeof(buf), 3000);
+            if (n <= 0) return;
+            if (want == 0) {
+                head.append(buf, (size_t)n);
+                size_t end = head.find("\r\n\r\n");
+                if (end == std::string::npos) continue;
+                want = (size_t)atol(header_of(head, "Content-Length").c_str());
+                received += head.size() - end - 4;
+            } else {
+                received += (size_t)n;
+            }
+            if (want > 0 && received >= want) break;
+        }
+        c.send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    });
+    target(srv.port(), "/upgrade");
+    std::string f = temp_file("");
+    ASSERT_EQ(truncate(f.c_str(), (off_t)fsize), 0); // sparse: no disk used
+
+    auto out = childout::outputs_of_children(
+        1,
+        [&] {
+            // Data memory capped at what the child has plus 64 MiB.
+            long kb = 0;
+            std::ifstream st("/proc/self/status");
+            std::string line;
+            for (int i = 0; i < 1000 && std::getline(st, line); i++)
+                if (line.rfind("VmData:", 0) == 0) kb = atol(line.c_str() + 7);
+            struct rlimit rl;
+            rl.rlim_cur = rl.rlim_max = (rlim_t)(kb + 65536) * 1024;
+            if (kb <= 0 || setrlimit(RLIMIT_DATA, &rl) != 0) return std::string("no limit");
+            return std::to_string(http_onvif_file_upload(&conn_, 10000, f.c_str(), &peer_));
+        },
+        60000);
+    srv.stop();
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0], "1");
+    EXPECT_EQ(received.load(), fsize);
+}
+
+// A file that shrinks under the upload ends it instead of sending too little.
+TEST_F(HttpCln, UploadOfAFileCutShortFails)
+{
+    // Larger than what the socket buffers take at once, so the client is
+    // still reading the file when it shrinks.
+    std::string f = temp_file("");
+    ASSERT_EQ(truncate(f.c_str(), 64 << 20), 0);
+    Server srv([&](Conn &c, int) {
+        char buf[4096];
+        if (c.read_some(buf, sizeof(buf), 3000) > 0) {
+            EXPECT_EQ(truncate(f.c_str(), 1000), 0); // cut while the body is on its way
+        }
+        c.wait_close(5000);
+    });
+    target(srv.port(), "/upgrade");
+    EXPECT_EQ(http_onvif_file_upload(&conn_, 3000, f.c_str(), &peer_), 0);
+    EXPECT_TRUE(log_.contains("http_onvif_file_upload, read file failed at "));
 }
 
 TEST_F(HttpCln, UploadIsOnlyASuccessWithA200)

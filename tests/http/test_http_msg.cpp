@@ -540,4 +540,50 @@ TEST_F(HttpMsg, FreeContentKeepsTheRecord)
     msg_ = nullptr;
 }
 
+// What a debug log may show of a message: everything but credentials,
+// cookies and passwords.
+TEST(HttpRedact, SecretsAreHiddenAndTheRestKept)
+{
+    struct Case {
+        const char *in;
+        const char *out;
+    } cases[] = {
+        {"GET / HTTP/1.1\r\nAuthorization: Basic YWRtaW46cHc=\r\n\r\n",
+         "GET / HTTP/1.1\r\nAuthorization: Basic ***\r\n\r\n"},
+        {"POST /x HTTP/1.1\r\nauthorization:Digest username=\"a\", response=\"f00\"\r\nHost: "
+         "h\r\n\r\nbody",
+         "POST /x HTTP/1.1\r\nauthorization:Digest ***\r\nHost: h\r\n\r\nbody"},
+        {"HTTP/1.1 200 OK\r\nSet-Cookie: sid=abc; HttpOnly\r\nCookie: x=y\r\n\r\n",
+         "HTTP/1.1 200 OK\r\nSet-Cookie: ***\r\nCookie: ***\r\n\r\n"},
+        {"GET / HTTP/1.1\r\nProxy-Authorization: Basic eHg=\r\nX-Cookie: keep\r\n\r\n",
+         "GET / HTTP/1.1\r\nProxy-Authorization: Basic ***\r\nX-Cookie: keep\r\n\r\n"},
+        // Header names in the body are only text.
+        {"POST / HTTP/1.1\r\n\r\nCookie: stays", "POST / HTTP/1.1\r\n\r\nCookie: stays"},
+        {"<wsse:Password Type=\"t#PasswordDigest\">ZGlnZXN0</wsse:Password><wsse:Nonce>bg==</"
+         "wsse:Nonce>",
+         "<wsse:Password Type=\"t#PasswordDigest\">***</wsse:Password><wsse:Nonce>bg==</"
+         "wsse:Nonce>"},
+        {"<tt:User><tt:Username>u</tt:Username><tt:Password>pw&amp;1</tt:Password></tt:User>",
+         "<tt:User><tt:Username>u</tt:Username><tt:Password>***</tt:Password></tt:User>"},
+        {"<Passphrase>wifi pass</Passphrase><PasswordHint>h</PasswordHint><Password/>",
+         "<Passphrase>***</Passphrase><PasswordHint>h</PasswordHint><Password/>"},
+        {"<tt:Password>", "<tt:Password>***"},
+        {"<tt:Password", "<tt:Password"},
+        {"", ""},
+    };
+    for (const Case &c : cases) {
+        char *r = http_redact_for_log(c.in, (int)strlen(c.in));
+        ASSERT_NE(r, nullptr) << c.in;
+        EXPECT_STREQ(r, c.out);
+        free(r);
+    }
+    // Only the given bytes are read.
+    const char text[] = "Cookie: a\r\n\r\n<Password>p</Password>";
+    char *r = http_redact_for_log(text, 6);
+    ASSERT_NE(r, nullptr);
+    EXPECT_STREQ(r, "Cookie");
+    free(r);
+    EXPECT_EQ(http_redact_for_log(nullptr, 3), nullptr);
+}
+
 } // namespace

@@ -617,6 +617,43 @@ TEST_F(Caps, DeviceIoSectionInEveryNamespaceSpelling)
     }
 }
 
+// Service addresses as cameras write them: an IPv6 events address, https
+// without a port, and one that would break our request line.
+TEST_F(Caps, ServiceAddressesOfEveryShape)
+{
+    struct Case {
+        const char *xaddr;
+        const char *read; // the address as read, "" when it is refused
+    } cases[] = {
+        {"http://[2001:db8::64]/onvif/Events", "http://[2001:db8::64]:80/onvif/Events"},
+        {"http://[2001:db8::64]:8000/onvif/Events", "http://[2001:db8::64]:8000/onvif/Events"},
+        {"https://192.168.1.64/onvif/Events", "https://192.168.1.64:443/onvif/Events"},
+        {"HTTPS://cam.local/onvif/Events", "https://cam.local:443/onvif/Events"},
+        {"\n   http://192.168.1.64/onvif/Events\n  ", "http://192.168.1.64:80/onvif/Events"},
+        {"http://192.168.1.64/onvif/Ev&#1;ents", ""},
+        {"http://192.168.1.64/onvif/Ev&#x7F;ents", ""},
+        {"EVENTS_SERVICE_URI", ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.xaddr);
+        SetUp();
+        ASSERT_EQ(1, capabilities(std::string("<tt:Events><tt:XAddr>") + c.xaddr +
+                                  "</tt:XAddr><tt:WSSubscriptionPolicySupport>true"
+                                  "</tt:WSSubscriptionPolicySupport><tt:WSPullPointSupport>true"
+                                  "</tt:WSPullPointSupport></tt:Events>"));
+        if (c.read[0]) {
+            // The whole events record, not only its address.
+            EXPECT_EQ(ONVIF_CAP_EVENTS_PRESENT | ONVIF_CAP_EVT_WS_SUBSCRIPTION_POLICY |
+                          ONVIF_CAP_EVT_WS_PULL_POINT,
+                      caps->events.flags);
+            EXPECT_EQ(c.read, addr(caps->events.xaddr));
+        } else {
+            EXPECT_EQ(0u, caps->events.flags);
+            EXPECT_STREQ("", caps->events.xaddr.host);
+        }
+    }
+}
+
 TEST_F(Caps, AuxiliaryCommandsAreJoinedAndCutAtTheFieldEnd)
 {
     // 40 commands of 11 characters: 480 characters with blanks.

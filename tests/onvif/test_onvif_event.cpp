@@ -13,6 +13,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -250,6 +251,42 @@ TEST_F(EventTest, LongRequestLineIsCutAndNotifyWithoutCallbackIsFreed)
     EXPECT_EQ(reply.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
 }
 
+// Notifications are a few KiB: the listener takes bodies up to 1 MiB unless
+// told otherwise, and refuses a larger one before storing any of it.
+TEST_F(EventTest, NotificationBodiesUpToTheLimit)
+{
+    struct Case {
+        uint32_t limit; // 0: the default
+        size_t size;    // of the body, padded behind the envelope
+        bool delivered;
+    } cases[] = {
+        {0, 1048576, true},
+        {0, 1048577, false},
+        {3u << 20, 2u << 20, true},
+        {3u << 20, (3u << 20) + 1, false},
+        {0, 4096, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.limit) + " " + std::to_string(c.size));
+        onvif_event_set_max_notify(c.limit);
+        std::string body = notify_body(1);
+        ASSERT_LT(body.size(), c.size);
+        body += std::string(c.size - body.size(), ' ');
+        size_t before = notify_count();
+        bool closed = false;
+        std::string reply = talk(port_, post("/subscription1/1", body), 5000, &closed);
+        EXPECT_TRUE(closed);
+        if (c.delivered) {
+            EXPECT_EQ(reply.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << reply.substr(0, 40);
+            EXPECT_TRUE(wait_until([&] { return notify_count() == before + 1; }, 3000));
+        } else {
+            EXPECT_EQ(reply, ""); // dropped without an answer
+            EXPECT_EQ(notify_count(), before);
+        }
+    }
+    onvif_event_set_max_notify(0);
+}
+
 TEST_F(EventTest, NotRunningModuleRefusesAndRestarts)
 {
     onvif_event_deinit();
@@ -403,8 +440,12 @@ TEST_F(EventCamsim, TimerRenewsAndNothingAfterUnsubscribe)
 
     ASSERT_EQ(Unsubscribe(d), 1);
     EXPECT_EQ(d->subscribed, 0);
+    // From here on the sweeps go by hand; a renewal that was under way
+    // when Unsubscribe returned has ended after the first one.
+    onvif_event_timer_deinit();
+    onvif_event_renew_tick();
     size_t after = count("Renew");
-    d->subscribe_time = 0; // long overdue, were it still in the table
+    d->subscribe_time = 0; // long due, were it still in the table
     onvif_event_renew_tick();
     EXPECT_EQ(count("Renew"), after);
 }
@@ -470,8 +511,154 @@ TEST_F(EventCamsim, RenewFailureWithoutCallbackIsRetriedEveryTick)
     EXPECT_EQ(d->subscribed, 1);
     EXPECT_EQ(seen_->lost.load(), 0);
     Unsubscribe(d);
+    onvif_event_timer_deinit();
     onvif_event_renew_tick();
-    EXPECT_EQ(count("Renew"), 3u);
+    size_t after = count("Renew");
+    onvif_event_renew_tick();
+    EXPECT_EQ(count("Renew"), after);
+}
+
+// A camera that never answers its Renew holds up nobody: the other
+// camera's renewal, Subscribe, Unsubscribe and onvif_free_device all go on
+// while the dead one's renewal waits out its time-out.
+TEST_F(EventCamsim, DeadCameraHoldsUpNobody)
+{
+    LogCapture log;
+    onvif_set_subscribe_disconnect_cb(on_lost, seen_.get());
+    Camsim dead("[{\"answer_ops\":{\"Renew\":\"never\"}}]");
+    ASSERT_GT(dead.port(), 0);
+    ONVIF_DEVICE *a = device_at(dead.port());
+    ASSERT_EQ(GetCapabilities(a), 1);
+    ONVIF_DEVICE *b = start_camera("[{}]");
+    ASSERT_NE(b, nullptr);
+    ASSERT_EQ(Subscribe(a, 0), 1); // first in the table
+    ASSERT_EQ(Subscribe(b, 1), 1);
+    // Both due at the next tick.
+    a->subscribe_time = 0;
+    b->subscribe_time = 0;
+    ASSERT_TRUE(wait_until([&] { return count("Renew") >= 1; }, 30000));
+    // The dead camera's renewal has not ended (it would have been reported).
+    EXPECT_EQ(seen_->lost.load(), 0);
+    EXPECT_FALSE(log.contains("onvif event renew failed"));
+    EXPECT_EQ(json_field(cam_->lines("Renew")[0], "status"), "200");
+
+    ONVIF_DEVICE *c = device_at(cam_->port());
+    c->capabilities = b->capabilities;
+    EXPECT_EQ(Subscribe(c, 2), 1);
+    EXPECT_EQ(Unsubscribe(b), 1);
+    onvif_free_device(c);
+    EXPECT_EQ(count("Unsubscribe"), 2u);
+    EXPECT_EQ(seen_->lost.load(), 0);
+
+    // The dead camera's own record may go too; its renewal drops its outcome.
+    onvif_free_device(a);
+    EXPECT_EQ(a->subscribed, 0);
+    EXPECT_EQ(dead.lines("Unsubscribe").size(), 1u);
+    for (auto &d : devs_)
+        if (d.get() == a) d.reset(); // freed while its renewal is still under way
+    EXPECT_EQ(seen_->lost.load(), 0);
+    EXPECT_FALSE(log.contains("onvif event renew failed"));
+    onvif_event_timer_deinit();
+    onvif_event_renew_tick(); // waits for the dead camera's time-out
+    EXPECT_EQ(seen_->lost.load(), 0);
+    devs_.erase(std::remove(devs_.begin(), devs_.end(), nullptr), devs_.end());
+}
+
+// Whatever the subscription-lost callback does with the library, it does not
+// wait for a lock held around it.
+TEST_F(EventCamsim, LostCallbackRunsWithoutLibraryLocks)
+{
+    ONVIF_DEVICE *d = start_camera("[{\"answer_ops\":{\"Renew\":\"fault\"}}]");
+    ASSERT_NE(d, nullptr);
+    ONVIF_DEVICE *other = device_at(cam_->port());
+    struct Probe {
+        ONVIF_DEVICE *other;
+        std::thread helper;
+        std::atomic<int> done{0};
+        bool in_time = false;
+        int calls = 0;
+    } probe;
+    probe.other = other;
+    onvif_set_subscribe_disconnect_cb(
+        [](ONVIF_DEVICE *, void *user) {
+            Probe *p = static_cast<Probe *>(user);
+            p->calls++;
+            // Another thread uses the table and the callback setter meanwhile.
+            p->helper = std::thread([p] {
+                onvif_event_timer_add(p->other);
+                onvif_event_timer_del(p->other);
+                onvif_set_subscribe_disconnect_cb(nullptr, nullptr);
+                p->done = 1;
+            });
+            for (int i = 0; i < 500 && !p->done.load(); i++)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            p->in_time = p->done.load() == 1;
+        },
+        &probe);
+    ASSERT_EQ(Subscribe(d, 0), 1);
+    onvif_event_timer_deinit();
+    d->subscribe_time = 0;
+    onvif_event_renew_tick(); // the callback runs within it
+    if (probe.helper.joinable()) probe.helper.join();
+    EXPECT_EQ(probe.calls, 1);
+    EXPECT_TRUE(probe.in_time);
+    EXPECT_EQ(d->subscribed, 0);
+}
+
+// A pull point expires like any subscription: it is renewed at its
+// reference, and no more after Unsubscribe.
+TEST_F(EventCamsim, PullPointIsRenewedUntilUnsubscribed)
+{
+    ONVIF_DEVICE *d = start_camera("[{}]");
+    ASSERT_NE(d, nullptr);
+    onvif_event_timer_deinit(); // sweeps by hand
+    d->renew_interval = 10;
+    ASSERT_EQ(CreatePullPointSubscription(d), 1);
+    EXPECT_EQ(json_field(cam_->lines("CreatePullPointSubscription")[0], "termination_s"), "10");
+    d->subscribe_time = (int64_t)time(nullptr) - 5;
+    onvif_event_renew_tick();
+    auto renew = cam_->lines("Renew");
+    ASSERT_EQ(renew.size(), 1u);
+    EXPECT_EQ(json_field(renew[0], "path"), "/onvif/pullpoint/1");
+    EXPECT_EQ(json_field(renew[0], "status"), "200");
+    EXPECT_EQ(json_field(renew[0], "termination_s"), "10");
+    EXPECT_GE(d->subscribe_time, (int64_t)time(nullptr) - 1);
+
+    ASSERT_EQ(Unsubscribe(d), 1);
+    EXPECT_EQ(d->pull_point, 0);
+    EXPECT_EQ(cam_->lines("Unsubscribe").size(), 1u);
+    d->subscribe_time = 0;
+    onvif_event_renew_tick();
+    EXPECT_EQ(count("Renew"), 1u);
+}
+
+// A pull point whose renewal fails is reported lost like a push subscription.
+TEST_F(EventCamsim, LostPullPointIsReported)
+{
+    ONVIF_DEVICE *d = start_camera("[{\"answer_ops\":{\"Renew\":\"fault\"}}]");
+    ASSERT_NE(d, nullptr);
+    onvif_set_subscribe_disconnect_cb(on_lost, seen_.get());
+    onvif_event_timer_deinit();
+    ASSERT_EQ(CreatePullPointSubscription(d), 1);
+    d->subscribe_time = 0;
+    onvif_event_renew_tick();
+    EXPECT_EQ(seen_->lost.load(), 1);
+    EXPECT_EQ(seen_->lost_dev, d);
+    EXPECT_EQ(d->pull_point, 0);
+}
+
+// PullMessages with a time-out of 10 s or more: the device may hold its
+// answer that long, and the transaction waits for it.
+TEST_F(EventCamsim, LongPullMessagesTimeOutIsWaitedFor)
+{
+    ONVIF_DEVICE *d = start_camera("[{\"answer_ops\":{\"PullMessages\":\"slow:10500\"}}]");
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(CreatePullPointSubscription(d), 1);
+    ONVIF_PULL_MESSAGES_RES res;
+    ASSERT_EQ(PullMessages(d, 12, 2, &res), 1) << d->last_error;
+    EXPECT_EQ(onvif_get_NotificationMessages_nums(res.messages), 2);
+    onvif_free_NotificationMessages(&res.messages);
+    Unsubscribe(d);
 }
 
 TEST_F(EventCamsim, FullRenewalTableRefusesTheSubscription)

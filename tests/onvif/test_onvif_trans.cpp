@@ -199,6 +199,13 @@ class Engine : public HttpPoolTest
 
     int get_info() { return GetDeviceInformation(dev_.get()); }
 
+    // A zero-filled device record again (cases of a sweep).
+    void fresh_device()
+    {
+        dev_ = std::make_unique<ONVIF_DEVICE>();
+        memset(dev_.get(), 0, sizeof(ONVIF_DEVICE));
+    }
+
     std::unique_ptr<ONVIF_DEVICE> dev_;
 };
 
@@ -347,21 +354,59 @@ TEST_F(Engine, DigestCountMovesOnForTheWsSecurityRetry)
     EXPECT_TRUE(token_valid(reqs[2], "secret"));
 }
 
-TEST_F(Engine, HttpBasicWhenTheChallengeIsNotDigest)
+// Basic puts the password on the wire as it is: answered over plain HTTP
+// only where the device record allows it.
+TEST_F(Engine, HttpBasicOnlyWhereAllowed)
+{
+    for (bool allowed : {false, true}) {
+        SCOPED_TRACE(allowed ? "allowed" : "not allowed");
+        fresh_device();
+        ScriptedDevice d([&](int i, const std::string &) {
+            return i == 0 ? http_reply(401, "", "WWW-Authenticate: Basic realm=\"x\"\r\n")
+                          : soap_ok(kDeviceInfo);
+        });
+        point_at(d.port());
+        onvif_SetAuthInfo(dev_.get(), "admin", "pw");
+        if (allowed) onvif_SetBasicOverHttp(dev_.get(), 1);
+        EXPECT_EQ(get_info(), allowed ? 1 : 0);
+        d.stop();
+        auto reqs = d.requests();
+        if (allowed) {
+            ASSERT_EQ(reqs.size(), 2u);
+            char b64[64];
+            base64_encode((const uint8_t *)"admin:pw", 8, b64, sizeof(b64));
+            EXPECT_EQ(header_of(reqs[1], "Authorization"), std::string("Basic ") + b64);
+            EXPECT_EQ(dev_->last_error, 0);
+        } else {
+            // The authentication code, and the reason in the log.
+            ASSERT_EQ(reqs.size(), 1u);
+            EXPECT_EQ(header_of(reqs[0], "Authorization"), "");
+            EXPECT_EQ(dev_->auth_failed, 1);
+            EXPECT_EQ(dev_->last_error, -9);
+            EXPECT_TRUE(log_.contains("http_onvif_trans, 127.0.0.1:" + std::to_string(d.port()) +
+                                      " offers only HTTP Basic over plain HTTP"));
+        }
+    }
+}
+
+// A Basic-only 401 that carries a SOAP refusal still leaves WS-Security,
+// which sends a digest, never the password.
+TEST_F(Engine, BasicRefusedOnPlainHttpFallsBackToWsSecurity)
 {
     ScriptedDevice d([&](int i, const std::string &) {
-        return i == 0 ? http_reply(401, "", "WWW-Authenticate: Basic realm=\"x\"\r\n")
+        return i == 0 ? http_reply(401, fault_body("env:Sender", "ter:NotAuthorized"),
+                                   "WWW-Authenticate: Basic realm=\"x\"\r\n")
                       : soap_ok(kDeviceInfo);
     });
     point_at(d.port());
-    onvif_SetAuthInfo(dev_.get(), "admin", "pw");
+    onvif_SetAuthInfo(dev_.get(), "admin", "secret");
     ASSERT_EQ(get_info(), 1);
+    EXPECT_EQ(dev_->need_auth, 1);
     d.stop();
     auto reqs = d.requests();
     ASSERT_EQ(reqs.size(), 2u);
-    char b64[64];
-    base64_encode((const uint8_t *)"admin:pw", 8, b64, sizeof(b64));
-    EXPECT_EQ(header_of(reqs[1], "Authorization"), std::string("Basic ") + b64);
+    EXPECT_EQ(header_of(reqs[1], "Authorization"), "");
+    EXPECT_TRUE(token_valid(reqs[1], "secret"));
 }
 
 TEST_F(Engine, WsSecurityRetryBudgetWithPauses)
@@ -468,6 +513,7 @@ TEST_F(Engine, Http401WithoutBodyAfterHttpAuthentication)
     });
     point_at(d.port());
     onvif_SetAuthInfo(dev_.get(), "admin", "wrong");
+    onvif_SetBasicOverHttp(dev_.get(), 1);
     EXPECT_EQ(get_info(), 0);
     EXPECT_EQ(dev_->last_error, -6);
     EXPECT_EQ(dev_->auth_failed, 1);
@@ -508,6 +554,132 @@ TEST_F(Engine, ReceiverFaultIsNotRetried)
     EXPECT_STREQ(dev_->fault.code, "");
     d2.stop();
     EXPECT_EQ(d2.accepted(), 2);
+}
+
+// A fault with its subcodes nested from general to specific.
+std::string nested_fault(const std::string &code, const std::vector<std::string> &subcodes)
+{
+    std::string open, close;
+    for (const std::string &sc : subcodes) {
+        open += "<env:Subcode><env:Value>" + sc + "</env:Value>";
+        close += "</env:Subcode>";
+    }
+    return envelope("<env:Fault><env:Code><env:Value>" + code + "</env:Value>" + open + close +
+                    "</env:Code><env:Reason><env:Text xml:lang=\"en\">no</env:Text></env:Reason>"
+                    "</env:Fault>");
+}
+
+// The fault in the record is the one of the last transaction: a refused
+// attempt that a retry made good leaves none, nor does an earlier failed
+// transaction; the innermost subcode is kept with the first.
+TEST_F(Engine, FaultDescribesTheLastTransactionOnly)
+{
+    struct Case {
+        const char *what;
+        std::vector<std::string> replies; // one per attempt, in order
+        int calls;                        // transactions run
+        int ok;                           // result of the last one
+        const char *subcode, *inner;
+    } cases[] = {
+        {"refused, then accepted with WS-Security",
+         {http_reply(400, fault_body("env:Sender", "ter:NotAuthorized")), soap_ok(kDeviceInfo)},
+         1,
+         1,
+         "",
+         ""},
+        {"an auth refusal named by the innermost subcode is retried too",
+         {http_reply(400, nested_fault("env:Sender", {"ter:Action", "ter:NotAuthorized"})),
+          soap_ok(kDeviceInfo)},
+         1,
+         1,
+         "",
+         ""},
+        {"a failed transaction, then a good one",
+         {http_reply(500, fault_body("env:Receiver", "ter:ActionNotSupported")),
+          soap_ok(kDeviceInfo)},
+         2,
+         1,
+         "",
+         ""},
+        {"nested subcodes",
+         {http_reply(500, nested_fault("env:Receiver", {"ter:Action", "ter:ActionFailed"}))},
+         1,
+         0,
+         "ter:Action",
+         "ter:ActionFailed"},
+        {"three levels",
+         {http_reply(500, nested_fault("env:Receiver", {"ter:A", "ter:B", "ter:C"}))},
+         1,
+         0,
+         "ter:A",
+         "ter:C"},
+        {"one level: both the same",
+         {http_reply(500, nested_fault("env:Receiver", {"ter:ActionNotSupported"}))},
+         1,
+         0,
+         "ter:ActionNotSupported",
+         "ter:ActionNotSupported"},
+        {"no subcode", {http_reply(500, nested_fault("env:Receiver", {}))}, 1, 0, "", ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        fresh_device();
+        ScriptedDevice d([&](int i, const std::string &) {
+            return (size_t)i < c.replies.size() ? c.replies[(size_t)i] : soap_ok(kDeviceInfo);
+        });
+        point_at(d.port());
+        onvif_SetAuthInfo(dev_.get(), "admin", "secret");
+        int r = 0;
+        for (int k = 0; k < c.calls; k++)
+            r = get_info();
+        EXPECT_EQ(r, c.ok);
+        EXPECT_STREQ(dev_->fault.subcode, c.subcode);
+        EXPECT_STREQ(dev_->fault.inner_subcode, c.inner);
+        if (c.ok) {
+            EXPECT_STREQ(dev_->fault.code, "");
+            EXPECT_STREQ(dev_->fault.reason, "");
+            EXPECT_EQ(dev_->last_error, 0);
+            EXPECT_EQ(dev_->auth_failed, 0);
+        } else {
+            EXPECT_STREQ(dev_->fault.code, "env:Receiver");
+            EXPECT_EQ(dev_->last_error, -9);
+        }
+        d.stop();
+        EXPECT_EQ(d.accepted(), (int)c.replies.size());
+    }
+}
+
+// Debug logs of a transaction show what went out and came back, without
+// credentials, digests or cookies.
+TEST_F(Engine, DebugLogHidesCredentialsDigestsAndCookies)
+{
+    const std::string challenge =
+        "WWW-Authenticate: Digest realm=\"cam\", qop=\"auth\", nonce=\"n0\"\r\n";
+    ScriptedDevice d([&](int i, const std::string &) {
+        if (i == 0) return http_reply(401, "", challenge);
+        if (i == 1) return http_reply(400, fault_body("env:Sender", "ter:NotAuthorized"));
+        return http_reply(200, envelope(kDeviceInfo),
+                          "Set-Cookie: session=s3ss10n-t0ken; HttpOnly\r\n");
+    });
+    point_at(d.port());
+    onvif_SetAuthInfo(dev_.get(), "admin", "Sup3rSecret");
+    ASSERT_EQ(get_info(), 1);
+    d.stop();
+    auto reqs = d.requests();
+    ASSERT_EQ(reqs.size(), 3u);
+    std::string log = log_.text();
+    // What went out did carry them.
+    std::string auth = header_of(reqs[2], "Authorization");
+    std::string digest = element_text(reqs[2], "wsse:Password");
+    ASSERT_FALSE(auth.empty());
+    ASSERT_FALSE(digest.empty());
+    EXPECT_NE(log.find("TX >> POST /onvif/device_service"), npos()); // the log is on
+    for (const std::string &secret : {auth.substr(auth.find(' ')), digest,
+                                      std::string("s3ss10n-t0ken"), std::string("Sup3rSecret")})
+        EXPECT_EQ(log.find(secret), npos()) << secret;
+    EXPECT_NE(log.find("Authorization: Digest ***"), npos());
+    EXPECT_NE(log.find("#PasswordDigest\">***</wsse:Password>"), npos());
+    EXPECT_NE(log.find("Set-Cookie: ***"), npos());
 }
 
 TEST_F(Engine, MalformedRepliesGiveTheirCodesWithoutRetry)
@@ -856,18 +1028,44 @@ TEST_F(EngineCamsim, NoAuthenticationBringsTheDeviceUp)
 
 TEST_F(EngineCamsim, HttpDigestAndBasic)
 {
-    for (const char *mode : {"digest", "basic"}) {
-        auto cam = start(std::string("[{\"auth\":\"") + mode +
-                         "\",\"user\":\"admin\",\"password\":\"s3cret\",\"accept_wsse\":false}]");
+    struct Case {
+        const char *mode;
+        bool tls;
+        bool basic_allowed;
+        bool ok;
+    } cases[] = {
+        {"digest", false, false, true}, {"digest", true, false, true},
+        {"basic", true, false, true},   {"basic", false, true, true},
+        {"basic", false, false, false}, // the password is not sent in the clear
+    };
+    for (const Case &c : cases) {
+        std::string what =
+            std::string(c.mode) + (c.tls ? " tls" : " plain") + (c.basic_allowed ? " allowed" : "");
+        SCOPED_TRACE(what);
+        fresh_device();
+        auto cam = start(std::string("[{\"auth\":\"") + c.mode +
+                         "\",\"tls\":" + (c.tls ? "true" : "false") +
+                         ",\"user\":\"admin\",\"password\":\"s3cret\",\"accept_wsse\":false}]");
         ASSERT_GT(cam->port(), 0);
-        point_at(cam->port());
+        point_at(cam->port(), "127.0.0.1", c.tls ? 1 : 0);
         onvif_SetAuthInfo(dev_.get(), "admin", "s3cret");
-        EXPECT_EQ(GetDeviceInformation(dev_.get()), 1) << mode;
+        onvif_SetBasicOverHttp(dev_.get(), c.basic_allowed);
+        EXPECT_EQ(GetDeviceInformation(dev_.get()), c.ok ? 1 : 0);
         auto lines = cam->requests();
-        ASSERT_EQ(lines.size(), 2u) << mode;
+        ASSERT_GE(lines.size(), 1u);
         EXPECT_EQ(json_field(lines[0], "status"), "401");
-        EXPECT_EQ(json_field(lines[1], "http_auth"), "valid") << lines[1];
-        EXPECT_EQ(dev_->need_auth, 0);
+        if (c.ok) {
+            ASSERT_EQ(lines.size(), 2u);
+            EXPECT_EQ(json_field(lines[1], "http_auth"), "valid") << lines[1];
+            EXPECT_EQ(dev_->need_auth, 0);
+        } else {
+            // Refused without a password on the wire: every request went
+            // without an Authorization line.
+            for (auto &l : lines)
+                EXPECT_EQ(json_field(l, "authorization"), "") << l;
+            EXPECT_EQ(dev_->auth_failed, 1);
+            EXPECT_EQ(dev_->last_error, -9);
+        }
     }
 }
 
@@ -893,6 +1091,23 @@ TEST_F(EngineCamsim, WsSecurityWithTheRightAndTheWrongPassword)
     EXPECT_EQ(dev_->auth_failed, 1);
     EXPECT_EQ(soap_strcmp(dev_->fault.subcode, "NotAuthorized"), 0);
     EXPECT_EQ(cam->requests().size(), 3u + 5u); // need_auth already on: five refusals
+}
+
+TEST_F(EngineCamsim, FailedOperationNamesBothSubcodes)
+{
+    auto cam = start("[{\"fail_ops\":[\"GetDeviceInformation\"]}]");
+    ASSERT_GT(cam->port(), 0);
+    point_at(cam->port());
+    EXPECT_EQ(GetDeviceInformation(dev_.get()), 0);
+    EXPECT_EQ(dev_->last_error, -9);
+    EXPECT_EQ(soap_strcmp(dev_->fault.code, "Receiver"), 0);
+    EXPECT_EQ(soap_strcmp(dev_->fault.subcode, "Action"), 0) << dev_->fault.subcode;
+    EXPECT_EQ(soap_strcmp(dev_->fault.inner_subcode, "ActionFailed"), 0)
+        << dev_->fault.inner_subcode;
+    // The next call that succeeds leaves no fault behind.
+    ASSERT_EQ(GetSystemDateAndTime(dev_.get()), 1);
+    EXPECT_STREQ(dev_->fault.code, "");
+    EXPECT_STREQ(dev_->fault.inner_subcode, "");
 }
 
 #else

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@
 #include "platform/encoding.h"
 #include "tests/support/onvif_records.h"
 #include "tests/support/schema_check.h"
+#include "tests/support/child_output.h"
+#include "tests/support/log_capture.h"
 
 namespace
 {
@@ -120,33 +123,57 @@ TEST(SoapBuild, DigestMatchesIndependentValue)
 {
     // Values computed with: printf '%s' NONCE CREATED PASSWORD | openssl dgst -sha1 -binary |
     // base64
-    char digest[100];
-    ASSERT_EQ(onvif_calc_digest("0123456789abcdef", "2024-01-02T03:04:05Z", "secret", digest,
-                                sizeof(digest)),
-              1);
-    EXPECT_STREQ(digest, "TjxByUPMFoQMjTJfLfAxj67d7B4=");
-    ASSERT_EQ(onvif_calc_digest("nonce", "2000-01-01T00:00:00Z", "", digest, sizeof(digest)), 1);
-    EXPECT_STREQ(digest, "ef1fWsvnR1qbgBPDkoFTCu6oysE=");
+    auto digest_of = [](const std::string &nonce, const char *created, const char *pass,
+                        int size = 100) {
+        char digest[100];
+        int r = onvif_calc_digest((const uint8_t *)nonce.data(), (int)nonce.size(), created, pass,
+                                  digest, size);
+        return r == 1 ? std::string(digest) : std::string("<refused>");
+    };
+    EXPECT_EQ(digest_of("0123456789abcdef", "2024-01-02T03:04:05Z", "secret"),
+              "TjxByUPMFoQMjTJfLfAxj67d7B4=");
+    EXPECT_EQ(digest_of("nonce", "2000-01-01T00:00:00Z", ""), "ef1fWsvnR1qbgBPDkoFTCu6oysE=");
+    // Nonce bytes are bytes: a NUL among them counts (printf 'a\0b' ...).
+    EXPECT_NE(digest_of(std::string("a\0b", 3), "c", "p"), digest_of("a", "c", "p"));
     // 28 characters and a terminator need 29 bytes.
-    EXPECT_EQ(onvif_calc_digest("n", "c", "p", digest, 28), 0);
-    EXPECT_EQ(onvif_calc_digest("n", "c", "p", digest, 29), 1);
-    EXPECT_EQ(strlen(digest), 28u);
+    EXPECT_EQ(digest_of("n", "c", "p", 28), "<refused>");
+    EXPECT_EQ(digest_of("n", "c", "p", 29).size(), 28u);
 }
 
-TEST(SoapBuild, NonceIsSixteenHexCharactersAndBounded)
+TEST(SoapBuild, NonceIsSixteenRandomBytes)
 {
-    char nonce[32];
-    int n = onvif_make_nonce(nonce, sizeof(nonce));
-    ASSERT_EQ(n, 16);
-    EXPECT_EQ(strspn(nonce, "0123456789abcdef"), 16u);
-    char other[32];
-    ASSERT_EQ(onvif_make_nonce(other, sizeof(other)), 16);
-    EXPECT_STRNE(nonce, other); // the counter moved
+    uint8_t nonce[32];
+    ASSERT_EQ(onvif_make_nonce(nonce, sizeof(nonce)), ONVIF_NONCE_LEN);
+    uint8_t small[ONVIF_NONCE_LEN - 1];
+    EXPECT_EQ(onvif_make_nonce(small, sizeof(small)), -1);
+    EXPECT_EQ(onvif_make_nonce(nullptr, 16), -1);
 
-    char tiny[16];
-    memset(tiny, 'Z', sizeof(tiny));
-    EXPECT_EQ(onvif_make_nonce(tiny, 16), -1); // 16 characters need 17 bytes
-    EXPECT_EQ(tiny[0], '\0');
+    // 200 nonces: all different, and bytes, not a hex text (over 3200 random
+    // bytes, every value outside 0-9a-f shows up with near certainty).
+    std::set<std::string> seen;
+    bool non_hex = false;
+    for (int i = 0; i < 200; i++) {
+        ASSERT_EQ(onvif_make_nonce(nonce, ONVIF_NONCE_LEN), ONVIF_NONCE_LEN);
+        std::string n((const char *)nonce, ONVIF_NONCE_LEN);
+        non_hex |= n.find_first_not_of("0123456789abcdef") != std::string::npos;
+        seen.insert(n);
+    }
+    EXPECT_EQ(seen.size(), 200u);
+    EXPECT_TRUE(non_hex);
+
+    // Two programs started in the same second send different nonces.
+    auto out = childout::outputs_of_children(3, [] {
+        uint8_t n[ONVIF_NONCE_LEN];
+        return onvif_make_nonce(n, sizeof(n)) == ONVIF_NONCE_LEN
+                   ? std::string((const char *)n, sizeof(n))
+                   : std::string();
+    });
+    ASSERT_EQ(out.size(), 3u);
+    for (auto &o : out)
+        ASSERT_EQ(o.size(), (size_t)ONVIF_NONCE_LEN);
+    EXPECT_NE(out[0], out[1]);
+    EXPECT_NE(out[1], out[2]);
+    EXPECT_NE(out[0], out[2]);
 }
 
 TEST(SoapBuild, UsernameTokenCarriesEscapedUserAndVerifiableDigest)
@@ -173,15 +200,16 @@ TEST(SoapBuild, UsernameTokenCarriesEscapedUserAndVerifiableDigest)
     EXPECT_EQ(created[10], 'T');
     EXPECT_EQ(created[19], 'Z');
 
-    // The digest is SHA-1 over the nonce text, Created and the raw password.
+    // The digest is SHA-1 over the 16 nonce bytes, Created and the raw password.
     uint8_t nonce[64] = {0};
     int nlen = base64_decode(nonce_b64.c_str(), (int)nonce_b64.size(), nonce, sizeof(nonce) - 1);
     ASSERT_EQ(nlen, 16);
     char expect[100];
-    ASSERT_EQ(
-        onvif_calc_digest((const char *)nonce, created.c_str(), "pa&ss", expect, sizeof(expect)),
-        1);
+    ASSERT_EQ(onvif_calc_digest(nonce, nlen, created.c_str(), "pa&ss", expect, sizeof(expect)), 1);
     EXPECT_EQ(digest, expect);
+    // A fresh nonce for every request.
+    std::string again = build(ACT_tds_GetDeviceInformation, dev.get(), nullptr);
+    EXPECT_NE(between(again, "#Base64Binary\">", "</wsse:Nonce>"), nonce_b64);
 
     SKIP_WITHOUT_SCHEMAS();
     expect_valid({env});
