@@ -23,8 +23,8 @@ void out(const char *fmt, ...)
     fflush(stdout);
 }
 
-// The camera's answers are not judged (only the transfer counts) and are not
-// echoed: the standard output carries the progress lines alone.
+// The camera's answer bodies are not echoed: the standard output carries the
+// progress lines alone (the upload's HTTP status is judged, see upload()).
 size_t discard_body(char *, size_t size, size_t nmemb, void *)
 {
     return size * nmemb;
@@ -150,6 +150,42 @@ curl_mime *build_form(CURL *curl, const char *file, CURLcode *rc)
     return mime;
 }
 
+// The host of "http://host:port/path", "host:port" or "[v6]:port", lower case
+// and without the port: a camera's pages may sit on another port or scheme.
+std::string url_host(const std::string &text)
+{
+    std::string a = text;
+    const size_t scheme = a.find("://");
+    if (scheme != std::string::npos) a = a.substr(scheme + 3);
+    const size_t end = a.find_first_of("/?#");
+    if (end != std::string::npos) a.resize(end);
+    const size_t at = a.rfind('@');
+    if (at != std::string::npos) a = a.substr(at + 1);
+    if (!a.empty() && a[0] == '[') {
+        a = a.substr(0, a.find(']') + 1);
+    } else {
+        const size_t colon = a.find(':');
+        if (colon != std::string::npos) a.resize(colon);
+    }
+    for (char &c : a)
+        if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
+    return a;
+}
+
+// The upload succeeded when the camera answered 2xx, or redirected (as a
+// web form does after a post) to a page of its own.
+bool upload_accepted(CURL *curl, long status, const char *host)
+{
+    if (status >= 200 && status <= 299) return true;
+    if (status < 300 || status > 399) return false;
+    const char *location = nullptr;
+    if (curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &location) != CURLE_OK || !location)
+        return false;
+    const std::string to(location);
+    const bool web = to.compare(0, 7, "http://") == 0 || to.compare(0, 8, "https://") == 0;
+    return web && !url_host(to).empty() && url_host(to) == url_host(host);
+}
+
 int upload(const std::string &url, const char *file, const std::string &cookie,
            const FIRMWARE_UPLOAD *up)
 {
@@ -177,12 +213,19 @@ int upload(const std::string &url, const char *file, const std::string &cookie,
     if (!cookie.empty()) curl_easy_setopt(curl, CURLOPT_COOKIELIST, cookie.c_str());
     set_common(curl, (long)FIRMWARE_UPLOAD_TIMEOUT_S, up);
     rc = curl_easy_perform(curl);
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    if (up->http_status) *up->http_status = status;
     int result = -1;
-    if (rc == CURLE_OK) {
+    if (rc != CURLE_OK) {
+        out("curl_http_upload error : %d\n", (int)rc);
+    } else if (!upload_accepted(curl, status, up->host)) {
+        // A camera that lets the transfer complete and then answers 404 or
+        // 500 has not taken the image.
+        out("curl_http_upload status : %ld\n", status);
+    } else {
         result = 0;
         out("curl_http_upload over\n");
-    } else {
-        out("curl_http_upload error : %d\n", (int)rc);
     }
     curl_easy_cleanup(curl);
     curl_mime_free(mime);
@@ -228,7 +271,7 @@ extern "C" int firmware_upload_post(const char *upload_uri, const char *file, co
         out("curl_http_upload curl init failed\n");
         return -1;
     }
-    FIRMWARE_UPLOAD up = {upload_uri, file, user, password, cancelled, ctx, 0};
+    FIRMWARE_UPLOAD up = {upload_uri, file, user, password, cancelled, ctx, 0, nullptr};
     struct curl_slist *headers =
         curl_slist_append(nullptr, "Content-Type: application/octet-stream");
     curl_easy_setopt(curl, CURLOPT_URL, upload_uri);
@@ -273,7 +316,7 @@ extern "C" int firmware_upload_global_init(void)
 
 extern "C" int tiv_ipc_do_update(const char *host, const char *file)
 {
-    FIRMWARE_UPLOAD up = {host, file, nullptr, nullptr, nullptr, nullptr, 0};
+    FIRMWARE_UPLOAD up = {host, file, nullptr, nullptr, nullptr, nullptr, 0, nullptr};
     return firmware_upload_run(&up);
 }
 

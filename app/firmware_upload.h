@@ -28,9 +28,11 @@ int firmware_upload_global_init(void);
 
 /* Login and upload: host is the camera's host ("10.0.0.5", or "host:port"),
  * file the firmware path in the platform's file-name encoding. 0 when the
- * upload transfer completed (the HTTP status is not judged), -1 otherwise
- * (null argument, no libcurl handle, unreadable file, transfer error or
- * time-out). The login cookie line is handed on whole, whatever its length. */
+ * camera accepted the upload (HTTP 2xx, or a redirect to a page on the same
+ * host), -1 otherwise (null argument, no libcurl handle, unreadable file,
+ * transfer error, time-out, or any other status, which the standard output
+ * shows as "curl_http_upload status : <code>"). The login cookie line is handed on whole, whatever
+ * its length. */
 int tiv_ipc_do_update(const char *host, const char *file);
 
 /* The same with a login user name and password (sent URL-encoded as uname2
@@ -49,6 +51,8 @@ typedef struct {
      * upgrade interface) ends the call with FIRMWARE_NO_WEB_UI, nothing
      * uploaded. Zero: the upload is tried whatever the login answered. */
     int stop_without_web_ui;
+    /* When not null: receives the upload's HTTP status (0 when none came). */
+    long *http_status;
 } FIRMWARE_UPLOAD;
 
 #define FIRMWARE_NO_WEB_UI (-2)

@@ -108,19 +108,25 @@ void UpgradeScheduler::uploadLoop()
         if (t.method == Method::Onvif) {
             transferred = upgradeThroughOnvif(t);
         } else {
+            long status = 0;
             FIRMWARE_UPLOAD up = {t.host.constData(),
                                   t.file.constData(),
                                   t.credential.user.c_str(),
                                   t.credential.password.c_str(),
                                   askCancelled,
                                   &stopping,
-                                  1};
+                                  1,
+                                  &status};
             const int r = firmware_upload_run(&up);
             if (r == FIRMWARE_NO_WEB_UI) {
                 appLog("no web upgrade interface, upgrading through ONVIF, device ip:", t.host);
                 transferred = upgradeThroughOnvif(t);
             } else {
                 transferred = r == 0;
+                if (!transferred && status >= 300)
+                    appLog(QByteArray("upload refused with HTTP status ") +
+                               QByteArray::number((qlonglong)status) + ", device ip:",
+                           t.host);
             }
         }
         active--;

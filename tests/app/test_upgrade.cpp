@@ -346,7 +346,8 @@ class UpgradeTest : public QObject
 
     // tiv_ipc_do_update against cameras on loopback.
     void uploadCarriesLoginCookieAndWholeFile();
-    void refusedLoginAndErrorStatusStillCountAsUploaded();
+    void refusedLoginStillUploadsButErrorStatusFails();
+    void uploadStatusDecidesTheResult();
     void longCookieLineIsKeptWhole();
     void missingFileAndNullArgumentsFail();
     void chinesePathIsHandedOverInFileNameEncoding();
@@ -417,10 +418,10 @@ void UpgradeTest::uploadCarriesLoginCookieAndWholeFile()
     QCOMPARE(readAll(sim.uploadDir() + "/" + cam.serial + ".bin"), firmware);
 }
 
-void UpgradeTest::refusedLoginAndErrorStatusStillCountAsUploaded()
+void UpgradeTest::refusedLoginStillUploadsButErrorStatusFails()
 {
-    // Camera 0 refuses the login (401, no cookie); camera 1 answers the upload
-    // with HTTP 500 after reading it whole. Only the transfer counts.
+    // Camera 0 refuses the login (401, no cookie) but takes the upload;
+    // camera 1 reads the upload whole and answers HTTP 500: not upgraded.
     CamSim sim(QJsonArray{QJsonObject{{"login", "refuse"}}, QJsonObject{{"upload", "error"}}});
     QVERIFY2(sim.start({"--address", "127.0.0.1", "--no-discovery"}), qPrintable(sim.errorText()));
     const QList<apptest::CamEntry> cams = sim.cameras();
@@ -433,18 +434,86 @@ void UpgradeTest::refusedLoginAndErrorStatusStillCountAsUploaded()
 
     for (int i = 0; i < 2; i++) {
         const QByteArray host = QString("127.0.0.1:%1").arg(cams[i].port).toUtf8();
+        const QByteArray file = QFile::encodeName(path);
+        long status = -1;
+        FIRMWARE_UPLOAD up = {host.constData(), file.constData(), nullptr, nullptr,
+                              nullptr,          nullptr,          0,       &status};
         StdoutCapture capture;
-        const int r = tiv_ipc_do_update(host.constData(), QFile::encodeName(path).constData());
+        const int r = firmware_upload_run(&up);
         const QStringList out = capture.finish();
-        QCOMPARE(r, 0);
-        QVERIFY(out.contains("curl_http_upload over"));
-        if (i == 0) QVERIFY(out.contains("tiv_ipc_do_update cookie = "));
+        if (i == 0) {
+            QCOMPARE(r, 0);
+            QCOMPARE(status, 200L);
+            QVERIFY(out.contains("curl_http_upload over"));
+            QVERIFY(out.contains("tiv_ipc_do_update cookie = "));
+        } else {
+            QCOMPARE(r, -1);
+            QCOMPARE(status, 500L);
+            QVERIFY2(out.contains("curl_http_upload status : 500"), qPrintable(out.join('|')));
+            QVERIFY(!out.contains("curl_http_upload over"));
+        }
         QCOMPARE(readAll(sim.uploadDir() + "/" + cams[i].serial + ".bin"), firmware);
     }
-    const QJsonObject refused = lastUpload(sim, cams[0].serial);
-    QCOMPARE(refused.value("cookie_present").toBool(), false);
-    QCOMPARE(refused.value("status").toInt(), 200);
-    QCOMPARE(lastUpload(sim, cams[1].serial).value("status").toInt(), 500);
+    QCOMPARE(lastUpload(sim, cams[0].serial).value("cookie_present").toBool(), false);
+}
+
+// The upload's answer decides: 2xx, or a redirect to a page of the camera
+// itself (a web form's usual answer to a post), is success; anything else fails.
+void UpgradeTest::uploadStatusDecidesTheResult()
+{
+    struct Case {
+        const char *status_line;
+        const char *location; // %1 = the camera's host:port
+        int result;
+    };
+    const Case cases[] = {
+        {"200 OK", nullptr, 0},
+        {"204 No Content", nullptr, 0},
+        {"302 Found", "/index.html", 0},
+        {"303 See Other", "http://%1/upgrade/done", 0},
+        {"302 Found", "http://10.255.0.9/phish", -1},
+        {"302 Found", "https://127.0.0.1/index.html", 0},
+        {"302 Found", "http://127.0.0.10/", -1},
+        {"302 Found", nullptr, -1},
+        {"401 Unauthorized", nullptr, -1},
+        {"404 Not Found", nullptr, -1},
+        {"413 Payload Too Large", nullptr, -1},
+        {"503 Service Unavailable", nullptr, -1},
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath("fw.bin");
+    QVERIFY(!writeFirmware(path, 5000).isEmpty());
+    const QByteArray file = QFile::encodeName(path);
+    for (const Case &k : cases) {
+        QByteArray host;
+        testsrv::Server server([&](testsrv::Conn &c, int index) {
+            c.read_request();
+            if (index == 0) {
+                c.send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\n{}");
+                return;
+            }
+            std::string head = std::string("HTTP/1.1 ") + k.status_line + "\r\n";
+            if (k.location)
+                head +=
+                    "Location: " + QString(k.location).arg(QString(host)).toStdString() + "\r\n";
+            c.send(head + "Content-Length: 0\r\nConnection: close\r\n\r\n");
+        });
+        QVERIFY(server.ok());
+        host = QString("127.0.0.1:%1").arg(server.port()).toUtf8();
+        long status = 0;
+        FIRMWARE_UPLOAD up = {host.constData(), file.constData(), nullptr, nullptr,
+                              nullptr,          nullptr,          0,       &status};
+        StdoutCapture capture;
+        const int r = firmware_upload_run(&up);
+        const QStringList out = capture.finish();
+        server.stop();
+        const QByteArray what = QByteArray(k.status_line) + " " + (k.location ? k.location : "");
+        QVERIFY2(r == k.result, what.constData());
+        QCOMPARE(status, QByteArray(k.status_line).left(3).toLong());
+        if (r != 0)
+            QVERIFY2(out.contains(QString("curl_http_upload status : %1").arg(status)),
+                     qPrintable(out.join('|')));
+    }
 }
 
 void UpgradeTest::longCookieLineIsKeptWhole()
@@ -738,7 +807,7 @@ void UpgradeTest::credentialsReachTheLoginOnly()
     const QByteArray host = QString("127.0.0.1:%1").arg(server.port()).toUtf8();
     const QByteArray file = QFile::encodeName(path);
     FIRMWARE_UPLOAD up = {host.constData(), file.constData(), "admin", "p@ss word&1",
-                          nullptr,          nullptr,          0};
+                          nullptr,          nullptr,          0,       nullptr};
     StdoutCapture capture;
     QCOMPARE(firmware_upload_run(&up), 0);
     const QStringList out = capture.finish();
@@ -762,7 +831,7 @@ void UpgradeTest::cancelEndsAWaitingTransfer()
     int asked = 0;
     auto cancelled = [](void *ctx) { return ++*static_cast<int *>(ctx) >= 3 ? 1 : 0; };
     FIRMWARE_UPLOAD up = {host.constData(), file.constData(), nullptr, nullptr,
-                          cancelled,        &asked,           0};
+                          cancelled,        &asked,           0,       nullptr};
     StdoutCapture capture;
     QCOMPARE(firmware_upload_run(&up), -1);
     const QStringList out = capture.finish();
