@@ -31,8 +31,8 @@ int firmware_upload_global_init(void);
  * camera accepted the upload (HTTP 2xx, or a redirect to a page on the same
  * host), -1 otherwise (null argument, no libcurl handle, unreadable file,
  * transfer error, time-out, or any other status, which the standard output
- * shows as "curl_http_upload status : <code>"). The login cookie line is handed on whole, whatever
- * its length. */
+ * shows as "curl_http_upload status : <code>"). The login cookie line is
+ * handed on whole, whatever its length. */
 int tiv_ipc_do_update(const char *host, const char *file);
 
 /* The same with a login user name and password (sent URL-encoded as uname2
