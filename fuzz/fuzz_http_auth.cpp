@@ -99,8 +99,12 @@ void answer(HTTP_CLIENT_CONN *conn)
     }
     free(line);
 
+    // Basic goes out only where allowed: never in the clear by default.
     http_cln_set_auth(conn, 0, "admin", "secret");
     char basic[128];
+    conn->req_flags &= ~(uint32_t)(HTTP_CLN_TLS | HTTP_CLN_BASIC_PLAIN);
+    FUZZ_CHECK(http_cln_auth_line(conn, "POST", basic, sizeof(basic)) == 0 && basic[0] == '\0');
+    conn->req_flags |= HTTP_CLN_BASIC_PLAIN;
     FUZZ_CHECK(http_cln_auth_line(conn, "POST", basic, sizeof(basic)) > 0);
 }
 

@@ -43,7 +43,7 @@ void check_record(const SOAP_TYPE *t, const char *rec, int depth)
             uint32_t n = 0;
             const char *node;
             memcpy(&node, p, sizeof(node));
-            for (; node; memcpy(&node, node, sizeof(node))) {
+            for (; node; memcpy(&node, node, sizeof(const char *))) { // next pointer first
                 FUZZ_CHECK(++n <= cap);
                 one(node + off);
             }
