@@ -176,7 +176,6 @@ TEST_F(HttpMsg, RepeatedHeadersKeptInOrder)
 TEST_F(HttpMsg, HeaderWithoutColonFails)
 {
     EXPECT_EQ(head("GET / HTTP/1.1\r\nHost a\r\n\r\n"), -1);
-    EXPECT_TRUE(log_.contains("http_line_parse, format error!!!"));
     http_free_msg(msg_);
     msg_ = nullptr;
     EXPECT_EQ(head("GET / HTTP/1.1\r\n: novalue\r\n\r\n"), -1);
@@ -189,7 +188,6 @@ TEST_F(HttpMsg, HeadWithoutEmptyLineOrHeadersFails)
     msg_ = nullptr;
     // A line that runs to the end of the given bytes without a terminator.
     EXPECT_EQ(head("GET / HTTP/1.1\r\nHost: a"), -1);
-    EXPECT_TRUE(log_.contains("http_line_parse, get sip line error!!!"));
 }
 
 TEST_F(HttpMsg, NulInsideHeadFailsInsteadOfLooping)
@@ -358,70 +356,48 @@ TEST_F(HttpMsg, InvalidContentLengthFailsTheHead)
         http_free_msg(msg_);
         msg_ = nullptr;
     }
-    EXPECT_TRUE(log_.contains("http_ctt_parse, invalid Content-Length[-1]"));
-    EXPECT_TRUE(log_.contains("http_ctt_parse, invalid Content-Length[67108865]"));
 }
 
-TEST_F(HttpMsg, OneShotParseAttachesTextBody)
+// One-shot parse: a body of a known text type is attached (also behind a
+// head of bare LFs), one of another type is not, and a Content-Length beyond
+// the given bytes fails; a text body shorter than announced is only logged.
+TEST_F(HttpMsg, OneShotParse)
 {
-    std::string body = "<s:Envelope/>";
-    std::string t = "HTTP/1.1 200 OK\r\nContent-Type: application/soap+xml; charset=utf-8\r\n"
-                    "Content-Length: " +
-                    std::to_string(body.size()) + "\r\n\r\n" + body;
-    buf_ = buf_of(t);
-    msg_ = http_get_msg_buf();
-    ASSERT_NE(msg_, nullptr);
-    EXPECT_EQ(http_msg_parse(buf_.data(), (int)t.size(), msg_), (int)t.size());
-    ASSERT_NE(http_get_ctt(msg_), nullptr);
-    EXPECT_EQ(std::string(http_get_ctt(msg_)), body);
-    HDRV *c = http_find_ctt_headline(msg_, "");
-    ASSERT_NE(c, nullptr);
-    EXPECT_EQ(c->value_string, http_get_ctt(msg_));
-    EXPECT_FALSE(log_.contains("strlen["));
-}
-
-TEST_F(HttpMsg, OneShotParseOfLfOnlyMessageWithBody)
-{
-    std::string t = "HTTP/1.1 200 OK\nContent-Type: text/plain\nContent-Length: 3\n\nabc";
-    buf_ = buf_of(t);
-    msg_ = http_get_msg_buf();
-    ASSERT_NE(msg_, nullptr);
-    EXPECT_EQ(http_msg_parse(buf_.data(), (int)t.size(), msg_), (int)t.size());
-    ASSERT_NE(http_get_ctt(msg_), nullptr);
-    EXPECT_STREQ(http_get_ctt(msg_), "abc");
-}
-
-TEST_F(HttpMsg, OneShotParseShortTextBodyIsLoggedOnly)
-{
-    std::string t = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 6\r\n\r\nab";
-    t.push_back('\0');
-    t += "cde";
-    buf_ = buf_of(t);
-    msg_ = http_get_msg_buf();
-    ASSERT_NE(msg_, nullptr);
-    EXPECT_EQ(http_msg_parse(buf_.data(), (int)t.size(), msg_), (int)t.size());
-    EXPECT_TRUE(log_.contains("http_msg_parse, text xml strlen[2] != ctx len[6]!!!"));
-}
-
-TEST_F(HttpMsg, OneShotParseRefusesContentLengthBeyondTheBytes)
-{
-    std::string t = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 50\r\n\r\nabc";
-    buf_ = buf_of(t);
-    msg_ = http_get_msg_buf();
-    ASSERT_NE(msg_, nullptr);
-    EXPECT_EQ(http_msg_parse(buf_.data(), (int)t.size(), msg_), -1);
-    EXPECT_EQ(http_get_ctt(msg_), nullptr);
-    EXPECT_TRUE(log_.contains("http_msg_parse, content len[50] beyond the message"));
-}
-
-TEST_F(HttpMsg, OneShotParseWithoutKnownTypeAttachesNoBody)
-{
-    std::string t = "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 3\r\n\r\nabc";
-    buf_ = buf_of(t);
-    msg_ = http_get_msg_buf();
-    ASSERT_NE(msg_, nullptr);
-    EXPECT_EQ(http_msg_parse(buf_.data(), (int)t.size(), msg_), (int)t.size());
-    EXPECT_EQ(http_get_ctt(msg_), nullptr);
+    const std::string nul_body = std::string("ab") + '\0' + "cde";
+    struct Case {
+        std::string text;
+        int ret; // 0: the whole length
+        const char *body;
+    } cases[] = {
+        {"HTTP/1.1 200 OK\r\nContent-Type: application/soap+xml; charset=utf-8\r\n"
+         "Content-Length: 13\r\n\r\n<s:Envelope/>",
+         0, "<s:Envelope/>"},
+        {"HTTP/1.1 200 OK\nContent-Type: text/plain\nContent-Length: 3\n\nabc", 0, "abc"},
+        {"HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 3\r\n\r\nabc", 0, nullptr},
+        {"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 50\r\n\r\nabc", -1,
+         nullptr},
+        {"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 6\r\n\r\n" + nul_body, 0,
+         "ab"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        buf_ = buf_of(c.text);
+        msg_ = http_get_msg_buf();
+        ASSERT_NE(msg_, nullptr);
+        EXPECT_EQ(http_msg_parse(buf_.data(), (int)c.text.size(), msg_),
+                  c.ret ? c.ret : (int)c.text.size());
+        if (c.body) {
+            ASSERT_NE(http_get_ctt(msg_), nullptr);
+            EXPECT_STREQ(http_get_ctt(msg_), c.body);
+            HDRV *h = http_find_ctt_headline(msg_, "");
+            ASSERT_NE(h, nullptr);
+            EXPECT_EQ(h->value_string, http_get_ctt(msg_));
+        } else {
+            EXPECT_EQ(http_get_ctt(msg_), nullptr);
+        }
+        http_free_msg(msg_);
+        msg_ = nullptr;
+    }
 }
 
 TEST_F(HttpMsg, BodyAttachReportsTextLength)
@@ -431,7 +407,6 @@ TEST_F(HttpMsg, BodyAttachReportsTextLength)
     ASSERT_EQ(head(t), (int)t.size());
     char body[6] = {'a', 'b', '\0', 'd', 'e', '\0'};
     EXPECT_EQ(http_msg_parse_part2(body, 5, msg_), 2);
-    EXPECT_TRUE(log_.contains("http_msg_parse_part2, text xml strlen[2] != ctx len[5]!!!"));
     EXPECT_EQ(http_get_ctt(msg_), body);
     http_free_msg(msg_);
 
@@ -452,9 +427,7 @@ TEST_F(HttpMsg, RecordPoolExhaustion)
     }
     EXPECT_EQ(http_idle_msg_buf_num(), 0u);
     EXPECT_EQ(http_get_msg_buf(), nullptr);
-    EXPECT_TRUE(log_.contains("http_get_msg_buf, pop null!!!"));
     EXPECT_EQ(http_get_msg_large_buf(100), nullptr);
-    EXPECT_TRUE(log_.contains("http_get_msg_large_buf, pop null!!!"));
     EXPECT_EQ(net_buf_idle_num(), kNetBufs - kMsgs / 2);
     for (HTTP_MSG *m : got)
         http_free_msg(m);
