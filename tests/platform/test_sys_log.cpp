@@ -256,14 +256,6 @@ TEST_F(SysLog, BadPathsAndOverlongPrefixes)
     EXPECT_NE(read_file(opened).find("still\n"), std::string::npos);
 }
 
-TEST_F(SysLog, ReinitOfAClosedLogOpensIt)
-{
-    std::string file = path("r.log");
-    ASSERT_EQ(log_reinit(file.c_str()), 0);
-    EXPECT_GT(log_print(LOG_ERROR, "opened\n"), 0);
-    EXPECT_NE(read_file(file).find("opened\n"), std::string::npos);
-}
-
 TEST_F(SysLog, MemoryLog)
 {
     char cwd[4096];
