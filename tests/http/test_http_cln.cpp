@@ -445,35 +445,10 @@ TEST_F(HttpCln, ServerSideDigestReader)
 
 // ---- TLS ----
 
-TEST_F(HttpCln, TlsDownloadWithoutCertificateCheckOrServerName)
-{
-    SSL_CTX *tls = testsrv::make_tls_server_ctx();
-    ASSERT_NE(tls, nullptr);
-    std::string body = pattern(50000);
-    {
-        Server srv(
-            [&](Conn &c, int i) {
-                c.read_request();
-                c.send(i == 0 ? k401Digest : ok_reply(body));
-            },
-            tls);
-        target(srv.port());
-        conn_.req_flags = HTTP_CLN_TLS;
-        std::string got;
-        EXPECT_EQ(download(&got), 1);
-        EXPECT_EQ(got, body);
-        srv.stop();
-        EXPECT_EQ(srv.tls_failures(), 0);
-        EXPECT_FALSE(srv.saw_sni());
-        EXPECT_EQ(srv.accepted(), 2);
-        EXPECT_EQ(conn_.ssl_ctx, nullptr); // released at the end of the call
-    }
-    SSL_CTX_free(tls);
-}
-
 // Later connections to the same host:port resume the session of an earlier
 // one (also within one call: the request after a 401), with TLS 1.2 and 1.3;
-// another port of the same host does not get that session.
+// another port of the same host does not get that session. No certificate
+// check, no server name, and the context is released after each call.
 TEST_F(HttpCln, TlsResumesPerAddressWithBothVersions)
 {
     for (int version : {TLS1_2_VERSION, TLS1_3_VERSION}) {
@@ -485,7 +460,7 @@ TEST_F(HttpCln, TlsResumesPerAddressWithBothVersions)
             SSL_CTX_set_min_proto_version(ctx, version);
             SSL_CTX_set_max_proto_version(ctx, version);
         }
-        std::string body = pattern(3000);
+        std::string body = pattern(50000);
         auto handler = [&](Conn &c, int i) {
             c.read_request();
             c.send(i == 0 ? k401Digest : ok_reply(body));
@@ -501,6 +476,7 @@ TEST_F(HttpCln, TlsResumesPerAddressWithBothVersions)
                 std::string got;
                 ASSERT_EQ(download(&got), 1) << version << " call " << call;
                 EXPECT_EQ(got, body);
+                EXPECT_EQ(conn_.ssl_ctx, nullptr);
             }
             http_cln_free(&conn_);
             memset(&conn_, 0, sizeof(conn_));
@@ -512,6 +488,7 @@ TEST_F(HttpCln, TlsResumesPerAddressWithBothVersions)
             other.stop();
             EXPECT_EQ(srv.accepted(), 4) << version;
             EXPECT_EQ(srv.tls_failures(), 0) << version;
+            EXPECT_FALSE(srv.saw_sni());
             EXPECT_EQ(srv.resumed(), 3) << version; // all but the first handshake
             EXPECT_EQ(other.accepted(), 2) << version;
             EXPECT_EQ(other.resumed(), 1) << version; // its own first one was full
@@ -681,8 +658,6 @@ TEST_F(HttpCln, NoFallbackWhenTheHostIsAlreadyTheDiscoveredOne)
     std::string got;
     EXPECT_EQ(download(&got, 500), 0);
     EXPECT_STREQ(conn_.host, "LOCALHOST"); // untouched: compared ignoring case
-    EXPECT_TRUE(log_.contains("http_onvif_download, connect LOCALHOST:"));
-    EXPECT_FALSE(log_.contains("trying"));
 }
 
 TEST_F(HttpCln, TcpConnectNeverReturnsDescriptorZero)
