@@ -113,13 +113,6 @@ TEST(Hxml, AttributesQuotedUnquotedAndSingleQuoted)
     EXPECT_EQ(tokenize("<a q=\"x &amp; y\"/>").events[0], "S a [q]=[x &amp; y]");
 }
 
-TEST(Hxml, CutsBufferInPlace)
-{
-    TokResult r = tokenize("<a x=\"1\">hi</a>");
-    ASSERT_EQ(r.rc, 0);
-    EXPECT_EQ(r.buffer, std::string("<a\0x\0\"1\0\0hi\0/a\0", 15));
-}
-
 TEST(Hxml, TextKeepsTrailingWhitespaceOnly)
 {
     TokResult r = tokenize("<a>  hello  </a>");
