@@ -388,9 +388,10 @@ TEST_F(HttpRx, HeadsLongerThan2047BytesFail)
 
 TEST_F(HttpRx, BadContentLengthNeverSizesABuffer)
 {
+    // (18446744073709551619 = 2^64 + 3 would wrap to the body's length.)
     const char *bad[] = {
         "-5",   "-2147483648",         "huge", "1e9", "67108865", "4294967296", "12abc", "", "+5",
-        "0x10", "99999999999999999999"};
+        "0x10", "18446744073709551619"};
     for (int role : {HTTP_RX_CLIENT, HTTP_RX_LISTENER}) {
         for (const char *v : bad) {
             std::string data = std::string("POST / HTTP/1.1\r\nContent-Type: text/plain\r\n") +
