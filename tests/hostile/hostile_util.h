@@ -6,14 +6,6 @@
 #include "tests/support/loopback_client.h"
 #include "tests/support/soap_text.h"
 #include "tests/support/wait.h"
-#include <arpa/inet.h>
-#include <dirent.h>
-#include <errno.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstring>

@@ -537,6 +537,15 @@ TEST_F(HostileClient, NulBytesAndBrokenUtf8)
 TEST_F(HostileClient, DownloadAndUploadAgainstBrokenServers)
 {
     const std::string ok_head = "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\n";
+    auto conn_to = [](const Device &d, const char *url, uint32_t rx_limit = 0) {
+        HTTP_CLIENT_CONN conn;
+        memset(&conn, 0, sizeof(conn));
+        snprintf(conn.host, sizeof(conn.host), "127.0.0.1");
+        snprintf(conn.url, sizeof(conn.url), "%s", url);
+        conn.port = d.port();
+        conn.rx_limit_ms = rx_limit;
+        return conn;
+    };
     struct DlCase {
         std::string what;
         Action action;
@@ -563,12 +572,7 @@ TEST_F(HostileClient, DownloadAndUploadAgainstBrokenServers)
         std::vector<Action> acts = {c.action};
         if (c.what == "401 twice") acts.push_back(c.action);
         Device d(acts);
-        HTTP_CLIENT_CONN conn;
-        memset(&conn, 0, sizeof(conn));
-        snprintf(conn.host, sizeof(conn.host), "127.0.0.1");
-        snprintf(conn.url, sizeof(conn.url), "/snapshot.jpg");
-        conn.port = d.port();
-        conn.rx_limit_ms = 3000;
+        HTTP_CLIENT_CONN conn = conn_to(d, "/snapshot.jpg", 3000);
         uint8_t *buf = (uint8_t *)"not touched";
         int len = -1;
         LogCapture log;
@@ -582,13 +586,10 @@ TEST_F(HostileClient, DownloadAndUploadAgainstBrokenServers)
         EXPECT_EQ(conn.sock, 0) << c.what;
 
         // The next good download over a fresh context works.
-        memset(&conn, 0, sizeof(conn));
-        snprintf(conn.host, sizeof(conn.host), "127.0.0.1");
-        conn.port = d.port();
         const std::string data = "\xFF\xD8" + std::string(3000, 'p') + "\xFF\xD9";
         Device good({send_and_close(ok_head + "Content-Length: " + std::to_string(data.size()) +
                                     "\r\n\r\n" + data)});
-        conn.port = good.port();
+        conn = conn_to(good, "");
         ASSERT_EQ(http_onvif_download(&conn, 2000, &buf, &len, nullptr), 1) << c.what;
         EXPECT_EQ(std::string((const char *)buf, (size_t)len), data);
         FreeBuff(buf);
@@ -598,10 +599,7 @@ TEST_F(HostileClient, DownloadAndUploadAgainstBrokenServers)
     // A body without Content-Length below the cap ends with the close, whole.
     {
         Device d({send_and_close(ok_head + "\r\n" + std::string(1024 * 1024, 'c'))});
-        HTTP_CLIENT_CONN conn;
-        memset(&conn, 0, sizeof(conn));
-        snprintf(conn.host, sizeof(conn.host), "127.0.0.1");
-        conn.port = d.port();
+        HTTP_CLIENT_CONN conn = conn_to(d, "");
         uint8_t *buf = nullptr;
         int len = 0;
         ASSERT_EQ(http_onvif_download(&conn, 2000, &buf, &len, nullptr), 1);
@@ -628,22 +626,13 @@ TEST_F(HostileClient, DownloadAndUploadAgainstBrokenServers)
     };
     for (const DlCase &c : uploads) {
         Device d({c.action});
-        HTTP_CLIENT_CONN conn;
-        memset(&conn, 0, sizeof(conn));
-        snprintf(conn.host, sizeof(conn.host), "127.0.0.1");
-        snprintf(conn.url, sizeof(conn.url), "/upload");
-        conn.port = d.port();
-        conn.rx_limit_ms = 3000;
+        HTTP_CLIENT_CONN conn = conn_to(d, "/upload", 3000);
         EXPECT_EQ(http_onvif_file_upload(&conn, 500, path, nullptr), 0) << c.what;
         EXPECT_EQ(conn.sock, 0);
         d.stop();
     }
     Device good({send_and_close("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")});
-    HTTP_CLIENT_CONN conn;
-    memset(&conn, 0, sizeof(conn));
-    snprintf(conn.host, sizeof(conn.host), "127.0.0.1");
-    snprintf(conn.url, sizeof(conn.url), "/upload");
-    conn.port = good.port();
+    HTTP_CLIENT_CONN conn = conn_to(good, "/upload");
     EXPECT_EQ(http_onvif_file_upload(&conn, 2000, path, nullptr), 1);
     good.stop();
     unlink(path);

@@ -431,20 +431,7 @@ TEST_F(HostileBareListener, ConnectionsThatNeverFinish)
     t = talk(port, good, false);
     EXPECT_EQ(t.reply.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << t.reply;
     EXPECT_EQ(counts.messages.load(), 2);
-    http_srv_set_request_timeout(&srv, HTTP_SRV_REQUEST_TIMEOUT_MS);
-
-    // Stopping with unfinished connections open frees them too.
-    held[0] = tcp_client(port);
-    held[1] = tcp_client(port);
-    ASSERT_GE(held[0], 0);
-    ASSERT_GE(held[1], 0);
-    EXPECT_TRUE(send_all(held[1], good.substr(0, good.size() / 2)));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     http_srv_deinit(&srv);
-    EXPECT_TRUE(read_until_close(held[0], nullptr, 2000));
-    EXPECT_TRUE(read_until_close(held[1], nullptr, 2000));
-    close(held[0]);
-    close(held[1]);
     EXPECT_LE(open_fds(), fds0);
 }
 

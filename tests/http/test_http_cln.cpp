@@ -1,7 +1,6 @@
 // The HTTP client transport against scripted servers on loopback: request
 // heads, Digest and Basic answers to 401, TLS, time-outs and the overall
-// limit, bodies until close, the fall-back address, uploads and downloads,
-// and hostile replies.
+// limit, the fall-back address, uploads and downloads.
 
 #include "http/http_cln.h"
 #include "http_msg_fixture.h"
@@ -19,7 +18,6 @@
 #include <fstream>
 #include <memory>
 #include <regex>
-#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -172,26 +170,13 @@ TEST_F(HttpCln, DownloadSendsTheExactHeadAndReturnsTheBody)
     EXPECT_EQ(conn_.sock, 0);
 }
 
-TEST_F(HttpCln, DownloadNeedsBothOutPointersAndA200WithABody)
+TEST_F(HttpCln, DownloadNeedsBothOutPointers)
 {
     uint8_t *buf = nullptr;
     int len = 0;
     EXPECT_EQ(http_onvif_download(&conn_, 1000, nullptr, &len, nullptr), 0);
     EXPECT_EQ(http_onvif_download(&conn_, 1000, &buf, nullptr, nullptr), 0);
-
-    Server srv([&](Conn &c, int i) {
-        c.read_request();
-        if (i == 0) c.send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
-        if (i == 1) c.send("HTTP/1.1 404 Not Found\r\nContent-Length: 3\r\n\r\nno!");
-        if (i == 2) c.send("HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n");
-    });
-    target(srv.port());
-    std::string got;
-    EXPECT_EQ(download(&got), 0);
-    EXPECT_EQ(download(&got), 0);
-    EXPECT_EQ(download(&got), 0);
-    srv.stop();
-    EXPECT_EQ(srv.accepted(), 3); // no status other than 401 is retried
+    // (Statuses other than 200 and bodiless replies: tests/hostile.)
 }
 
 TEST_F(HttpCln, SoapRequestHeadAndBodyGoOutInOrder)
@@ -225,20 +210,6 @@ TEST_F(HttpCln, SoapRequestHeadAndBodyGoOutInOrder)
             "Content-Length: " +
             std::to_string(envelope.size()) + "\r\nAuthorization: Basic " + b64("admin:pw") +
             "\r\nConnection: close\r\n\r\n" + envelope);
-}
-
-TEST_F(HttpCln, BodyDelimitedByTheServersClose)
-{
-    Server srv([&](Conn &c, int) {
-        c.read_request();
-        c.send("HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\n\r\nfirst-");
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        c.send("second");
-    });
-    target(srv.port());
-    std::string got;
-    ASSERT_EQ(download(&got), 1);
-    EXPECT_EQ(got, "first-second");
 }
 
 // ---- authentication ----
@@ -277,24 +248,6 @@ TEST_F(HttpCln, DigestWithQopAnswersOnceWithAValidResponse)
     std::string ha1 = md5_hex("admin:r:se:cret");
     std::string ha2 = md5_hex("GET:/snap.jpg?x=1");
     EXPECT_EQ(param_of(line, "response"), md5_hex(ha1 + ":n:00000001:" + cnonce + ":auth:" + ha2));
-
-    // The same line as the server-side reader sees it.
-    HTTP_MSG *m = http_get_msg_buf();
-    ASSERT_NE(m, nullptr);
-    std::vector<char> text = buf_of(reqs[1]);
-    ASSERT_GT(http_msg_parse(text.data(), (int)reqs[1].size(), m), 0);
-    DIGEST_INFO info;
-    memset(&info, 0, sizeof(info));
-    ASSERT_EQ(http_get_auth_digest_info(m, &info), 1);
-    EXPECT_STREQ(info.user, "admin");
-    EXPECT_STREQ(info.realm, "r");
-    EXPECT_STREQ(info.nonce, "n");
-    EXPECT_STREQ(info.uri, "/snap.jpg?x=1");
-    EXPECT_STREQ(info.qop, "auth");
-    EXPECT_EQ(info.nc_count, 1u);
-    EXPECT_EQ(std::string(info.cnonce), cnonce);
-    EXPECT_EQ(std::string(info.response), param_of(line, "response"));
-    http_free_msg(m);
 }
 
 TEST_F(HttpCln, DigestWithoutQopUsesTheShortForm)
@@ -391,18 +344,9 @@ TEST_F(HttpCln, BasicIsAnsweredOnlyOverTlsOrWhereAllowed)
     EXPECT_GT(http_cln_auth_line(&conn_, "GET", line, sizeof(line)), 0);
 }
 
-TEST_F(HttpCln, ASecond401EndsTheCall)
+// (The download case is in tests/hostile.)
+TEST_F(HttpCln, ASecond401EndsAnUpload)
 {
-    Server srv([&](Conn &c, int) {
-        c.read_request();
-        c.send(k401Digest);
-    });
-    target(srv.port());
-    std::string got;
-    EXPECT_EQ(download(&got), 0);
-    srv.stop();
-    EXPECT_EQ(srv.accepted(), 2);
-
     Server up([&](Conn &c, int) {
         c.read_request();
         c.send(k401Digest);
@@ -416,15 +360,22 @@ TEST_F(HttpCln, ASecond401EndsTheCall)
 
 TEST_F(HttpCln, ChallengeParsingAndAuthLineBounds)
 {
-    // A Digest challenge without nonce counts as absent; nc only moves on a good one.
-    HTTP_MSG *m = http_get_msg_buf();
-    ASSERT_NE(m, nullptr);
-    std::string t = "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest realm=\"r\"\r\n\r\n";
-    std::vector<char> text = buf_of(t);
-    ASSERT_GT(http_msg_parse(text.data(), (int)t.size(), m), 0);
-    EXPECT_EQ(http_cln_parse_challenge(&conn_, m), 0);
-    EXPECT_EQ(conn_.auth_info.nc_count, 0u);
-    http_free_msg(m);
+    // A Digest challenge without nonce counts as absent; nc only moves on a
+    // good one, and goes out as eight hex digits.
+    conn_.auth_info.nc_count = 25;
+    for (const char *nonce : {"", ", nonce=\"n\""}) {
+        HTTP_MSG *m = http_get_msg_buf();
+        ASSERT_NE(m, nullptr);
+        std::string t = std::string("HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest "
+                                    "realm=\"r\"") +
+                        nonce + "\r\n\r\n";
+        std::vector<char> text = buf_of(t);
+        ASSERT_GT(http_msg_parse(text.data(), (int)t.size(), m), 0);
+        EXPECT_EQ(http_cln_parse_challenge(&conn_, m), *nonce ? 1 : 0);
+        http_free_msg(m);
+    }
+    EXPECT_EQ(conn_.auth_info.nc_count, 26u);
+    EXPECT_STRCASEEQ(conn_.auth_info.nc_text, "0000001a");
 
     // Fields filled to their limits still give a line, or -1 when the buffer is short.
     memset(conn_.auth_info.user, 'u', sizeof(conn_.auth_info.user) - 1);
@@ -494,35 +445,10 @@ TEST_F(HttpCln, ServerSideDigestReader)
 
 // ---- TLS ----
 
-TEST_F(HttpCln, TlsDownloadWithoutCertificateCheckOrServerName)
-{
-    SSL_CTX *tls = testsrv::make_tls_server_ctx();
-    ASSERT_NE(tls, nullptr);
-    std::string body = pattern(50000);
-    {
-        Server srv(
-            [&](Conn &c, int i) {
-                c.read_request();
-                c.send(i == 0 ? k401Digest : ok_reply(body));
-            },
-            tls);
-        target(srv.port());
-        conn_.req_flags = HTTP_CLN_TLS;
-        std::string got;
-        EXPECT_EQ(download(&got), 1);
-        EXPECT_EQ(got, body);
-        srv.stop();
-        EXPECT_EQ(srv.tls_failures(), 0);
-        EXPECT_FALSE(srv.saw_sni());
-        EXPECT_EQ(srv.accepted(), 2);
-        EXPECT_EQ(conn_.ssl_ctx, nullptr); // released at the end of the call
-    }
-    SSL_CTX_free(tls);
-}
-
 // Later connections to the same host:port resume the session of an earlier
 // one (also within one call: the request after a 401), with TLS 1.2 and 1.3;
-// another port of the same host does not get that session.
+// another port of the same host does not get that session. No certificate
+// check, no server name, and the context is released after each call.
 TEST_F(HttpCln, TlsResumesPerAddressWithBothVersions)
 {
     for (int version : {TLS1_2_VERSION, TLS1_3_VERSION}) {
@@ -534,7 +460,7 @@ TEST_F(HttpCln, TlsResumesPerAddressWithBothVersions)
             SSL_CTX_set_min_proto_version(ctx, version);
             SSL_CTX_set_max_proto_version(ctx, version);
         }
-        std::string body = pattern(3000);
+        std::string body = pattern(50000);
         auto handler = [&](Conn &c, int i) {
             c.read_request();
             c.send(i == 0 ? k401Digest : ok_reply(body));
@@ -550,6 +476,7 @@ TEST_F(HttpCln, TlsResumesPerAddressWithBothVersions)
                 std::string got;
                 ASSERT_EQ(download(&got), 1) << version << " call " << call;
                 EXPECT_EQ(got, body);
+                EXPECT_EQ(conn_.ssl_ctx, nullptr);
             }
             http_cln_free(&conn_);
             memset(&conn_, 0, sizeof(conn_));
@@ -561,6 +488,7 @@ TEST_F(HttpCln, TlsResumesPerAddressWithBothVersions)
             other.stop();
             EXPECT_EQ(srv.accepted(), 4) << version;
             EXPECT_EQ(srv.tls_failures(), 0) << version;
+            EXPECT_FALSE(srv.saw_sni());
             EXPECT_EQ(srv.resumed(), 3) << version; // all but the first handshake
             EXPECT_EQ(other.accepted(), 2) << version;
             EXPECT_EQ(other.resumed(), 1) << version; // its own first one was full
@@ -624,19 +552,6 @@ TEST_F(HttpCln, TlsFallsBackToAFullHandshakeAndSharesTheContextAcrossThreads)
     }
 }
 
-TEST_F(HttpCln, TlsAgainstAPlainServerFailsTheHandshake)
-{
-    Server srv([&](Conn &c, int) {
-        c.read_some((char *)alloca(512), 512, 1000);
-        c.send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
-    });
-    target(srv.port());
-    conn_.req_flags = HTTP_CLN_TLS;
-    std::string got;
-    EXPECT_EQ(download(&got), 0);
-    EXPECT_TRUE(log_.contains("http_onvif_download, SSL_connect failed!"));
-}
-
 TEST_F(HttpCln, SilentTlsServerDoesNotHoldTheHandshake)
 {
     Server srv([&](Conn &c, int) { c.wait_close(5000); });
@@ -649,53 +564,22 @@ TEST_F(HttpCln, SilentTlsServerDoesNotHoldTheHandshake)
     EXPECT_TRUE(log_.contains("SSL_connect failed!"));
 }
 
-TEST_F(HttpCln, TlsUploadToAPeerThatClosesDoesNotRaiseSigpipe)
+TEST_F(HttpCln, UploadToAPeerThatClosesDoesNotRaiseSigpipe)
 {
     SSL_CTX *tls = testsrv::make_tls_server_ctx();
     ASSERT_NE(tls, nullptr);
-    {
-        Server srv([&](Conn &c, int) { shutdown(c.fd(), SHUT_RDWR); }, tls);
+    for (SSL_CTX *ctx : {(SSL_CTX *)nullptr, tls}) {
+        Server srv([&](Conn &c, int) { shutdown(c.fd(), SHUT_RDWR); }, ctx);
         target(srv.port(), "/up");
-        conn_.req_flags = HTTP_CLN_TLS;
-        std::string f = temp_file(pattern(4 << 20));
-        EXPECT_EQ(http_onvif_file_upload(&conn_, 2000, f.c_str(), &peer_), 0);
+        conn_.req_flags = ctx ? HTTP_CLN_TLS : 0u;
+        std::string f = temp_file(pattern(8 << 20));
+        EXPECT_EQ(http_onvif_file_upload(&conn_, 2000, f.c_str(), &peer_), 0)
+            << (ctx ? "tls" : "plain");
     }
     SSL_CTX_free(tls);
 }
 
 // ---- time limits ----
-
-TEST_F(HttpCln, SilentServerIsGivenUpAfterTheIdleSlices)
-{
-    Server srv([&](Conn &c, int) {
-        c.read_request();
-        c.wait_close(5000);
-    });
-    target(srv.port());
-    auto t0 = testsrv::Clock::now();
-    std::string got;
-    EXPECT_EQ(download(&got, 300), 0);
-    EXPECT_GE(testsrv::ms_since(t0), 280);
-    EXPECT_TRUE(log_.contains("http_cln_rx_timeout, timeout!!!"));
-}
-
-TEST_F(HttpCln, TricklingServerIsCutByTheOverallLimit)
-{
-    Server srv([&](Conn &c, int) {
-        c.read_request();
-        c.send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
-        auto t0 = testsrv::Clock::now();
-        while (testsrv::ms_since(t0) < 5000 && c.send("x"))
-            std::this_thread::sleep_for(std::chrono::milliseconds(40));
-    });
-    target(srv.port());
-    conn_.rx_limit_ms = 700;
-    auto t0 = testsrv::Clock::now();
-    std::string got;
-    EXPECT_EQ(download(&got, 300), 0); // data every 40 ms: no idle slice ever counts
-    EXPECT_GE(testsrv::ms_since(t0), 650);
-    EXPECT_TRUE(log_.contains("http_cln_rx_timeout, overall time limit!!!"));
-}
 
 TEST_F(HttpCln, TlsRecordTrickledByteByByteIsCutByTheOverallLimit)
 {
@@ -763,27 +647,6 @@ TEST_F(HttpCln, TlsUploadToASlowReaderIsCutByTheOverallLimit)
 
 // ---- connecting ----
 
-TEST_F(HttpCln, FallsBackToTheDiscoveredAddress)
-{
-    Server srv([&](Conn &c, int) {
-        c.read_request();
-        c.send(ok_reply("from-fallback"));
-    });
-    // 127.0.0.2 is loopback too, but nothing listens on this port there.
-    target(srv.port(), "/snapshot/1", "127.0.0.2");
-    snprintf(peer_.fallback.host, sizeof(peer_.fallback.host), "127.0.0.1");
-    peer_.fallback.port = srv.port();
-    std::string got;
-    ASSERT_EQ(download(&got), 1);
-    EXPECT_EQ(got, "from-fallback");
-    srv.stop();
-    ASSERT_EQ(srv.requests().size(), 1u);
-    EXPECT_EQ(srv.requests()[0].rfind("GET /snapshot/1 HTTP/1.1\r\nHost: 127.0.0.1:" +
-                                          std::to_string(srv.port()) + "\r\n",
-                                      0),
-              0u);
-}
-
 TEST_F(HttpCln, NoFallbackWhenTheHostIsAlreadyTheDiscoveredOne)
 {
     Server srv([&](Conn &c, int) { c.read_request(); });
@@ -795,8 +658,6 @@ TEST_F(HttpCln, NoFallbackWhenTheHostIsAlreadyTheDiscoveredOne)
     std::string got;
     EXPECT_EQ(download(&got, 500), 0);
     EXPECT_STREQ(conn_.host, "LOCALHOST"); // untouched: compared ignoring case
-    EXPECT_TRUE(log_.contains("http_onvif_download, connect LOCALHOST:"));
-    EXPECT_FALSE(log_.contains("trying"));
 }
 
 TEST_F(HttpCln, TcpConnectNeverReturnsDescriptorZero)
@@ -834,7 +695,6 @@ TEST_F(HttpCln, UploadOfAnEmptyFileSendsNothing)
     EXPECT_EQ(http_onvif_file_upload(&conn_, 1000, "/nonexistent/dir/file.bin", &peer_), 0);
     EXPECT_EQ(http_onvif_file_upload(&conn_, 1000, "/tmp", &peer_), 0); // a directory
     EXPECT_EQ(http_onvif_file_upload(&conn_, 1000, nullptr, &peer_), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     srv.stop();
     EXPECT_EQ(srv.accepted(), 0);
 }
@@ -939,61 +799,6 @@ TEST_F(HttpCln, UploadOfAFileCutShortFails)
     target(srv.port(), "/upgrade");
     EXPECT_EQ(http_onvif_file_upload(&conn_, 3000, f.c_str(), &peer_), 0);
     EXPECT_TRUE(log_.contains("http_onvif_file_upload, read file failed at "));
-}
-
-TEST_F(HttpCln, UploadIsOnlyASuccessWithA200)
-{
-    Server srv([&](Conn &c, int) {
-        c.read_request();
-        c.send("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n");
-    });
-    target(srv.port(), "/up");
-    std::string f = temp_file("abc");
-    EXPECT_EQ(http_onvif_file_upload(&conn_, 2000, f.c_str(), &peer_), 0);
-}
-
-TEST_F(HttpCln, PlainUploadToAPeerThatClosesDoesNotRaiseSigpipe)
-{
-    Server srv([&](Conn &c, int) { shutdown(c.fd(), SHUT_RDWR); });
-    target(srv.port(), "/up");
-    std::string f = temp_file(pattern(8 << 20));
-    EXPECT_EQ(http_onvif_file_upload(&conn_, 2000, f.c_str(), &peer_), 0);
-}
-
-// ---- hostile replies ----
-
-TEST_F(HttpCln, HostileRepliesFailCleanly)
-{
-    const std::vector<std::string> replies = {
-        "XYZZY-NOT-HTTP garbage garbage garbage\r\n\r\n",
-        "HTTP/1.1 OK\r\nContent-Length: 0\r\n\r\n",
-        "HTTP/1.1 200 OK\r\nContent-Length: 99999999999\r\n\r\nabc",
-        "HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nabc",
-        "HTTP/1.1 200 OK\r\nContent-Length: 67108865\r\n\r\nabc",
-        "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly-ten!!", // then close
-        "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n",                // head never ends
-        "HTTP/1.1 2",                                               // early close
-    };
-    for (size_t i = 0; i < replies.size(); i++) {
-        Server srv([&](Conn &c, int) {
-            c.read_request();
-            c.send(replies[i]);
-        });
-        target(srv.port());
-        std::string got;
-        EXPECT_EQ(download(&got, 1000), 0) << "reply " << i;
-        EXPECT_EQ(conn_.sock, 0);
-    }
-    // Endless header lines: the head must fit 2047 bytes.
-    Server srv([&](Conn &c, int) {
-        c.read_request();
-        c.send("HTTP/1.1 200 OK\r\n");
-        for (int i = 0; i < 500; i++)
-            if (!c.send("X-Filler-" + std::to_string(i) + ": aaaaaaaaaaaaaaaaaaaa\r\n")) break;
-    });
-    target(srv.port());
-    std::string got;
-    EXPECT_EQ(download(&got, 1000), 0);
 }
 
 } // namespace

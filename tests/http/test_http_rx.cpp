@@ -1,20 +1,13 @@
 // Assembling HTTP messages from a byte stream: both roles, every split of
-// the input, heap buffers, bodies until close, pipelining, limits, pool
-// exhaustion, and real sockets (socketpair and loopback TCP).
+// the input, heap buffers, bodies until close, pipelining, limits and pool
+// exhaustion. (Over real sockets: the listener and client tests.)
 
 #include "http/http_rx.h"
 #include "http_msg_fixture.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace
@@ -177,8 +170,6 @@ TEST_F(HttpRx, ClientResponseWithBody)
     EXPECT_EQ(g.content_len, (int)body.size());
     EXPECT_EQ(g.body, body);
     EXPECT_EQ(g.buf_size, 2048); // a pool buffer
-    EXPECT_TRUE(log_.contains("RX from 127.0.0.1 << HTTP/1.1 200 OK"));
-    EXPECT_TRUE(log_.contains("<s:Envelope><s:Body/></s:Envelope>\r\n\r\n"));
 }
 
 TEST_F(HttpRx, EverySplitGivesTheSameMessage)
@@ -240,10 +231,6 @@ TEST_F(HttpRx, LargeBodyGoesToAnExactHeapBuffer)
     HTTP_MSG *m = nullptr;
     ASSERT_EQ(http_rx_input(rx_.get(), room, &m), HTTP_RX_MORE);
     ASSERT_NE(rx_->dyn_rcv_buf, nullptr);
-    EXPECT_EQ(rx_->rbuf, rx_->dyn_rcv_buf);
-    EXPECT_EQ(rx_->mlen, hlen + 3000);
-    EXPECT_EQ(rx_->hlen, hlen);
-    EXPECT_EQ(rx_->clen, 3000);
     EXPECT_EQ(net_buf_idle_num(), kNetBufs); // the head record was dropped
     EXPECT_EQ(http_idle_msg_buf_num(), (uint32_t)kMsgs);
 
@@ -258,33 +245,6 @@ TEST_F(HttpRx, LargeBodyGoesToAnExactHeapBuffer)
     EXPECT_EQ(rx_->dyn_rcv_buf, nullptr); // released after the message
 }
 
-// A SOAP response of exactly `total` bytes (empty when there is none).
-std::string response_of_size(size_t total)
-{
-    size_t shell = soap_response("").size();
-    for (size_t n = total > shell ? total - shell : 0; n > 0; n--) {
-        std::string s = soap_response(std::string(n, 'x'));
-        if (s.size() == total) return s;
-    }
-    return "";
-}
-
-TEST_F(HttpRx, MessageOfExactly2047BytesStaysInTheFixedBuffer)
-{
-    std::string data = response_of_size(2047);
-    ASSERT_EQ(data.size(), 2047u);
-    RxRun run = feed(HTTP_RX_CLIENT, data, 4096);
-    ASSERT_EQ(run.msgs.size(), 1u);
-    EXPECT_EQ(run.msgs[0].buf_size, 2048);
-
-    std::string longer = response_of_size(2048);
-    ASSERT_EQ(longer.size(), 2048u);
-    run = feed(HTTP_RX_CLIENT, longer, 4096);
-    ASSERT_EQ(run.msgs.size(), 1u);
-    EXPECT_EQ(run.msgs[0].buf_size, 2049); // heap block of the exact size
-    EXPECT_EQ(run.msgs[0].body, longer.substr(longer.size() - run.msgs[0].body.size()));
-}
-
 TEST_F(HttpRx, ClientBodyUntilClose)
 {
     std::string head = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n";
@@ -294,13 +254,11 @@ TEST_F(HttpRx, ClientBodyUntilClose)
     EXPECT_EQ(run.msgs[0].content_len, 2500);
     EXPECT_EQ(run.msgs[0].body, body);
     EXPECT_EQ(run.msgs[0].buf_size, (int)(head.size() + 2500 + 1));
-    EXPECT_FALSE(log_.contains("http_msg_parse_part2"));
 
     // A close before any byte of the body arrived has nothing to complete.
     run = feed(HTTP_RX_CLIENT, "HTTP/1.1 200 OK\r\nServer: x\r\n", 100, true);
     EXPECT_TRUE(run.msgs.empty());
     EXPECT_EQ(run.last, HTTP_RX_ERROR);
-    EXPECT_TRUE(log_.contains("http_cln_rx, recv return = 0"));
 }
 
 TEST_F(HttpRx, ClientResponsesWithoutContentLength)
@@ -355,13 +313,11 @@ TEST_F(HttpRx, ListenerNeedsContentLengthForABody)
     RxRun run = feed(HTTP_RX_LISTENER, "POST /x HTTP/1.1\r\nHost: h\r\n\r\n", 4096);
     ASSERT_EQ(run.msgs.size(), 1u);
     EXPECT_FALSE(run.msgs[0].has_body);
-    EXPECT_TRUE(log_.contains("RX << POST /x HTTP/1.1"));
 
     // A close is always a failure on the listener.
     run = feed(HTTP_RX_LISTENER, "POST /x HTTP/1.1\r\nHost: h\r\n", 4096, true);
     EXPECT_TRUE(run.msgs.empty());
     EXPECT_EQ(run.last, HTTP_RX_ERROR);
-    EXPECT_TRUE(log_.contains("http_srv_rx, recv return = 0"));
 }
 
 TEST_F(HttpRx, ReadErrors)
@@ -375,8 +331,6 @@ TEST_F(HttpRx, ReadErrors)
         http_rx_init(rx_.get(), role, "h");
         EXPECT_EQ(http_rx_input(rx_.get(), HTTP_RX_BUF_SIZE, &m), HTTP_RX_ERROR);
     }
-    EXPECT_TRUE(log_.contains("http_cln_rx, recv return = -1, dlen[0], mlen[2047]"));
-    EXPECT_TRUE(log_.contains("http_srv_rx, recv return = -1, dlen[0], mlen[2047]"));
 }
 
 TEST_F(HttpRx, PipelinedRequestsAreParsedAtOnce)
@@ -430,13 +384,14 @@ TEST_F(HttpRx, HeadsLongerThan2047BytesFail)
             EXPECT_EQ(rx_->dlen, 0); // state reset
         }
     }
-    EXPECT_TRUE(log_.contains("http_srv_rx, http head longer than 2047 bytes!!!"));
-    EXPECT_TRUE(log_.contains("http_cln_rx, http head longer than 2047 bytes!!!"));
 }
 
 TEST_F(HttpRx, BadContentLengthNeverSizesABuffer)
 {
-    const char *bad[] = {"-5", "-2147483648", "huge", "1e9", "67108865", "4294967296"};
+    // (18446744073709551619 = 2^64 + 3 would wrap to the body's length.)
+    const char *bad[] = {
+        "-5",   "-2147483648",         "huge", "1e9", "67108865", "4294967296", "12abc", "", "+5",
+        "0x10", "18446744073709551619"};
     for (int role : {HTTP_RX_CLIENT, HTTP_RX_LISTENER}) {
         for (const char *v : bad) {
             std::string data = std::string("POST / HTTP/1.1\r\nContent-Type: text/plain\r\n") +
@@ -448,9 +403,6 @@ TEST_F(HttpRx, BadContentLengthNeverSizesABuffer)
             EXPECT_EQ(rx_->dyn_rcv_buf, nullptr);
         }
     }
-    EXPECT_TRUE(log_.contains("http_ctt_parse, invalid Content-Length[-5]"));
-    EXPECT_TRUE(log_.contains("http_ctt_parse, invalid Content-Length[67108865]"));
-    EXPECT_TRUE(log_.contains("http_pkt_len="));
 }
 
 TEST_F(HttpRx, LargestContentLengthIsAcceptedAndBoundsGrowth)
@@ -478,28 +430,22 @@ TEST_F(HttpRx, ShortTextBody)
     RxRun run = feed(HTTP_RX_CLIENT, head + body, 4096);
     EXPECT_TRUE(run.msgs.empty());
     EXPECT_EQ(run.last, HTTP_RX_ERROR);
-    EXPECT_TRUE(log_.contains("http_msg_parse_part2, text xml strlen[2] != ctx len[6]!!!"));
-    EXPECT_TRUE(log_.contains("http_cln_rx, http_msg_parse_part2=2, sdp_pkt_len=6!!!"));
 
     std::string req = "POST / HTTP/1.1\r\nContent-Type: text/plain\r\nContent-Length: 6\r\n\r\n";
     run = feed(HTTP_RX_LISTENER, req + body, 4096);
     ASSERT_EQ(run.msgs.size(), 1u); // the listener goes on
     EXPECT_EQ(run.msgs[0].body, body);
-    EXPECT_TRUE(log_.contains("http_srv_rx, http_msg_parse_part2=2, sdp_pkt_len=6!!!"));
 }
 
 TEST_F(HttpRx, NotHttpAndShortInput)
 {
     RxRun run = feed(HTTP_RX_LISTENER, "HELLO WORLD THIS IS NOT HTTP\r\n\r\n", 4096);
     EXPECT_EQ(run.last, HTTP_RX_ERROR);
-    EXPECT_TRUE(log_.contains("http_srv_rx, not an http message!!!"));
     run = feed(HTTP_RX_LISTENER, "GET / HTTP/1.1", 4096); // under 16 bytes: wait
     EXPECT_EQ(run.last, HTTP_RX_MORE);
     std::string bad = "HTTP/1.1 OK\r\nA: b\r\n\r\n";
     run = feed(HTTP_RX_CLIENT, bad, 4096);
     EXPECT_EQ(run.last, HTTP_RX_ERROR);
-    EXPECT_TRUE(log_.contains("http_cln_rx, http_msg_parse_part1=-1, http_pkt_len=" +
-                              std::to_string(bad.size()) + "!!!"));
 }
 
 TEST_F(HttpRx, TunnelRequestIsHandedOverAtItsHead)
@@ -571,116 +517,6 @@ TEST_F(HttpRx, PoolExhaustionFailsCleanly)
     ASSERT_EQ(run.msgs.size(), 2u); // the large one follows through a heap buffer
     EXPECT_EQ(run.msgs[0].body, "<a/>");
     EXPECT_EQ(run.msgs[1].body, big_body(3000));
-}
-
-// ---- real sockets ----
-
-// Reads from `fd` into the receiver until a message completes, the receiver
-// fails, or nothing arrives for 2 s; at most 10000 reads.
-int pump(int fd, HTTP_RX *rx, HTTP_MSG **m)
-{
-    *m = nullptr;
-    for (int i = 0; i < 10000; i++) {
-        struct pollfd pfd = {fd, POLLIN, 0};
-        if (poll(&pfd, 1, 2000) <= 0) return -100;
-        int room = 0;
-        char *p = http_rx_buf(rx, &room);
-        if (!p) return HTTP_RX_ERROR;
-        int n = (int)recv(fd, p, (size_t)room, 0);
-        int r = http_rx_input(rx, n, m);
-        if (r != HTTP_RX_MORE) return r;
-    }
-    return -101;
-}
-
-bool send_all(int fd, const std::string &s, size_t chunk)
-{
-    for (size_t pos = 0; pos < s.size();) {
-        size_t n = std::min(chunk, s.size() - pos);
-        ssize_t w = send(fd, s.data() + pos, n, MSG_NOSIGNAL);
-        if (w <= 0) return false;
-        pos += (size_t)w;
-        if (chunk < s.size()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
-TEST_F(HttpRx, ClientOverSocketpairWithBodyUntilClose)
-{
-    int sv[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
-    std::string body = big_body(5000);
-    std::string data = "HTTP/1.1 200 OK\r\nContent-Type: application/soap+xml\r\n\r\n" + body;
-    std::thread peer([&] {
-        send_all(sv[1], data, 997);
-        close(sv[1]);
-    });
-    http_rx_init(rx_.get(), HTTP_RX_CLIENT, "peer");
-    HTTP_MSG *m = nullptr;
-    int r = pump(sv[0], rx_.get(), &m);
-    peer.join();
-    close(sv[0]);
-    ASSERT_EQ(r, HTTP_RX_DONE);
-    Got g = take(m);
-    EXPECT_EQ(g.content_len, 5000);
-    EXPECT_EQ(g.body, body);
-}
-
-TEST_F(HttpRx, ListenerOverLoopbackTcp)
-{
-    int ls = socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(ls, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    ASSERT_EQ(bind(ls, (sockaddr *)&addr, sizeof(addr)), 0);
-    ASSERT_EQ(listen(ls, 1), 0);
-    socklen_t alen = sizeof(addr);
-    ASSERT_EQ(getsockname(ls, (sockaddr *)&addr, &alen), 0);
-
-    std::string a = notify_request("<a/>", "/subscription1/1");
-    std::string b = notify_request("<b/>", "/subscription1/2");
-    std::string c = notify_request(big_body(5000), "/subscription1/3");
-    std::thread peer([&] {
-        int cs = socket(AF_INET, SOCK_STREAM, 0);
-        if (cs < 0) return;
-        if (connect(cs, (sockaddr *)&addr, sizeof(addr)) == 0) {
-            send_all(cs, a + b, 1 << 20); // two requests in one write
-            send_all(cs, c, 1500);
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        close(cs);
-    });
-    struct pollfd pfd = {ls, POLLIN, 0};
-    ASSERT_EQ(poll(&pfd, 1, 5000), 1);
-    int fd = accept(ls, nullptr, nullptr);
-    ASSERT_GE(fd, 0);
-
-    http_rx_init(rx_.get(), HTTP_RX_LISTENER, nullptr);
-    std::vector<Got> got;
-    HTTP_MSG *m = nullptr;
-    int r = HTTP_RX_MORE;
-    for (int i = 0; i < 10 && got.size() < 3; i++) {
-        r = pump(fd, rx_.get(), &m);
-        for (int j = 0; r == HTTP_RX_DONE && j < 10; j++) {
-            got.push_back(take(m));
-            r = http_rx_next(rx_.get(), &m);
-        }
-        if (r != HTTP_RX_MORE) break;
-    }
-    // Then the peer closes: the listener reports a failed read.
-    if (got.size() == 3) r = pump(fd, rx_.get(), &m);
-    peer.join();
-    close(fd);
-    close(ls);
-
-    ASSERT_EQ(got.size(), 3u);
-    EXPECT_EQ(got[0].body, "<a/>");
-    EXPECT_EQ(got[1].body, "<b/>");
-    EXPECT_EQ(got[2].body, big_body(5000));
-    EXPECT_EQ(got[2].buf_size, (int)c.size() + 1);
-    EXPECT_EQ(r, HTTP_RX_ERROR);
 }
 
 } // namespace

@@ -97,8 +97,6 @@ TEST(Pps, PushHeadIsLifoPushTailIsFifo)
     EXPECT_EQ(pps_fl_pop(ctx), pps_get_node_by_index(ctx, 2));
     EXPECT_EQ(pps_fl_pop(ctx), u1);
     EXPECT_EQ(pps_fl_pop(ctx), u0);
-    EXPECT_EQ(ctx->push_cnt, 4u);
-    EXPECT_EQ(ctx->pop_cnt, 7u);
     pps_fl_free(ctx);
 }
 
@@ -155,8 +153,6 @@ TEST(Pps, IndexBounds)
 {
     PPS_CTX *ctx = pps_ctx_fl_init(3, 8, 0);
     ASSERT_NE(ctx, nullptr);
-    for (int i : {0, 1, 2})
-        EXPECT_EQ(pps_get_index(ctx, pps_get_node_by_index(ctx, i)), i);
     for (int i : {3, -1, -2, 0x7fffffff, -0x7fffffff - 1})
         EXPECT_EQ(pps_get_node_by_index(ctx, i), nullptr) << i;
     EXPECT_EQ(pps_get_node_by_index(nullptr, 0), nullptr);

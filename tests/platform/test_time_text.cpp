@@ -9,10 +9,7 @@
 #include <string.h>
 #include <time.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
-#include <vector>
 
 namespace
 {
@@ -212,32 +209,6 @@ TEST(MicrosecondClock, MonotonicAndNearWallClock)
     ASSERT_EQ(0, sys_gettimeofday(&tv, nullptr));
     long long ours = (long long)tv.tv_sec * 1000000 + tv.tv_usec;
     EXPECT_LT(llabs(ours - wall_us), 2000000LL);
-}
-
-TEST(MicrosecondClock, ConcurrentCallers)
-{
-    // Several threads calling at once all get sane, non-decreasing readings.
-    std::atomic<int> failures{0};
-    std::vector<std::thread> pool;
-    for (int t = 0; t < 4; t++) {
-        pool.emplace_back([&failures] {
-            long long prev = 0;
-            for (int i = 0; i < 500; i++) {
-                struct timeval tv;
-                if (sys_gettimeofday(&tv, nullptr) != 0 || tv.tv_usec < 0 ||
-                    tv.tv_usec >= 1000000) {
-                    failures++;
-                    return;
-                }
-                long long now = (long long)tv.tv_sec * 1000000 + tv.tv_usec;
-                if (now < prev || tv.tv_sec < 1600000000) failures++;
-                prev = now;
-            }
-        });
-    }
-    for (auto &th : pool)
-        th.join();
-    EXPECT_EQ(0, failures.load());
 }
 
 } // namespace
