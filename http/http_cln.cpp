@@ -818,7 +818,7 @@ int http_cln_parse_challenge(HTTP_CLIENT_CONN *p_conn, HTTP_MSG *rx_msg)
     }
     snprintf(a->cnonce, sizeof(a->cnonce), "%08X%08X", r[0], r[1]);
     a->nc_count++;
-    snprintf(a->nc_text, sizeof(a->nc_text), "%08X", a->nc_count);
+    snprintf(a->nc_text, sizeof(a->nc_text), "%08x", a->nc_count); // 8LHEX
     return 1;
 }
 
