@@ -100,23 +100,6 @@ std::string probe_matches(const std::string &env, const std::string &relates)
     return wrap(env, "ProbeMatches", relates, body);
 }
 
-std::string hello_msg()
-{
-    return wrap("SOAP-ENV", "Hello", "",
-                "<d:Hello><a:EndpointReference><a:Address>urn:uuid:cam-h</a:Address>"
-                "</a:EndpointReference><d:Types>dn:NetworkVideoTransmitter</d:Types>"
-                "<d:Scopes>onvif://www.onvif.org/name/CamH</d:Scopes>"
-                "<d:XAddrs>http://10.203.1.2:8081/onvif/device_service</d:XAddrs>"
-                "<d:MetadataVersion>2</d:MetadataVersion></d:Hello>");
-}
-
-std::string bye_msg()
-{
-    return wrap("env", "Bye", "",
-                "<d:Bye><a:EndpointReference><a:Address>urn:uuid:cam-h</a:Address>"
-                "</a:EndpointReference></d:Bye>");
-}
-
 // ---------------------------------------------------------------------------
 // The responder: hears the group on port 3702 (a socket bound to the group
 // address, so that unicast to 3702 still reaches the client under test) and
@@ -184,13 +167,7 @@ class Responder
         return ids.size();
     }
 
-    bool send_group(const std::string &msg)
-    {
-        sockaddr_in g = addr_of(GROUP, WSD_PORT);
-        return sendto(tx_, msg.data(), msg.size(), 0, (sockaddr *)&g, sizeof(g)) ==
-               (ssize_t)msg.size();
-    }
-
+    // To the group or to one address, on port 3702.
     bool send_to(const char *ip, const std::string &msg)
     {
         sockaddr_in to = addr_of(ip, WSD_PORT);
@@ -450,14 +427,21 @@ TEST_F(ProbeNetns, HelloAndByeAnnouncements)
     ASSERT_EQ(0, start_probe(nullptr, 10));
     ASSERT_TRUE(initial_probes_seen()); // the thread is in its receive loop
 
-    ASSERT_TRUE(responder_.send_group(hello_msg()));
+    ASSERT_TRUE(responder_.send_to(
+        GROUP, wrap("SOAP-ENV", "Hello", "",
+                    "<d:Hello><a:EndpointReference><a:Address>urn:uuid:cam-h</a:Address>"
+                    "</a:EndpointReference><d:Types>dn:NetworkVideoTransmitter</d:Types>"
+                    "<d:XAddrs>http://10.203.1.2:8081/onvif/device_service</d:XAddrs></d:Hello>")));
     ASSERT_TRUE(
         wait_until([this] { return reports_.count(PROBE_MSG_HELLO, "urn:uuid:cam-h"); }, 3000));
     DEVICE_BINFO h;
     ASSERT_TRUE(reports_.first(PROBE_MSG_HELLO, "urn:uuid:cam-h", &h));
     EXPECT_EQ(8081, h.xaddr.port);
 
-    ASSERT_TRUE(responder_.send_group(bye_msg()));
+    ASSERT_TRUE(responder_.send_to(
+        GROUP, wrap("env", "Bye", "",
+                    "<d:Bye><a:EndpointReference><a:Address>urn:uuid:cam-h</a:Address>"
+                    "</a:EndpointReference></d:Bye>")));
     EXPECT_TRUE(
         wait_until([this] { return reports_.count(PROBE_MSG_BYE, "urn:uuid:cam-h"); }, 3000));
 }

@@ -147,7 +147,6 @@ TEST_F(ProbeParse, DeviceTypes)
         {"MyDevices", DEVICE_TYPE_TRANSMITTER},
         {"Display", DEVICE_TYPE_UNKNOWN},
         {"", DEVICE_TYPE_UNKNOWN},
-        {"   ", DEVICE_TYPE_UNKNOWN},
     };
     for (const Case &c : cases)
         EXPECT_EQ(c.type, parse_DeviceType(c.types)) << c.types;

@@ -323,22 +323,6 @@ TEST_F(XAddr, LongListEntriesAreCut)
     EXPECT_STREQ("last", h.host);
 }
 
-TEST_F(XAddr, ParseXAddrFillsTheRecord)
-{
-    ONVIF_XADDR x;
-    memset(&x, 0, sizeof(x));
-    EXPECT_EQ(1,
-              parse_XAddr("http://169.254.9.9/a https://192.168.7.7:443/onvif/device_service", &x));
-    EXPECT_EQ(1, x.https);
-    EXPECT_EQ(443, x.port);
-    EXPECT_STREQ("192.168.7.7", x.host);
-    EXPECT_STREQ("/onvif/device_service", x.path);
-
-    memset(&x, 0, sizeof(x));
-    EXPECT_EQ(0, parse_XAddr(("http://" + std::string(128, 'h') + "/p").c_str(), &x));
-    EXPECT_EQ('\0', x.host[0]);
-}
-
 // Peers drop repeated MessageIDs as duplicates: two programs started in the
 // same second must not send the same ones.
 TEST(Uuid, DistinctAcrossProcessesStartedTogether)

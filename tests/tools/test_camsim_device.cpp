@@ -355,6 +355,9 @@ TEST(CamsimDevice, SettingsAreKeptAndReadBack)
          "<tt:NTPManual><tt:Type>DNS</tt:Type><tt:DNSname>ntp.example.org</tt:DNSname>", ""},
         {body("SetDynamicDNS"), 200, "", "<tds:GetDynamicDNS/>",
          "<tt:Type>ClientUpdates</tt:Type><tt:Name>cam1.dyn.example</tt:Name><tt:TTL>PT1H", ""},
+        {body("SetNetworkDefaultGateway"), 200, "", "<tds:GetNetworkDefaultGateway/>",
+         "<tt:IPv4Address>10.1.2.254<", ""},
+        {body("SetDNS"), 200, "", "<tds:GetDNS/>", "<tt:IPv4Address>10.1.2.53<", ""},
         {body("SetNetworkProtocols"), 200, "", "<tds:GetNetworkProtocols/>",
          "<tt:Name>RTSP</tt:Name><tt:Enabled>true</tt:Enabled><tt:Port>8554</tt:Port>", ""},
         {"<tds:SetDiscoveryMode><tds:DiscoveryMode>NonDiscoverable</tds:DiscoveryMode>"
@@ -456,6 +459,10 @@ TEST(CamsimDevice, RefusalsCarryTheOnvifFaultAndChangeNothing)
         {"<tds:SetScopes><tds:Scopes>onvif://www.onvif.org/Profile/Streaming</tds:Scopes>"
          "</tds:SetScopes>",
          400, prohibited + "ScopeOverwrite<", "<tds:GetScopes/>", "location/lab", ""},
+        {"<tds:SetNetworkDefaultGateway><tds:IPv4Address>10.1.2.256</tds:IPv4Address>"
+         "</tds:SetNetworkDefaultGateway>",
+         400, invalid + "InvalidGatewayAddress<", "<tds:GetNetworkDefaultGateway/>", "",
+         "10.1.2.256"},
         {"<tds:SetHostname><tds:Name>bad name</tds:Name></tds:SetHostname>", 400,
          invalid + "InvalidHostname<", "<tds:GetHostname/>", "<tt:Name>camsim-1<", ""},
         {"<tds:SetNTP><tds:FromDHCP>false</tds:FromDHCP><tds:NTPManual><tt:Type>IPv4</tt:Type>"
