@@ -38,6 +38,7 @@
 #include "tests/support/http_test_server.h"
 
 using apptest::CamSim;
+using apptest::cell;
 
 namespace
 {
@@ -94,18 +95,12 @@ class StdoutCapture
         fflush(stdout);
         dup2(saved, 1);
         close(saved);
-        QByteArray all;
-        lseek(fd, 0, SEEK_SET);
-        char buf[4096];
-        for (int i = 0; i < 4096; i++) {
-            ssize_t n = read(fd, buf, sizeof(buf));
-            if (n <= 0) break;
-            all.append(buf, (int)n);
-        }
-        close(fd);
+        QFile f;
+        f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+        f.seek(0);
+        lines = QString::fromUtf8(f.readAll()).split('\n');
+        if (lines.last().isEmpty()) lines.removeLast();
         fd = -1;
-        lines = QString::fromUtf8(all).split('\n');
-        if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
         return lines;
     }
 
@@ -223,16 +218,6 @@ class StatusRecorder : public QObject
     QAbstractItemModel *model;
     std::map<QString, QStringList> steps;
 };
-
-QString cell(DeviceTableModel *model, int row, int column)
-{
-    return apptest::cell(model, row, column);
-}
-
-int rowOf(DeviceTableModel *model, const QString &serial)
-{
-    return model->findRow(serial);
-}
 
 // Answers the next open-file dialog that shows up: with `path`, or cancels it
 // when path is empty. Gives up (rejecting whatever modal dialog is open) after
@@ -572,13 +557,13 @@ void UpgradeTest::windowUpgradesSelectedCamerasInParallel()
     QVERIFY(apptest::waitFor(
         [&] {
             for (const QString &s : good)
-                if (cell(model, rowOf(model, s), 7) != u(kDone)) return false;
+                if (cell(model, model->findRow(s), 7) != u(kDone)) return false;
             return true;
         },
         20000));
     // The silent camera holds nobody back: it is still running when the
     // others are done.
-    QCOMPARE(cell(model, rowOf(model, "UPG-D"), 7), u(kRunning));
+    QCOMPARE(cell(model, model->findRow("UPG-D"), 7), u(kRunning));
     // Uploaded, then confirmed by the camera's new firmware version.
     const QStringList success{u(kWaiting), u(kRunning), u(kConfirming), u(kDone)};
     for (const QString &s : good)
@@ -590,7 +575,7 @@ void UpgradeTest::windowUpgradesSelectedCamerasInParallel()
     QCOMPARE(model->rowCount(), 1);
     QCOMPARE(cell(model, 0, 2), QString("UPG-D"));
 
-    QVERIFY(apptest::waitFor([&] { return cell(model, rowOf(model, "UPG-D"), 7) == u(kFailed); },
+    QVERIFY(apptest::waitFor([&] { return cell(model, model->findRow("UPG-D"), 7) == u(kFailed); },
                              20000));
     QCOMPARE(recorder.texts("UPG-D"), QStringList({u(kWaiting), u(kRunning), u(kFailed)}));
 
@@ -612,12 +597,12 @@ void UpgradeTest::windowUpgradesSelectedCamerasInParallel()
         [&] {
             if (model->rowCount() != 4) return false;
             for (const QString &s : good)
-                if (rowOf(model, s) < 0 || cell(model, rowOf(model, s), 6) != u("升级包"))
+                if (model->findRow(s) < 0 || cell(model, model->findRow(s), 6) != u("升级包"))
                     return false;
             return true;
         },
         30000));
-    QVERIFY(model->isChecked(rowOf(model, "UPG-D")));
+    QVERIFY(model->isChecked(model->findRow("UPG-D")));
 }
 
 void UpgradeTest::windowMayCloseWhileUploadsRun()

@@ -83,9 +83,7 @@ bool checkedShown(UpgradeDeviceWidget *w, int row)
 
 bool actionsEnabled(UpgradeDeviceWidget *w)
 {
-    bool up = button(w, "buttonUpgrade")->isEnabled();
-    bool ip = button(w, "buttonBatchEditIp")->isEnabled();
-    return up && ip;
+    return button(w, "buttonUpgrade")->isEnabled() && button(w, "buttonBatchEditIp")->isEnabled();
 }
 
 bool actionsDisabled(UpgradeDeviceWidget *w)

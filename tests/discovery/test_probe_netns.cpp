@@ -265,10 +265,7 @@ void on_probe(const DEVICE_BINFO *binfo, int kind, void *user)
     auto *reports = static_cast<Reports *>(user);
     {
         std::lock_guard<std::mutex> lock(reports->mutex);
-        Report r;
-        r.kind = kind;
-        r.binfo = *binfo;
-        reports->list.push_back(r);
+        reports->list.push_back(Report{kind, *binfo});
     }
     if (reports->stop_in_callback.exchange(0)) {
         stop_probe();

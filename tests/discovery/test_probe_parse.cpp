@@ -20,11 +20,7 @@ struct Report {
 
 void capture(const DEVICE_BINFO *binfo, int kind, void *user)
 {
-    auto *out = static_cast<std::vector<Report> *>(user);
-    Report r;
-    r.kind = kind;
-    r.binfo = *binfo;
-    out->push_back(r);
+    static_cast<std::vector<Report> *>(user)->push_back(Report{kind, *binfo});
 }
 
 // One ProbeMatch / Hello body entry; pfx is the element prefix ("d:" or "").

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/encoding.h"
 #include "tests/support/camsim_process.h"
 #include "tests/support/raw_http.h"
 #include "tests/support/schema_check.h"
@@ -620,20 +621,13 @@ TEST(CamsimDevice, SystemFilesAndRestoreFromABackup)
 namespace
 {
 
-std::string base64(const std::string &in)
+// An HTTP Basic authorization header line (the library's base64).
+std::string basic(const std::string &userPassword)
 {
-    static const char t[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i < in.size(); i += 3) {
-        unsigned v = unsigned((unsigned char)in[i]) << 16;
-        if (i + 1 < in.size()) v |= unsigned((unsigned char)in[i + 1]) << 8;
-        if (i + 2 < in.size()) v |= (unsigned char)in[i + 2];
-        out += t[(v >> 18) & 63];
-        out += t[(v >> 12) & 63];
-        out += i + 1 < in.size() ? t[(v >> 6) & 63] : '=';
-        out += i + 2 < in.size() ? t[v & 63] : '=';
-    }
-    return out;
+    char b64[256] = "";
+    base64_encode(reinterpret_cast<const uint8_t *>(userPassword.data()), (int)userPassword.size(),
+                  b64, sizeof(b64));
+    return "Authorization: Basic " + std::string(b64) + "\r\n";
 }
 
 } // namespace
@@ -643,8 +637,7 @@ TEST(CamsimDevice, AccountsAreTheOnesThatAuthenticate)
     CamsimProcess sim(CAMSIM_PATH, "[{\"auth\": \"basic\", \"password\": \"first\"}]", options());
     ASSERT_TRUE(sim.ok()) << sim.error();
     auto as = [&](const std::string &user, const std::string &pw, const std::string &body) {
-        return raw_status(soapPost(sim.port(), envelope(body),
-                                   "Authorization: Basic " + base64(user + ":" + pw) + "\r\n"));
+        return raw_status(soapPost(sim.port(), envelope(body), basic(user + ":" + pw)));
     };
     const std::string info = "<tds:GetDeviceInformation/>";
     EXPECT_EQ(as("operator1", "pw-operator1", info), 401);
@@ -664,6 +657,6 @@ TEST(CamsimDevice, AccountsAreTheOnesThatAuthenticate)
     EXPECT_EQ(raw_status(raw_request(kHost, sim.port(), "GET", "/onvif-files/system.log", "", "")),
               401);
     EXPECT_EQ(raw_status(raw_request(kHost, sim.port(), "GET", "/onvif-files/system.log", "", "",
-                                     "Authorization: Basic " + base64("admin:second") + "\r\n")),
+                                     basic("admin:second"))),
               200);
 }
