@@ -99,13 +99,14 @@ bool enterTestNetwork(QString *reason)
     return state == 1;
 }
 
-bool addCameraAddress(const QString &ip)
+bool addCameraAddress(const QString &ip, int prefix)
 {
-    runIp("addr add " + ip + "/24 dev vb");
+    const QString cidr = ip + "/" + QString::number(prefix);
+    runIp("addr add " + cidr + " dev vb");
     QProcess p;
     p.start("ip", {"-4", "addr", "show", "dev", "vb"});
     if (!p.waitForFinished(5000)) return false;
-    return QString::fromLocal8Bit(p.readAllStandardOutput()).contains(" " + ip + "/24");
+    return QString::fromLocal8Bit(p.readAllStandardOutput()).contains(" " + cidr);
 }
 
 bool waitFor(const std::function<bool()> &pred, int timeoutMs)
@@ -124,11 +125,6 @@ QString cell(const QAbstractItemModel *model, int row, int column)
 {
     if (row < 0 || row >= model->rowCount()) return QStringLiteral("<no row>");
     return model->index(row, column).data().toString();
-}
-
-int rowOf(const DeviceTableModel *model, const QString &serial)
-{
-    return model->findRow(serial);
 }
 
 bool clickRowCheck(QTableView *view, int row)
@@ -192,19 +188,6 @@ CamSim::CamSim(const QJsonArray &cameras, const QJsonObject &defaults)
 CamSim::~CamSim()
 {
     stop();
-}
-
-QString CamSim::dir() const
-{
-    return tempDir.path();
-}
-QString CamSim::uploadDir() const
-{
-    return tempDir.path() + "/uploads";
-}
-QString CamSim::requestLogPath() const
-{
-    return tempDir.path() + "/requests.jsonl";
 }
 
 QString CamSim::errorText() const
@@ -350,14 +333,6 @@ MessageBoxCloser::MessageBoxCloser(QObject *parent) : QObject(parent)
 {
     connect(&timer, &QTimer::timeout, this, &MessageBoxCloser::poll);
     timer.start(50);
-}
-
-QStringList MessageBoxCloser::boxTexts() const
-{
-    QStringList out;
-    for (const QString &s : seen)
-        out << s.section('|', 1);
-    return out;
 }
 
 void MessageBoxCloser::poll()

@@ -4,7 +4,7 @@
 //   namespace with a veth pair: va 10.203.5.1/24 (the tool's side) and
 //   vb 10.203.5.2/24 (the cameras' side), lo up, 224.0.0.0/4 routed on va.
 //   Root only; REQUIRE_TEST_NETWORK() skips the test with the reason otherwise.
-//   addCameraAddress gives vb one more /24 address (for cameras that move).
+//   addCameraAddress gives vb one more address (for cameras that move).
 // - CamSim: one camsim process (JSON config, ready file, request log, upload
 //   directory in a temporary folder); stopped with SIGTERM in its destructor.
 // - MessageBoxCloser: closes every message box that shows up, by its default
@@ -44,8 +44,8 @@ extern const char CAMERA_IP[]; // 10.203.5.2 on vb
 // says why (not root, no unshare, an ip command failed).
 bool enterTestNetwork(QString *reason);
 
-// "ip addr add <ip>/24 dev vb"; true when the address is there afterwards.
-bool addCameraAddress(const QString &ip);
+// "ip addr add <ip>/<prefix> dev vb"; true when the address is there afterwards.
+bool addCameraAddress(const QString &ip, int prefix = 24);
 
 // Skips the calling test function unless the test network is there.
 #define REQUIRE_TEST_NETWORK()                                                                     \
@@ -79,9 +79,8 @@ class CamSim
     void setLauncher(const QStringList &prefix) { launcher = prefix; }
     void stop();
 
-    QString dir() const;
-    QString uploadDir() const;
-    QString requestLogPath() const;
+    QString uploadDir() const { return tempDir.path() + "/uploads"; }
+    QString requestLogPath() const { return tempDir.path() + "/requests.jsonl"; }
     QString errorText() const; // camsim's standard error and what went wrong
 
     // Ready-file lines (re-read on every call).
@@ -114,7 +113,6 @@ class MessageBoxCloser : public QObject
   public:
     explicit MessageBoxCloser(QObject *parent = nullptr);
     QStringList texts() const { return seen; } // "title|text", in order
-    QStringList boxTexts() const;              // just the texts
     void clear() { seen.clear(); }
 
   private slots:
@@ -132,8 +130,6 @@ bool waitFor(const std::function<bool()> &pred, int timeoutMs);
 
 // The text a model shows at (row, column); "<no row>" past its rows.
 QString cell(const QAbstractItemModel *model, int row, int column);
-// The first listed row of a serial number in the device model, -1 when none.
-int rowOf(const DeviceTableModel *model, const QString &serial);
 // A user's click on the check box of the view's row `row` (as the view shows it).
 bool clickRowCheck(QTableView *view, int row);
 

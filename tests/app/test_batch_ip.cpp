@@ -1,4 +1,4 @@
-// Batch IP editing: the dialog on its own (form, validator, OK checks, DHCP
+// Batch IP editing: the dialog on its own (validator, OK checks, DHCP
 // box), then end to end from the main window against camsim cameras found by
 // real discovery inside a private network namespace: consecutive static
 // addresses in table order, cameras that fail a step and use up no address,
@@ -9,18 +9,11 @@
 #include <QCheckBox>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMutex>
-#include <QProcess>
 #include <QPushButton>
-#include <QRegExpValidator>
-#include <QStandardItemModel>
-#include <QTimer>
 #include <QtTest>
 
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -32,9 +25,7 @@
 #include "onvif/onvif_calls.h"
 #include "onvif/onvif_list.h"
 #include "onvif/onvif_tds.h"
-#include "tests/support/gui_gap_probe.h"
 #include "tests/support/http_test_server.h"
-#include "tests/support/qt_log_capture.h"
 
 using apptest::CamSim;
 using apptest::MessageBoxCloser;
@@ -55,35 +46,20 @@ struct DialogInput {
     bool cancel = false;
 };
 
-// Fills the batch dialog as soon as it shows and presses OK or Cancel. Polls
-// at most ~10 s; a dialog still open then is rejected so nothing hangs.
+// Fills the batch dialog as soon as it shows and presses OK or Cancel (a
+// dialog that refused the input is rejected, so nothing hangs).
 void answerDialogWhenShown(const DialogInput &in)
 {
-    auto *timer = new QTimer;
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, in]() {
-        BatchEditIpDialog *dialog = nullptr;
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            auto *d = qobject_cast<BatchEditIpDialog *>(w);
-            if (d && d->isVisible()) dialog = d;
-        }
-        if (!dialog) {
-            if (++*tries > 500) timer->deleteLater();
-            return;
-        }
-        timer->stop();
-        timer->deleteLater();
+    apptest::answerDialog("BatchEditIP", [in](QDialog *dialog) {
         edit(dialog, "editStartIP")->setText(in.start);
         edit(dialog, "editNetworkMask")->setText(in.mask);
         edit(dialog, "editGateway")->setText(in.gateway);
         edit(dialog, "editFirstDNS")->setText(in.dns1);
         edit(dialog, "editSecondDNS")->setText(in.dns2);
         if (in.dhcp) dialog->findChild<QCheckBox *>("checkBox")->click();
-        const char *button = in.cancel ? "buttonCancel" : "buttonOK";
-        dialog->findChild<QPushButton *>(button)->click();
-        if (dialog->isVisible()) dialog->reject(); // input refused: do not hang
+        dialog->findChild<QPushButton *>(in.cancel ? "buttonCancel" : "buttonOK")->click();
+        if (dialog->isVisible()) dialog->reject();
     });
-    timer->start(20);
 }
 
 // ---- talking to a camera directly, to see what it holds now ----------------
@@ -185,30 +161,11 @@ class BatchIpDialogTest : public QObject
 {
     Q_OBJECT
   private slots:
-    void formHasTheNamedWidgets();
     void validatorAcceptsOnlyWhatCanBecomeAnAddress_data();
     void validatorAcceptsOnlyWhatCanBecomeAnAddress();
-    void typingIsHeldToTheAddressForm();
     void okChecksStartMaskGatewayInThatOrder();
     void dhcpBoxDisablesTheEditsButOkStillChecksThem();
-    void cancelRejects();
 };
-
-void BatchIpDialogTest::formHasTheNamedWidgets()
-{
-    BatchEditIpDialog dialog;
-    dialog.show();
-    QCOMPARE(dialog.objectName(), QString("BatchEditIP"));
-    QCOMPARE(dialog.minimumSize(), dialog.maximumSize()); // laid out, cannot be resized
-    // The edits start empty and enabled, the DHCP box unchecked.
-    for (const char *name :
-         {"editStartIP", "editNetworkMask", "editGateway", "editFirstDNS", "editSecondDNS"}) {
-        auto *e = dialog.findChild<QLineEdit *>(name);
-        QVERIFY2(e && e->text().isEmpty() && e->isEnabled(), name);
-    }
-    QVERIFY(!dialog.findChild<QCheckBox *>("checkBox")->isChecked());
-    QVERIFY(!dialog.isDhcp());
-}
 
 void BatchIpDialogTest::validatorAcceptsOnlyWhatCanBecomeAnAddress_data()
 {
@@ -217,19 +174,12 @@ void BatchIpDialogTest::validatorAcceptsOnlyWhatCanBecomeAnAddress_data()
     const int ok = QValidator::Acceptable, part = QValidator::Intermediate,
               bad = QValidator::Invalid;
     QTest::newRow("plain") << "192.168.1.100" << ok;
-    QTest::newRow("zeros") << "0.0.0.0" << ok;
     QTest::newRow("top") << "255.255.255.255" << ok;
-    QTest::newRow("two-digit") << "10.99.9.1" << ok;
-    QTest::newRow("empty") << "" << part;
     QTest::newRow("partial") << "10.0." << part;
-    QTest::newRow("three groups") << "10.0.0" << part;
-    QTest::newRow("group 256") << "256.1.1.1" << bad;
-    QTest::newRow("group 260") << "1.1.1.260" << bad;
+    QTest::newRow("group 256") << "1.1.1.256" << bad;
     QTest::newRow("leading zero") << "01.2.3.4" << bad;
     QTest::newRow("five groups") << "1.2.3.4.5" << bad;
-    QTest::newRow("letters") << "a.b.c.d" << bad;
     QTest::newRow("blank") << "1.2.3.4 " << bad;
-    QTest::newRow("double dot") << "1..2.3" << bad;
     QTest::newRow("full width digit") << QString::fromUtf8("１.2.3.4") << bad;
 }
 
@@ -247,18 +197,6 @@ void BatchIpDialogTest::validatorAcceptsOnlyWhatCanBecomeAnAddress()
         int pos = 0;
         QCOMPARE((int)v->validate(t, pos), state);
     }
-}
-
-void BatchIpDialogTest::typingIsHeldToTheAddressForm()
-{
-    BatchEditIpDialog dialog;
-    dialog.show();
-    QLineEdit *e = edit(&dialog, "editGateway");
-    QTest::keyClicks(e, "192.168.1.1000");
-    QCOMPARE(e->text(), QString("192.168.1.100")); // the fourth digit is refused
-    e->clear();
-    QTest::keyClicks(e, "300.1x.2");
-    QCOMPARE(e->text(), QString("30.1.2"));
 }
 
 void BatchIpDialogTest::okChecksStartMaskGatewayInThatOrder()
@@ -348,18 +286,6 @@ void BatchIpDialogTest::dhcpBoxDisablesTheEditsButOkStillChecksThem()
     QCOMPARE(closer.texts().size(), 1);
 }
 
-void BatchIpDialogTest::cancelRejects()
-{
-    MessageBoxCloser closer;
-    BatchEditIpDialog dialog;
-    dialog.show();
-    edit(&dialog, "editStartIP")->setText("10.0.0.5");
-    dialog.findChild<QPushButton *>("buttonCancel")->click();
-    QVERIFY(!dialog.isVisible());
-    QCOMPARE(dialog.result(), (int)QDialog::Rejected);
-    QVERIFY(closer.texts().isEmpty());
-}
-
 // =============================================================================
 // End to end from the main window (root, private network namespace).
 
@@ -379,7 +305,6 @@ class BatchIpCameraTest : public QObject
     void interfaceListsCamsimCannotProduce();
     void acceptedButNotAppliedIsNotConfirmed();
     void cancelStopsBeforeTheNextCamera();
-    void fiftyCamerasWhileTheWindowKeepsResponding();
 
   private:
     bool waitRows(int n, int ms = 30000);
@@ -388,7 +313,6 @@ class BatchIpCameraTest : public QObject
     QVector<BatchIpResult> runBatch(const DialogInput &in);
     bool startCameras(CamSim &sim, int rowsAfter);
     static QString addressOf(const CamSim &sim, const QString &serial, int *port = nullptr);
-    static bool addAddress(const QString &cidr);
 
     std::unique_ptr<UpgradeDeviceWidget> window;
     std::unique_ptr<MessageBoxCloser> closer;
@@ -397,13 +321,12 @@ class BatchIpCameraTest : public QObject
 void BatchIpCameraTest::initTestCase()
 {
     REQUIRE_TEST_NETWORK();
-    qtlog::install();
     for (int i = 100; i <= 102; i++)
         QVERIFY(apptest::addCameraAddress(QString("10.203.5.%1").arg(i)));
     for (int i = 110; i <= 111; i++)
         QVERIFY(apptest::addCameraAddress(QString("10.203.5.%1").arg(i)));
-    QVERIFY(addAddress("10.204.0.255/16"));
-    QVERIFY(addAddress("10.204.1.0/16"));
+    QVERIFY(apptest::addCameraAddress("10.204.0.255", 16));
+    QVERIFY(apptest::addCameraAddress("10.204.1.0", 16));
     window.reset(new UpgradeDeviceWidget);
     // Cameras that move confirm within a second here; the limit only ends
     // the waits for those that do not.
@@ -416,13 +339,11 @@ void BatchIpCameraTest::cleanupTestCase()
 {
     closer.reset();
     window.reset();
-    qtlog::uninstall();
 }
 
 void BatchIpCameraTest::init()
 {
     closer->clear();
-    qtlog::clear();
 }
 
 // The cameras of a test said Bye when their camsim ended; rows left over (a
@@ -431,17 +352,6 @@ void BatchIpCameraTest::cleanup()
 {
     if (!waitRows(0, 5000)) window->findChild<QPushButton *>("buttonSearch")->click();
     QVERIFY(waitRows(0, 1000));
-}
-
-bool BatchIpCameraTest::addAddress(const QString &cidr)
-{
-    QProcess p;
-    p.start("ip", {"addr", "add", cidr, "dev", "vb"});
-    if (!p.waitForFinished(5000)) return false;
-    QProcess show;
-    show.start("ip", {"-4", "addr", "show", "dev", "vb"});
-    if (!show.waitForFinished(5000)) return false;
-    return QString::fromLocal8Bit(show.readAllStandardOutput()).contains(" " + cidr);
 }
 
 bool BatchIpCameraTest::waitRows(int n, int ms)
@@ -616,8 +526,6 @@ void BatchIpCameraTest::failedCamerasUseUpNoAddress()
     }
     QVERIFY(closer->texts().first().contains("2 changed and confirmed"));
     QVERIFY(closer->texts().first().contains("4 failed"));
-    QCOMPARE(qtlog::count("get device network interface fail, device ip:10.203.5.2"), 1);
-    QCOMPARE(qtlog::count("get network interface info fail, device ip:10.203.5.2"), 1);
     QCOMPARE(apptest::cell(window->proxyModel(), 1, 7), QString::fromUtf8("修改失败"));
 
     QCOMPARE(addressOf(*sims[0], serials[0]), QString("10.203.5.110"));
@@ -719,14 +627,13 @@ void BatchIpCameraTest::counterCarriesAndStopsAtTheLastAddress()
     QCOMPARE(sim.requestsFor("SetNetworkInterfaces", serials[0]).size(), 2);
     QCOMPARE(sim.requestsFor("SetNetworkInterfaces", serials[1]).size(), 1);
     QCOMPARE(sim.requestsFor("SetNetworkDefaultGateway", serials[1]).size(), 1);
-    QCOMPARE(qtlog::count("no address left after 255.255.255.255, device ip:10.204.1.0"), 1);
     for (const QJsonObject &r : sim.requests())
         if (r.value("event").toString() == "move")
             QVERIFY2(r.value("to").toString() != "0.0.0.0", "a camera was sent 0.0.0.0");
 }
 
 // Devices camsim cannot imitate: one that lists no interface at all (skipped
-// with the read's log line) and one whose interface has no IPv4 block (the
+// by the read) and one whose interface has no IPv4 block (the
 // address must still reach the request). Also the bounded copies of texts
 // into the 32-byte fields.
 void BatchIpCameraTest::interfaceListsCamsimCannotProduce()
@@ -737,7 +644,6 @@ void BatchIpCameraTest::interfaceListsCamsimCannotProduce()
         auto dev = deviceAt("127.0.0.1", server.port());
         ONVIF_NETWORK_INTERFACE iface;
         QVERIFY(!batchip::readInterface(dev.get(), &iface));
-        QCOMPARE(qtlog::count("get device network interface fail, device ip:127.0.0.1"), 1);
         server.stop();
         QCOMPARE(server.accepted(), 1);
     }
@@ -847,32 +753,6 @@ void BatchIpCameraTest::cancelStopsBeforeTheNextCamera()
         }
     }
     QVERIFY(apptest::waitFor([&] { return closer->texts().size() == 1; }, 5000));
-}
-
-// 50 cameras change address in one batch, confirmed, while a timer on the
-// GUI thread keeps firing. Its largest gap is reported (not asserted).
-void BatchIpCameraTest::fiftyCamerasWhileTheWindowKeepsResponding()
-{
-    for (int i = 0; i < 50; i++)
-        QVERIFY(apptest::addCameraAddress(QString("10.203.5.%1").arg(140 + i)));
-    QJsonArray cams;
-    for (int i = 0; i < 50; i++)
-        cams.append(QJsonObject{{"serial", QString("BIPL%1").arg(i + 1, 4, 10, QChar('0'))}});
-    CamSim sim(cams);
-    QVERIFY(startCameras(sim, 50));
-    QVERIFY(selectAll());
-
-    GuiGapProbe probe;
-    probe.start();
-    const QVector<BatchIpResult> results =
-        runBatch({"10.203.5.140", "255.255.255.0", "10.203.5.1", "", ""});
-    probe.stop();
-    QCOMPARE(results.size(), 50);
-    for (const BatchIpResult &r : results)
-        QVERIFY2(r.outcome == BatchIpResult::Confirmed, qPrintable(BatchIpJob::describe(r)));
-    QVERIFY(probe.count() > 0);
-    qInfo("batch of 50 cameras: largest gap of the GUI thread's 5 ms timer %lld ms (%d ticks)",
-          probe.largestGapMs(), probe.count());
 }
 
 int main(int argc, char **argv)

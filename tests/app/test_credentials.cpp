@@ -13,7 +13,6 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
@@ -128,7 +127,6 @@ void CredentialsTest::dialogTakesWhatFitsTheRecord()
     dialog.show();
     dialog.findChild<QLineEdit *>("editUser")->setText(user);
     dialog.findChild<QLineEdit *>("editPassword")->setText(password);
-    QCOMPARE(dialog.findChild<QLineEdit *>("editPassword")->echoMode(), QLineEdit::Password);
     dialog.findChild<QPushButton *>("buttonOK")->click();
     if (tip.isEmpty()) {
         QVERIFY(closer.texts().isEmpty());

@@ -9,9 +9,7 @@
 #include <QtTest>
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -20,14 +18,10 @@
 #include <QJsonObject>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QRegularExpression>
-#include <QStandardPaths>
-#include <QTableView>
 #include <QTemporaryDir>
 #include <QTextCodec>
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <stdlib.h>
 #include <sys/socket.h>
@@ -35,7 +29,6 @@
 
 #include <map>
 #include <memory>
-#include <vector>
 
 #include "app/device_access.h"
 #include "app/firmware_upload.h"
@@ -45,6 +38,7 @@
 #include "tests/support/http_test_server.h"
 
 using apptest::CamSim;
+using apptest::cell;
 
 namespace
 {
@@ -101,18 +95,12 @@ class StdoutCapture
         fflush(stdout);
         dup2(saved, 1);
         close(saved);
-        QByteArray all;
-        lseek(fd, 0, SEEK_SET);
-        char buf[4096];
-        for (int i = 0; i < 4096; i++) {
-            ssize_t n = read(fd, buf, sizeof(buf));
-            if (n <= 0) break;
-            all.append(buf, (int)n);
-        }
-        close(fd);
+        QFile f;
+        f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+        f.seek(0);
+        lines = QString::fromUtf8(f.readAll()).split('\n');
+        if (lines.last().isEmpty()) lines.removeLast();
         fd = -1;
-        lines = QString::fromUtf8(all).split('\n');
-        if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
         return lines;
     }
 
@@ -203,64 +191,33 @@ int countPath(const CamSim &sim, const QString &serial, const QString &path)
     return n;
 }
 
-// Every status text that column 7 showed, per serial number, in order, with
-// the time it was first seen (milliseconds since the recorder started). Fed
+// Every status text that column 7 showed, per serial number, in order. Fed
 // by the model's change signals, so no intermediate text is missed.
 class StatusRecorder : public QObject
 {
   public:
     explicit StatusRecorder(QAbstractItemModel *m) : model(m)
     {
-        clock.start();
         connect(model, &QAbstractItemModel::dataChanged, this, [this] { scan(); });
         connect(model, &QAbstractItemModel::rowsInserted, this, [this] { scan(); });
         scan();
     }
 
-    struct Step {
-        QString text;
-        qint64 ms;
-    };
-
     void scan()
     {
         for (int row = 0; row < model->rowCount(); row++) {
-            std::vector<Step> &seq = steps[model->index(row, 2).data().toString()];
+            QStringList &seq = steps[model->index(row, 2).data().toString()];
             const QString text = model->index(row, 7).data().toString();
-            if (text.isEmpty()) continue;
-            if (seq.empty() || seq.back().text != text) seq.push_back({text, clock.elapsed()});
+            if (!text.isEmpty() && (seq.isEmpty() || seq.last() != text)) seq << text;
         }
     }
 
-    QStringList texts(const QString &serial)
-    {
-        QStringList out;
-        for (const Step &s : steps[serial])
-            out << s.text;
-        return out;
-    }
-    qint64 when(const QString &serial, const char *text)
-    {
-        for (const Step &s : steps[serial])
-            if (s.text == u(text)) return s.ms;
-        return -1;
-    }
+    QStringList texts(const QString &serial) { return steps[serial]; }
 
   private:
     QAbstractItemModel *model;
-    QElapsedTimer clock;
-    std::map<QString, std::vector<Step>> steps;
+    std::map<QString, QStringList> steps;
 };
-
-QString cell(DeviceTableModel *model, int row, int column)
-{
-    return apptest::cell(model, row, column);
-}
-
-int rowOf(DeviceTableModel *model, const QString &serial)
-{
-    return model->findRow(serial);
-}
 
 // Answers the next open-file dialog that shows up: with `path`, or cancels it
 // when path is empty. Gives up (rejecting whatever modal dialog is open) after
@@ -274,9 +231,6 @@ class FileDialogAnswerer : public QObject
         timer.start(50);
     }
     bool answered = false;
-    QString caption;
-    QStringList filters;
-    QString directory;
     QStringList complaints; // message boxes the dialog showed (closed here)
 
   private:
@@ -301,11 +255,9 @@ class FileDialogAnswerer : public QObject
         if (answered || giveUp || path.isEmpty()) {
             // Cancel wanted, or the answer was not taken: never hang.
             answered = answered || path.isEmpty();
-            record(dialog);
             dialog->reject();
             return;
         }
-        record(dialog);
         answered = true;
         // Queued, so that a complaint box the dialog may open runs in a
         // nested loop in which this timer still fires.
@@ -315,14 +267,6 @@ class FileDialogAnswerer : public QObject
         else
             dialog->selectFile(path);
         QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-    }
-
-    void record(QFileDialog *dialog)
-    {
-        if (!caption.isEmpty()) return;
-        caption = dialog->windowTitle();
-        filters = dialog->nameFilters();
-        directory = dialog->directory().absolutePath();
     }
 
     QString path;
@@ -346,20 +290,17 @@ class UpgradeTest : public QObject
 
     // tiv_ipc_do_update against cameras on loopback.
     void uploadCarriesLoginCookieAndWholeFile();
-    void refusedLoginStillUploadsButErrorStatusFails();
     void uploadStatusDecidesTheResult();
     void longCookieLineIsKeptWhole();
     void missingFileAndNullArgumentsFail();
-    void chinesePathIsHandedOverInFileNameEncoding();
-    void unreachableCameraFailsAfterConnectTimeouts();
+    void refusedConnectionFailsBothRequests();
 
     // The whole flow through the main window, in a private network.
     void windowUpgradesSelectedCamerasInParallel();
     void windowMayCloseWhileUploadsRun();
 
-    // Credentials, cancel, the pool's bound and the firmware check.
+    // Credentials, the pool's bound and the firmware check.
     void credentialsReachTheLoginOnly();
-    void cancelEndsAWaitingTransfer();
     void uploadsRunFourAtATime();
     void unchangedFirmwareIsNotConfirmed();
 };
@@ -387,17 +328,10 @@ void UpgradeTest::uploadCarriesLoginCookieAndWholeFile()
     const QStringList out = capture.finish();
     QCOMPARE(r, 0);
 
-    // The progress lines, exactly.
-    QCOMPARE(out.size(), 7);
-    QCOMPARE(out[0], "URL: {http://" + host + "/account/login}");
-    QCOMPARE(out[1], QString("data: {uname2=&passwd2=}"));
-    QCOMPARE(out[2], QString("curl_http_post over"));
     // The cookie's value opens the camera's web interface: it is not shown.
-    QCOMPARE(out[3], QString("tiv_ipc_do_update cookie = "
-                             "127.0.0.1\tFALSE\t/\tFALSE\t0\tsession\t******"));
-    QCOMPARE(out[4], "URL: {http://" + host + "/api/sysConfig/uploadSystem}");
-    QCOMPARE(out[5], "filename: {" + path + "}");
-    QCOMPARE(out[6], QString("curl_http_upload over"));
+    QVERIFY2(out.contains("tiv_ipc_do_update cookie = "
+                          "127.0.0.1\tFALSE\t/\tFALSE\t0\tsession\t******"),
+             qPrintable(out.join('|')));
 
     // The camera got the empty login as a form body, then the file with the
     // login's cookie, as the part named "file" with the file's base name.
@@ -416,45 +350,6 @@ void UpgradeTest::uploadCarriesLoginCookieAndWholeFile()
     QCOMPARE(upload.value("filename").toString(), QString("V2.0.1.bin"));
     QCOMPARE(upload.value("status").toInt(), 200);
     QCOMPARE(readAll(sim.uploadDir() + "/" + cam.serial + ".bin"), firmware);
-}
-
-void UpgradeTest::refusedLoginStillUploadsButErrorStatusFails()
-{
-    // Camera 0 refuses the login (401, no cookie) but takes the upload;
-    // camera 1 reads the upload whole and answers HTTP 500: not upgraded.
-    CamSim sim(QJsonArray{QJsonObject{{"login", "refuse"}}, QJsonObject{{"upload", "error"}}});
-    QVERIFY2(sim.start({"--address", "127.0.0.1", "--no-discovery"}), qPrintable(sim.errorText()));
-    const QList<apptest::CamEntry> cams = sim.cameras();
-    QCOMPARE(cams.size(), 2);
-
-    QTemporaryDir dir;
-    const QString path = dir.filePath("fw.bin");
-    const QByteArray firmware = writeFirmware(path, 40000);
-    QVERIFY(!firmware.isEmpty());
-
-    for (int i = 0; i < 2; i++) {
-        const QByteArray host = QString("127.0.0.1:%1").arg(cams[i].port).toUtf8();
-        const QByteArray file = QFile::encodeName(path);
-        long status = -1;
-        FIRMWARE_UPLOAD up = {host.constData(), file.constData(), nullptr, nullptr,
-                              nullptr,          nullptr,          0,       &status};
-        StdoutCapture capture;
-        const int r = firmware_upload_run(&up);
-        const QStringList out = capture.finish();
-        if (i == 0) {
-            QCOMPARE(r, 0);
-            QCOMPARE(status, 200L);
-            QVERIFY(out.contains("curl_http_upload over"));
-            QVERIFY(out.contains("tiv_ipc_do_update cookie = "));
-        } else {
-            QCOMPARE(r, -1);
-            QCOMPARE(status, 500L);
-            QVERIFY2(out.contains("curl_http_upload status : 500"), qPrintable(out.join('|')));
-            QVERIFY(!out.contains("curl_http_upload over"));
-        }
-        QCOMPARE(readAll(sim.uploadDir() + "/" + cams[i].serial + ".bin"), firmware);
-    }
-    QCOMPARE(lastUpload(sim, cams[0].serial).value("cookie_present").toBool(), false);
 }
 
 // The upload's answer decides: 2xx, or a redirect to a page of the camera
@@ -576,61 +471,24 @@ void UpgradeTest::missingFileAndNullArgumentsFail()
     QCOMPARE(countPath(sim, cam.serial, "/api/sysConfig/uploadSystem"), 0);
 }
 
-void UpgradeTest::chinesePathIsHandedOverInFileNameEncoding()
-{
-    CamSim sim(QJsonArray{QJsonObject{}});
-    QVERIFY2(sim.start({"--address", "127.0.0.1", "--no-discovery"}), qPrintable(sim.errorText()));
-    const apptest::CamEntry cam = sim.cameras().value(0);
-
-    QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkdir(u("固件")));
-    const QString path = dir.path() + u("/固件/升级包.bin");
-    const QByteArray firmware = writeFirmware(path, 20000);
-    QVERIFY(!firmware.isEmpty());
-
-    const QByteArray host = QString("127.0.0.1:%1").arg(cam.port).toUtf8();
-    StdoutCapture capture;
-    QCOMPARE(tiv_ipc_do_update(host.constData(), QFile::encodeName(path).constData()), 0);
-    capture.finish();
-    QCOMPARE(readAll(sim.uploadDir() + "/" + cam.serial + ".bin"), firmware);
-    QCOMPARE(lastUpload(sim, cam.serial).value("filename").toString(), u("升级包.bin"));
-}
-
-void UpgradeTest::unreachableCameraFailsAfterConnectTimeouts()
+void UpgradeTest::refusedConnectionFailsBothRequests()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("fw.bin");
     QVERIFY(!writeFirmware(path, 1000).isEmpty());
     const QByteArray file = QFile::encodeName(path);
 
-    // Refused at once: both requests fail with "couldn't connect".
-    {
-        ClosedPort closed;
-        QVERIFY(closed.port() > 0);
-        const QByteArray host = QString("127.0.0.1:%1").arg(closed.port()).toUtf8();
-        StdoutCapture capture;
-        QCOMPARE(tiv_ipc_do_update(host.constData(), file.constData()), -1);
-        const QStringList out = capture.finish();
-        QVERIFY2(out.contains("curl_http_post error : 7"), qPrintable(out.join('|')));
-        QVERIFY(out.contains("tiv_ipc_do_update cookie = "));
-        QVERIFY(out.contains("curl_http_upload error : 7"));
-    }
-    // No answer at all: each request runs into its 5-second connect time-out.
-    {
-        StuckListener stuck("127.0.0.1");
-        QVERIFY(stuck.ok);
-        const QByteArray host = QString("127.0.0.1:%1").arg(stuck.port()).toUtf8();
-        QElapsedTimer t;
-        t.start();
-        StdoutCapture capture;
-        QCOMPARE(tiv_ipc_do_update(host.constData(), file.constData()), -1);
-        const QStringList out = capture.finish();
-        const qint64 elapsed = t.elapsed();
-        QVERIFY2(out.contains("curl_http_post error : 28"), qPrintable(out.join('|')));
-        QVERIFY(out.contains("curl_http_upload error : 28"));
-        QVERIFY2(elapsed >= 2 * FIRMWARE_CONNECT_TIMEOUT_S * 1000 - 500,
-                 qPrintable(QString::number(elapsed)));
-    }
+    // Refused at once: both requests fail with "couldn't connect". (A camera
+    // that never answers is the window test's UPG-D.)
+    ClosedPort closed;
+    QVERIFY(closed.port() > 0);
+    const QByteArray host = QString("127.0.0.1:%1").arg(closed.port()).toUtf8();
+    StdoutCapture capture;
+    QCOMPARE(tiv_ipc_do_update(host.constData(), file.constData()), -1);
+    const QStringList out = capture.finish();
+    QVERIFY2(out.contains("curl_http_post error : 7"), qPrintable(out.join('|')));
+    QVERIFY(out.contains("tiv_ipc_do_update cookie = "));
+    QVERIFY(out.contains("curl_http_upload error : 7"));
 }
 
 void UpgradeTest::windowUpgradesSelectedCamerasInParallel()
@@ -677,13 +535,8 @@ void UpgradeTest::windowUpgradesSelectedCamerasInParallel()
         FileDialogAnswerer cancel{QString()};
         button(&window, "buttonUpgrade")->click();
         QVERIFY(cancel.answered);
-        QCOMPARE(cancel.caption, u("选择升级文件"));
-        QCOMPARE(cancel.filters, QStringList({"File(*.bin)", "All files(*.*)"}));
-        const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-        if (QDir(desktop).exists()) QCOMPARE(cancel.directory, QDir(desktop).absolutePath());
     }
     QVERIFY(window.currentFirmwarePath().isEmpty());
-    QTest::qWait(300);
     for (int row = 0; row < 4; row++)
         QVERIFY(cell(model, row, 7).isEmpty());
 
@@ -704,13 +557,13 @@ void UpgradeTest::windowUpgradesSelectedCamerasInParallel()
     QVERIFY(apptest::waitFor(
         [&] {
             for (const QString &s : good)
-                if (cell(model, rowOf(model, s), 7) != u(kDone)) return false;
+                if (cell(model, model->findRow(s), 7) != u(kDone)) return false;
             return true;
         },
         20000));
     // The silent camera holds nobody back: it is still running when the
     // others are done.
-    QCOMPARE(cell(model, rowOf(model, "UPG-D"), 7), u(kRunning));
+    QCOMPARE(cell(model, model->findRow("UPG-D"), 7), u(kRunning));
     // Uploaded, then confirmed by the camera's new firmware version.
     const QStringList success{u(kWaiting), u(kRunning), u(kConfirming), u(kDone)};
     for (const QString &s : good)
@@ -722,13 +575,9 @@ void UpgradeTest::windowUpgradesSelectedCamerasInParallel()
     QCOMPARE(model->rowCount(), 1);
     QCOMPARE(cell(model, 0, 2), QString("UPG-D"));
 
-    QVERIFY(apptest::waitFor([&] { return cell(model, rowOf(model, "UPG-D"), 7) == u(kFailed); },
+    QVERIFY(apptest::waitFor([&] { return cell(model, model->findRow("UPG-D"), 7) == u(kFailed); },
                              20000));
     QCOMPARE(recorder.texts("UPG-D"), QStringList({u(kWaiting), u(kRunning), u(kFailed)}));
-    // Login and upload each waited for their connect time-out.
-    const qint64 failedAfter = recorder.when("UPG-D", kFailed) - recorder.when("UPG-D", kRunning);
-    QVERIFY2(failedAfter >= 2 * FIRMWARE_CONNECT_TIMEOUT_S * 1000 - 1000,
-             qPrintable(QString::number(failedAfter)));
 
     // What the cameras received: the whole file under its Chinese name, the
     // login cookie with the upload, an upload also after a refused login.
@@ -748,19 +597,20 @@ void UpgradeTest::windowUpgradesSelectedCamerasInParallel()
         [&] {
             if (model->rowCount() != 4) return false;
             for (const QString &s : good)
-                if (rowOf(model, s) < 0 || cell(model, rowOf(model, s), 6) != u("升级包"))
+                if (model->findRow(s) < 0 || cell(model, model->findRow(s), 6) != u("升级包"))
                     return false;
             return true;
         },
         30000));
-    QVERIFY(model->isChecked(rowOf(model, "UPG-D")));
+    QVERIFY(model->isChecked(model->findRow("UPG-D")));
 }
 
 void UpgradeTest::windowMayCloseWhileUploadsRun()
 {
     REQUIRE_TEST_NETWORK();
     // Closing the window cancels an upload that waits on a camera that never
-    // answers, instead of leaving the thread behind or waiting for its
+    // answers (the transfer's cancel callback ends the login and skips the
+    // upload), instead of leaving the thread behind or waiting for its
     // time-outs.
     QVERIFY(apptest::addCameraAddress("10.203.5.7"));
     StuckListener stuck("10.203.5.7", 80);
@@ -815,29 +665,6 @@ void UpgradeTest::credentialsReachTheLoginOnly()
     QCOMPARE(QString::fromStdString(loginBody), QString("uname2=admin&passwd2=p%40ss%20word%261"));
     QCOMPARE(out.value(1), QString("data: {uname2=admin&passwd2=******}"));
     QVERIFY(!out.join('\n').contains("p@ss"));
-}
-
-// A cancel ends a request that waits on a silent camera and skips the upload.
-void UpgradeTest::cancelEndsAWaitingTransfer()
-{
-    StuckListener stuck("127.0.0.1");
-    QVERIFY(stuck.ok);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("fw.bin");
-    QVERIFY(!writeFirmware(path, 1000).isEmpty());
-    const QByteArray host = QString("127.0.0.1:%1").arg(stuck.port()).toUtf8();
-    const QByteArray file = QFile::encodeName(path);
-    // Asked again and again while the login connects; says "stop" on its third question.
-    int asked = 0;
-    auto cancelled = [](void *ctx) { return ++*static_cast<int *>(ctx) >= 3 ? 1 : 0; };
-    FIRMWARE_UPLOAD up = {host.constData(), file.constData(), nullptr, nullptr,
-                          cancelled,        &asked,           0,       nullptr};
-    StdoutCapture capture;
-    QCOMPARE(firmware_upload_run(&up), -1);
-    const QStringList out = capture.finish();
-    QVERIFY2(out.contains("curl_http_post error : 42"), qPrintable(out.join('|')));
-    QVERIFY(out.contains("tiv_ipc_do_update cancelled"));
-    QVERIFY(!out.contains("URL: {http://" + host + "/api/sysConfig/uploadSystem}"));
 }
 
 // At most the set number of uploads run at once; the rest wait in the queue.
@@ -905,8 +732,11 @@ void UpgradeTest::unchangedFirmwareIsNotConfirmed()
         button(&window, "buttonUpgrade")->click();
         QVERIFY(choose.answered);
     }
-    QVERIFY(apptest::waitFor([&] { return cell(model, 0, 7) == u(kNotConfirmed); }, 20000));
+    // Standard output is captured: the wait's result is checked after it is back.
+    const bool notConfirmed =
+        apptest::waitFor([&] { return cell(model, 0, 7) == u(kNotConfirmed); }, 20000);
     capture.finish();
+    QVERIFY(notConfirmed);
     QCOMPARE(recorder.texts("UPG-F"),
              QStringList({u(kWaiting), u(kRunning), u(kConfirming), u(kNotConfirmed)}));
     QCOMPARE(model->upgradeState(0), DeviceTableModel::UpgradeState::NotConfirmed);

@@ -1,6 +1,6 @@
 // The main window against simulated cameras: start-up state, the About box,
 // rows from real discovery (multicast inside a private network namespace),
-// re-probes, address changes, Byes, the search button's refresh and the check
+// re-probes, address changes, Byes, sorting and filtering, and the check
 // boxes that drive the two action buttons.
 #include <QApplication>
 #include <QCheckBox>
@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QMutex>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -41,7 +40,6 @@ namespace
 const QString BALL = QString::fromUtf8("球机");
 const QString BULLET = QString::fromUtf8("枪机");
 const QString RECORDER = QString::fromUtf8("录像机");
-const QString UPGRADING = QString::fromUtf8("正在升级");
 
 QJsonObject camera(const QString &serial, const QString &model, const QString &firmware)
 {
@@ -85,9 +83,7 @@ bool checkedShown(UpgradeDeviceWidget *w, int row)
 
 bool actionsEnabled(UpgradeDeviceWidget *w)
 {
-    bool up = button(w, "buttonUpgrade")->isEnabled();
-    bool ip = button(w, "buttonBatchEditIp")->isEnabled();
-    return up && ip;
+    return button(w, "buttonUpgrade")->isEnabled() && button(w, "buttonBatchEditIp")->isEnabled();
 }
 
 bool actionsDisabled(UpgradeDeviceWidget *w)
@@ -138,7 +134,6 @@ class WindowTest : public QObject
     void rowsFromDiscovery();
     void checkBoxesDriveButtons();
     void sortAndFilter();
-    void searchKeepsRowsBeingUpgraded();
     void addressChangeAndBye();
 };
 
@@ -147,45 +142,19 @@ void WindowTest::initTestCase()
     qtlog::install();
 }
 
+// The build's commit is the source tree's when it was built from a
+// repository; OK ends exec with Accepted.
 void WindowTest::aboutDialog()
 {
     AboutDialog dialog;
-    QCOMPARE(dialog.objectName(), QString("About"));
-    QCOMPARE(dialog.windowTitle(), QString("Dialog"));
-    // Laid out for its texts (they differ by language), and not resizable.
-    dialog.show();
-    QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
-
-    auto label = [&](const char *name) {
-        QLabel *l = dialog.findChild<QLabel *>(name);
-        return l ? l->text() : QString("<missing %1>").arg(name);
-    };
-    QCOMPARE(label("labelAbout"), QString::fromUtf8("关于"));
-    QCOMPARE(label("labelVersion"), QString::fromUtf8("版本:V0.0.1"));
-    QCOMPARE(dialog.findChild<QLabel *>("labelAbout")->font().family(), QString("Agency FB"));
-    QCOMPARE(dialog.findChild<QLabel *>("labelAbout")->font().pointSize(), 12);
-
-    // "Mmm dd yyyy" with the day padded by a blank, then the time.
-    QRegularExpression build(QString::fromUtf8("^构建日期:(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|"
-                                               "Nov|Dec) [ 123][0-9] [0-9]{4} "
-                                               "[0-2][0-9]:[0-5][0-9]:[0-6][0-9]$"));
-    QVERIFY2(build.match(label("labelBuildData")).hasMatch(), qPrintable(label("labelBuildData")));
-    QRegularExpression commit("^commit id:[0-9a-f]{40}$");
-    QVERIFY2(commit.match(label("labelCommitID")).hasMatch(), qPrintable(label("labelCommitID")));
-
-    // The build's commit is the source tree's when it was built from a repository.
+    const QString commit = dialog.findChild<QLabel *>("labelCommitID")->text();
+    QVERIFY2(QRegularExpression("^commit id:[0-9a-f]{40}$").match(commit).hasMatch(),
+             qPrintable(commit));
     QProcess git;
     git.start("git", {"-C", SOURCE_DIR, "rev-parse", "HEAD"});
-    if (git.waitForFinished(5000) && git.exitCode() == 0) {
-        QString head = QString::fromUtf8(git.readAllStandardOutput()).trimmed();
-        QVERIFY2(label("labelCommitID") != "commit id:" + QString(40, '0'),
+    if (git.waitForFinished(5000) && git.exitCode() == 0)
+        QVERIFY2(commit != "commit id:" + QString(40, '0'),
                  "the build found no commit although the sources are a repository");
-        if (label("labelCommitID") != "commit id:" + head)
-            qWarning("commit id differs from HEAD %s (committed after the build?)",
-                     qPrintable(head));
-    }
-
-    // OK ends exec with Accepted.
     QTimer::singleShot(0, &dialog, [&] { dialog.findChild<QPushButton *>("buttonOK")->click(); });
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
 }
@@ -195,32 +164,12 @@ void WindowTest::startupState()
     REQUIRE_TEST_NETWORK();
     auto w = showWindow();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-
-    QCOMPARE(w->objectName(), QString("UpgradeDeviceWidget"));
     QCOMPARE(w->deviceModel()->rowCount(), 0);
-    QCOMPARE(w->deviceModel()->columnCount(), 8);
-    QStringList headers;
-    for (int c = 0; c < 8; c++)
-        headers << w->deviceModel()->headerData(c, Qt::Horizontal).toString();
-    QCOMPARE(headers, QStringList()
-                          << ""
-                          << "IP" << QString::fromUtf8("序列号") << QString::fromUtf8("设备名称")
-                          << QString::fromUtf8("产品形态") << QString::fromUtf8("型号")
-                          << QString::fromUtf8("版本号") << QString::fromUtf8("升级状态"));
     QVERIFY(actionsDisabled(w.get()));
-    QVERIFY(button(w.get(), "buttonSearch")->isEnabled());
-    QVERIFY(button(w.get(), "buttonAbout")->isEnabled());
-    QCOMPARE(button(w.get(), "buttonSearch")->text(), QString::fromUtf8("搜索"));
-    QCOMPARE(button(w.get(), "buttonUpgrade")->text(), QString::fromUtf8("升级"));
-    QCOMPARE(button(w.get(), "buttonBatchEditIp")->text(), QString::fromUtf8("修改IP"));
-    QCOMPARE(button(w.get(), "buttonAbout")->text(), QString::fromUtf8("关于"));
-    QCOMPARE(w->findChild<QLabel *>("labelCorvanta")->text(), QString("CORVANTA"));
-    QVERIFY(qobject_cast<DeviceHeadView *>(table(w.get())->horizontalHeader()));
-    QCOMPARE(table(w.get())->editTriggers(), QAbstractItemView::NoEditTriggers);
-    QCOMPARE(table(w.get())->selectionBehavior(), QAbstractItemView::SelectRows);
 
     // Select-all on an empty table leaves the buttons off.
     auto *header = qobject_cast<DeviceHeadView *>(table(w.get())->horizontalHeader());
+    QVERIFY(header);
     clickBox(header->checkBox());
     QVERIFY(header->checkBox()->isChecked());
     QVERIFY(actionsDisabled(w.get()));
@@ -277,17 +226,13 @@ void WindowTest::rowsFromDiscovery()
     for (const Expect &e : expect) {
         int r = rowOf(w.get(), e.serial);
         QVERIFY2(r >= 0, qPrintable(e.serial));
-        QCOMPARE(cell(w.get(), r, 0), QString());
         QCOMPARE(cell(w.get(), r, 1), QString(apptest::CAMERA_IP));
         QCOMPARE(cell(w.get(), r, 3), QString(apptest::CAMERA_IP));
         QCOMPARE(cell(w.get(), r, 4), e.form);
         QCOMPARE(cell(w.get(), r, 5), e.model);
         QCOMPARE(cell(w.get(), r, 6), e.firmware);
         QCOMPARE(cell(w.get(), r, 7), QString());
-        const QModelIndex check = w->deviceModel()->index(r, 0);
-        QCOMPARE(check.data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
-        QVERIFY(check.flags() & Qt::ItemIsUserCheckable);
-        QCOMPARE(check.data(DeviceTableModel::SerialRole).toString(), e.serial);
+        QVERIFY(!w->deviceModel()->isChecked(r));
     }
     QVERIFY(actionsDisabled(w.get()));
 
@@ -297,13 +242,6 @@ void WindowTest::rowsFromDiscovery()
     QTRY_VERIFY_WITH_TIMEOUT(!qtlog::lines().filter(failLine).isEmpty(), 10000);
     QVERIFY(sim.requestsFor("GetDeviceInformation", "CAMW0004").isEmpty());
     QVERIFY(rowOf(w.get(), "CAMW0004") < 0);
-    const QString line = qtlog::lines().filter(failLine).first();
-    QRegularExpression stamp("^\\[\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\] ");
-    QVERIFY2(stamp.match(line).hasMatch(), qPrintable(line));
-    QVERIFY2(line.contains(", port:" + QString::number(cams[3].port) +
-                           ", url:/onvif/device_service, host:" + apptest::CAMERA_IP + "\r\n"),
-             qPrintable(line));
-    QVERIFY2(line.contains(failLine + "urn:uuid:"), qPrintable(line));
 
     // A re-probe: every camera answers and is queried again, but no second row
     // appears and, with nothing changed, no change is signalled.
@@ -343,7 +281,6 @@ void WindowTest::checkBoxesDriveButtons()
     // The header's box checks and unchecks every row.
     auto *header = qobject_cast<DeviceHeadView *>(table(w.get())->horizontalHeader());
     QVERIFY(header);
-    QCOMPARE(header->checkBox()->pos(), QPoint(header->sectionPosition(0) + 6, 6));
     clickBox(header->checkBox());
     QVERIFY(checkedShown(w.get(), 0) && checkedShown(w.get(), 1));
     QVERIFY(actionsEnabled(w.get()));
@@ -406,48 +343,37 @@ void WindowTest::sortAndFilter()
         return out;
     };
 
-    // A click on a header sorts by it; the IP column by address value.
-    struct SortCase {
+    // A click on a header sorts by it (a second one if it sorted downwards).
+    auto sortBy = [&](int c) {
+        const QPoint p(header->sectionViewportPosition(c) + 10, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, p);
+        if (header->sortIndicatorOrder() != Qt::AscendingOrder)
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, p);
+    };
+    // The IP column sorts by address value: .9 < .30 < .100.
+    const struct {
         int column;
         QStringList serials;
-    } sorts[] = {
-        {2, {"SRT-A", "SRT-B", "SRT-C"}},
-        {1, {"SRT-C", "SRT-B", "SRT-A"}}, // .9 < .30 < .100
-        {6, {"SRT-C", "SRT-B", "SRT-A"}},
-        {5, {"SRT-B", "SRT-C", "SRT-A"}},
-    };
-    for (const SortCase &c : sorts) {
-        QTest::mouseClick(
-            header->viewport(), Qt::LeftButton, Qt::NoModifier,
-            QPoint(header->sectionViewportPosition(c.column) + 10, header->height() / 2));
-        if (header->sortIndicatorOrder() != Qt::AscendingOrder)
-            QTest::mouseClick(
-                header->viewport(), Qt::LeftButton, Qt::NoModifier,
-                QPoint(header->sectionViewportPosition(c.column) + 10, header->height() / 2));
+    } sorts[] = {{2, {"SRT-A", "SRT-B", "SRT-C"}},
+                 {1, {"SRT-C", "SRT-B", "SRT-A"}},
+                 {6, {"SRT-C", "SRT-B", "SRT-A"}},
+                 {5, {"SRT-B", "SRT-C", "SRT-A"}}};
+    for (const auto &c : sorts) {
+        sortBy(c.column);
         QCOMPARE(column(2), c.serials);
     }
 
     // The filter matches IP, serial, model or firmware, anywhere, any case.
     QLineEdit *filter = w->findChild<QLineEdit *>("editFilter");
     QVERIFY(filter);
-    struct FilterCase {
+    const struct FilterCase {
         QString text;
-        QStringList serials; // sorted by serial below
-    } filters[] = {
-        {"", {"SRT-A", "SRT-B", "SRT-C"}},
-        {"10.203.5.9", {"SRT-C"}},
-        {".100", {"SRT-A"}},
-        {"srt-b", {"SRT-B"}},
-        {"cs-", {"SRT-B", "SRT-C"}},
-        {"V3.", {"SRT-A"}},
-        {"lab", {}},
-        {"  p200 ", {"SRT-C"}},
-    };
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
-                      QPoint(header->sectionViewportPosition(2) + 10, header->height() / 2));
-    if (header->sortIndicatorOrder() != Qt::AscendingOrder)
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
-                          QPoint(header->sectionViewportPosition(2) + 10, header->height() / 2));
+        QStringList serials; // sorted by serial
+    } filters[] = {{"10.203.5.9", {"SRT-C"}}, {".100", {"SRT-A"}},
+                   {"srt-b", {"SRT-B"}},      {"cs-", {"SRT-B", "SRT-C"}},
+                   {"V3.", {"SRT-A"}},        {"lab", {}},
+                   {"  p200 ", {"SRT-C"}},    {"", {"SRT-A", "SRT-B", "SRT-C"}}};
+    sortBy(2);
     for (const FilterCase &c : filters) {
         filter->clear();
         QTest::keyClicks(filter, c.text);
@@ -469,49 +395,6 @@ void WindowTest::sortAndFilter()
     QVERIFY(w->selectedDevices().empty());
     filter->clear();
     QCOMPARE(int(w->selectedDevices().size()), 2);
-}
-
-void WindowTest::searchKeepsRowsBeingUpgraded()
-{
-    REQUIRE_TEST_NETWORK();
-    CamSim sim(QJsonArray{camera("CAMS0001", "M1", "V1"), camera("CAMS0002", "M2", "V2"),
-                          camera("CAMS0003", "M3", "V3")});
-    QVERIFY2(sim.start(), qPrintable(sim.errorText()));
-    auto w = showWindow();
-    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    QTRY_COMPARE_WITH_TIMEOUT(w->deviceModel()->rowCount(), 3, 20000);
-
-    // The middle camera is being upgraded and checked; another one only checked.
-    const QString kept = cell(w.get(), 1, 2);
-    w->deviceModel()->setUpgradeState(kept, DeviceTableModel::UpgradeState::Running);
-    // No row: nothing happens.
-    w->deviceModel()->setUpgradeState("NO-SUCH-SERIAL", DeviceTableModel::UpgradeState::Running);
-    clickRow(w.get(), 1);
-    clickRow(w.get(), 2);
-    QVERIFY(actionsEnabled(w.get()));
-
-    QSignalSpy added(w->manager(), &DeviceManager::probDevice);
-    QTest::mouseClick(button(w.get(), "buttonSearch"), Qt::LeftButton);
-    // Synchronously: only the row being upgraded is left, still checked.
-    QCOMPARE(w->deviceModel()->rowCount(), 1);
-    QCOMPARE(cell(w.get(), 0, 2), kept);
-    QCOMPARE(cell(w.get(), 0, 7), UPGRADING);
-    QVERIFY(w->deviceModel()->isChecked(0));
-    QVERIFY(actionsEnabled(w.get()));
-    QVERIFY(w->manager()->getDevice(kept) != nullptr);
-
-    // The others answer the new probe and come back as fresh rows (the
-    // manager forgot them, so they are new to it again); the kept row is not
-    // doubled.
-    QTRY_COMPARE_WITH_TIMEOUT(w->deviceModel()->rowCount(), 3, 20000);
-    QVERIFY(apptest::waitSettled(w->manager(), 0, 15000));
-    QCOMPARE(w->deviceModel()->rowCount(), 3);
-    QCOMPARE(added.count(), 2);
-    QCOMPARE(rowOf(w.get(), kept), 0);
-    for (int r = 1; r < 3; r++) {
-        QVERIFY(!w->deviceModel()->isChecked(r));
-        QCOMPARE(cell(w.get(), r, 7), QString());
-    }
 }
 
 void WindowTest::addressChangeAndBye()

@@ -10,6 +10,7 @@
 #include "tests/support/camsim_process.h"
 #include "tests/support/raw_http.h"
 #include "tests/support/schema_check.h"
+#include "tests/support/soap_text.h"
 
 namespace
 {
@@ -257,15 +258,6 @@ const Row kRows[] = {
 #undef MASK
 };
 
-std::string envelope(const std::string &inner)
-{
-    return "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\" "
-           "xmlns:trt=\"http://www.onvif.org/ver10/media/wsdl\" "
-           "xmlns:tr2=\"http://www.onvif.org/ver20/media/wsdl\" "
-           "xmlns:tt=\"http://www.onvif.org/ver10/schema\"><s:Body>" +
-           inner + "</s:Body></s:Envelope>";
-}
-
 } // namespace
 
 TEST(CamsimMedia, EveryOperationAnswersAsTheStateSaysWithSchemaValidReplies)
@@ -276,7 +268,7 @@ TEST(CamsimMedia, EveryOperationAnswersAsTheStateSaysWithSchemaValidReplies)
     int n = 0;
     for (const Row &r : kRows) {
         ++n;
-        const std::string req = envelope(r.body);
+        const std::string req = soaptest::envelope(r.body);
         const std::string resp =
             raw_request("127.0.0.1", sim.port(), "POST",
                         r.media2 ? "/onvif/media2_service" : "/onvif/media_service", req,
