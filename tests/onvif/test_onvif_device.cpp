@@ -3,7 +3,6 @@
 // the validity checks.
 
 #include "onvif/onvif_device.h"
-#include "platform/sys_net.h"
 #include "tests/support/scoped_tz.h"
 
 #include <gtest/gtest.h>
@@ -314,19 +313,6 @@ TEST(OnvifDevice, HostnameAndTimezoneChecks)
     EXPECT_EQ(0, onvif_is_valid_timezone("CET"));
     EXPECT_EQ(0, onvif_is_valid_timezone(""));
     EXPECT_EQ(0, onvif_is_valid_timezone(nullptr));
-}
-
-TEST(OnvifDevice, LocalIpIsTheDefaultInterfaceAddress)
-{
-    const char *ip = onvif_get_local_ip();
-    const char *expected = get_local_ip();
-    if (!expected) {
-        EXPECT_EQ(nullptr, ip);
-        GTEST_SKIP() << "no default IPv4 interface on this machine";
-    }
-    ASSERT_NE(nullptr, ip);
-    EXPECT_STREQ(expected, ip);
-    EXPECT_TRUE(is_ip_address(ip));
 }
 
 } // namespace

@@ -148,23 +148,6 @@ class EventTest : public HttpPoolTest
 
 // ---- the listener side ----
 
-TEST_F(EventTest, NotifyWithTwoMessagesIsDeliveredAndAnswered)
-{
-    std::string uri = "/subscription4/1700000000";
-    std::string reply = talk(port_, post(uri, notify_body(2)));
-    EXPECT_EQ(reply.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << reply;
-    ASSERT_TRUE(wait_until([] { return notify_count() == 1; }, 3000));
-    std::lock_guard<std::mutex> lk(seen_->mu);
-    EXPECT_EQ(seen_->request_lines[0], uri + " HTTP/1.1");
-    EXPECT_EQ(seen_->counts[0], 2);
-    NotificationMessageList *m = seen_->sink.notify_messages;
-    ASSERT_NE(m, nullptr);
-    EXPECT_STREQ(m->NotificationMessage.topic, "tns1:T0");
-    ASSERT_NE(m->next, nullptr);
-    EXPECT_STREQ(onvif_format_SimpleItem(m->next->NotificationMessage.message.data_simple),
-                 "n:1\r\n");
-}
-
 TEST_F(EventTest, HostileNotificationsAreRefusedAndDropped)
 {
     const std::string cases[] = {

@@ -176,14 +176,6 @@ TEST(SoapUtil, CopyTextAndNumbers)
     EXPECT_EQ(soap_atoi("-2147483648"), INT_MIN);
     EXPECT_EQ(soap_atoi("-99999999999999999999999"), INT_MIN);
     EXPECT_EQ(soap_atoi("99999999999999999999999"), INT_MAX);
-
-    EXPECT_EQ(parse_Bool("true"), 1);
-    EXPECT_EQ(parse_Bool("TRUE"), 1);
-    EXPECT_EQ(parse_Bool("1"), 1);
-    EXPECT_EQ(parse_Bool(" true\n"), 1);
-    EXPECT_EQ(parse_Bool("0"), 0);
-    EXPECT_EQ(parse_Bool("yes"), 0);
-    EXPECT_EQ(parse_Bool(nullptr), 0);
 }
 
 TEST(SoapParse, SystemDateAndTime)
