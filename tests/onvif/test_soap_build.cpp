@@ -30,17 +30,6 @@
 namespace
 {
 
-// Builds a request into a 10240-byte buffer; "" when the build fails.
-std::string build(int type, ONVIF_DEVICE *dev, const void *req, int *ret = nullptr)
-{
-    std::vector<char> buf(10240, 'X');
-    int n = onvif_build_request(buf.data(), (int)buf.size(), type, dev, req);
-    if (ret) *ret = n;
-    if (n < 0) return "";
-    EXPECT_EQ(strlen(buf.data()), (size_t)n);
-    return std::string(buf.data(), (size_t)n);
-}
-
 // Text between the first occurrence of open and the following close.
 std::string between(const std::string &s, const std::string &open, const std::string &close)
 {
@@ -50,13 +39,6 @@ std::string between(const std::string &s, const std::string &open, const std::st
     size_t b = s.find(close, a);
     if (b == std::string::npos) return "";
     return s.substr(a, b - a);
-}
-
-void expect_valid(const std::vector<std::string> &envelopes)
-{
-    std::string report;
-    int status = validate_envelopes(envelopes, &report);
-    EXPECT_EQ(status, 0) << report;
 }
 
 std::string utc_date_now()

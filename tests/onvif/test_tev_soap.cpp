@@ -33,16 +33,6 @@ std::unique_ptr<ONVIF_DEVICE> events_device()
     return dev;
 }
 
-std::string build(int type, ONVIF_DEVICE *dev, const void *req, int *ret = nullptr)
-{
-    std::vector<char> buf(10240, 'X');
-    int n = onvif_build_request(buf.data(), (int)buf.size(), type, dev, req);
-    if (ret) *ret = n;
-    if (n < 0) return "";
-    EXPECT_EQ(strlen(buf.data()), (size_t)n);
-    return std::string(buf.data(), (size_t)n);
-}
-
 std::string body_of(const std::string &env)
 {
     size_t a = env.find("<s:Body>");
@@ -57,12 +47,6 @@ std::string header_of(const std::string &env)
     size_t b = env.find("</s:Header>");
     if (a == std::string::npos || b == std::string::npos) return "";
     return env.substr(a, b + 11 - a);
-}
-
-void expect_valid(const std::vector<std::string> &envelopes)
-{
-    std::string report;
-    EXPECT_EQ(validate_envelopes(envelopes, &report), 0) << report;
 }
 
 std::string events_envelope(const std::string &body)
