@@ -268,26 +268,13 @@ TEST(OnvifDevice, DatetimeConversions)
 TEST(OnvifDevice, TimezoneTextFollowsTheLocalOffset)
 {
     char buf[32];
-    {
-        ScopedTz tz("UTC-8");
-        EXPECT_EQ(7, onvif_get_timezone(buf, sizeof(buf)));
-        EXPECT_STREQ("PST8PDT", buf);
-    }
-    {
-        ScopedTz tz("UTC5");
-        EXPECT_EQ(8, onvif_get_timezone(buf, sizeof(buf)));
-        EXPECT_STREQ("PST-5PDT", buf);
-    }
-    {
-        ScopedTz tz("UTC0");
-        EXPECT_EQ(7, onvif_get_timezone(buf, sizeof(buf)));
-        EXPECT_STREQ("PST0PDT", buf);
-    }
-    {
-        // Offsets past twelve hours are brought into -12..12.
-        ScopedTz tz("UTC-13");
-        onvif_get_timezone(buf, sizeof(buf));
-        EXPECT_STREQ("PST-11PDT", buf);
+    // Offsets past twelve hours are brought into -12..12.
+    const char *cases[][2] = {
+        {"UTC-8", "PST8PDT"}, {"UTC5", "PST-5PDT"}, {"UTC0", "PST0PDT"}, {"UTC-13", "PST-11PDT"}};
+    for (const auto &c : cases) {
+        ScopedTz tz(c[0]);
+        EXPECT_EQ((int)strlen(c[1]), onvif_get_timezone(buf, sizeof(buf))) << c[0];
+        EXPECT_STREQ(c[1], buf);
     }
     ScopedTz tz("UTC-8");
     Guarded<4> g;

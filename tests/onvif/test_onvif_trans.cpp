@@ -901,23 +901,13 @@ TEST_F(Engine, SetSystemDateAndTimeSendsTheLocalUtcClock)
 #ifdef CAMSIM_PATH
 
 // One camsim process on loopback with an ephemeral port and its request log.
-class Camsim : public CamsimProcess
-{
-  public:
-    explicit Camsim(const std::string &config_json)
-        : CamsimProcess(CAMSIM_PATH, config_json, CamsimOptions{"/tmp/camsim_test_XXXXXX", 0, true})
-    {
-    }
-    // The requests it logged, in order.
-    std::vector<std::string> requests() const { return log_lines("\"method\""); }
-};
-
 class EngineCamsim : public Engine
 {
   protected:
-    std::unique_ptr<Camsim> start(const std::string &cfg)
+    std::unique_ptr<CamsimProcess> start(const std::string &cfg)
     {
-        auto c = std::make_unique<Camsim>(cfg);
+        auto c = std::make_unique<CamsimProcess>(CAMSIM_PATH, cfg,
+                                                 CamsimOptions{"/tmp/camsim_test_XXXXXX", 0, true});
         if (c->port() <= 0) ADD_FAILURE() << "camsim did not start with " << cfg;
         return c;
     }
@@ -948,7 +938,7 @@ TEST_F(EngineCamsim, HttpDigestAndBasic)
         onvif_SetAuthInfo(dev_.get(), "admin", "s3cret");
         onvif_SetBasicOverHttp(dev_.get(), c.basic_allowed);
         EXPECT_EQ(GetDeviceInformation(dev_.get()), c.ok ? 1 : 0);
-        auto lines = cam->requests();
+        auto lines = cam->log_lines("\"method\"");
         ASSERT_GE(lines.size(), 1u);
         EXPECT_EQ(json_field(lines[0], "status"), "401");
         if (c.ok) {
@@ -977,7 +967,7 @@ TEST_F(EngineCamsim, WsSecurityWithTheRightAndTheWrongPassword)
     ASSERT_EQ(GetSystemDateAndTime(dev_.get()), 1);
     EXPECT_EQ(GetDeviceInformation(dev_.get()), 1);
     EXPECT_EQ(dev_->need_auth, 1);
-    auto lines = cam->requests();
+    auto lines = cam->log_lines("\"method\"");
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(json_field(lines[2], "wsse"), "valid");
 
@@ -987,7 +977,7 @@ TEST_F(EngineCamsim, WsSecurityWithTheRightAndTheWrongPassword)
     EXPECT_EQ(dev_->last_error, -9);
     EXPECT_EQ(dev_->auth_failed, 1);
     EXPECT_EQ(soap_strcmp(dev_->fault.subcode, "NotAuthorized"), 0);
-    EXPECT_EQ(cam->requests().size(), 3u + 5u); // need_auth already on: five refusals
+    EXPECT_EQ(cam->log_lines("\"method\"").size(), 3u + 5u); // need_auth already on: five refusals
 }
 
 #else

