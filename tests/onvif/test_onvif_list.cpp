@@ -41,8 +41,4 @@ TEST(OnvifList, FreeDeviceIsSafeOnEmptyAndNullRecords)
     memset(dev.get(), 0, sizeof(ONVIF_DEVICE));
     onvif_free_device(dev.get());
     onvif_free_device(dev.get()); // twice: nothing left to free
-    EXPECT_EQ(dev->profiles, nullptr);
-    EXPECT_EQ(dev->video_sources, nullptr);
-    EXPECT_EQ(dev->notify_messages, nullptr);
-    EXPECT_EQ(dev->cur_profile, nullptr);
 }

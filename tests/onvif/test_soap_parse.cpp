@@ -92,8 +92,6 @@ TEST(SoapParse, FaultWithPrefixesAsReceived)
     EXPECT_STREQ(f.code, "SOAP-ENV:Sender");
     EXPECT_STREQ(f.subcode, "ter:NotAuthorized"); // "ter" was never declared: kept as is
     EXPECT_STREQ(f.reason, "Sender not \"authorized\"");
-    EXPECT_EQ(soap_strcmp(f.code, "Sender"), 0);
-    EXPECT_EQ(soap_strcmp(f.subcode, "NotAuthorized"), 0);
 
     // Parts missing stay empty; no Fault at all gives 0.
     Reply partial(
