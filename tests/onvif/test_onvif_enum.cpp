@@ -123,7 +123,6 @@ std::string swap_case(std::string s)
 
 TEST(OnvifEnum, EveryPairRoundTripsIgnoringCase)
 {
-    EXPECT_EQ(sizeof(kPairs) / sizeof(kPairs[0]), 61u);
     for (const Pair &p : kPairs) {
         SCOPED_TRACE(p.name);
         const std::vector<std::string> texts = texts_of(p);

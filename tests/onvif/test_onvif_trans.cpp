@@ -16,7 +16,6 @@
 #include "tests/support/http_test_server.h"
 #include "tests/support/loopback_client.h"
 #include "tests/support/onvif_records.h"
-#include "tests/support/schema_check.h"
 #include "tests/support/soap_text.h"
 
 #include <cstdio>
@@ -225,9 +224,6 @@ TEST_F(Engine, ContextFromAServiceAddress)
     EXPECT_EQ(conn.port, 8443);
     EXPECT_STREQ(conn.host, "cam.local");
     EXPECT_STREQ(conn.url, "/onvif/device_service");
-    EXPECT_EQ(conn.sock, 0);
-    EXPECT_EQ(conn.ssl, nullptr);
-    EXPECT_EQ(conn.rx_msg, nullptr);
 
     // Longest host and path fit; the context is cleared again.
     memset(x.host, 'h', sizeof(x.host) - 1);
@@ -281,43 +277,9 @@ TEST_F(Engine, DeviceWithoutAuthenticationTakesOneAttempt)
     EXPECT_EQ(op_of(reqs[0]), "GetDeviceInformation");
 }
 
-TEST_F(Engine, HttpDigestIsAnsweredAtOnce)
-{
-    const std::string challenge =
-        "WWW-Authenticate: Digest realm=\"cam\", qop=\"auth\", nonce=\"n0\", opaque=\"o\"\r\n";
-    ScriptedDevice d([&](int i, const std::string &) {
-        return i == 0 ? http_reply(401, "", challenge) : soap_ok(kDeviceInfo);
-    });
-    point_at(d.port());
-    onvif_SetAuthInfo(dev_.get(), "admin", "secret");
-    ASSERT_EQ(get_info(), 1);
-    EXPECT_EQ(dev_->need_auth, 0);
-    d.stop();
-    auto reqs = d.requests();
-    ASSERT_EQ(reqs.size(), 2u);
-    std::string line = header_of(reqs[1], "Authorization");
-    EXPECT_NE(line.find("Digest username=\"admin\", realm=\"cam\", nonce=\"n0\", "
-                        "uri=\"/onvif/device_service\""),
-              npos())
-        << line;
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(line, m, std::regex("cnonce=\"([0-9A-F]{16})\"")));
-    std::string cnonce = m[1];
-    uint8_t dg[16];
-    char hex[33];
-    auto md5 = [&](const std::string &s) {
-        MD5String(s.data(), (int)s.size(), dg);
-        BinToHexStr(dg, hex);
-        return std::string(hex);
-    };
-    std::string expect = md5(md5("admin:cam:secret") + ":n0:00000001:" + cnonce +
-                             ":auth:" + md5("POST:/onvif/device_service"));
-    EXPECT_NE(line.find("response=\"" + expect + "\""), npos()) << line;
-    EXPECT_FALSE(has_token(reqs[1]));
-}
-
-// After HTTP Digest, a WS-Security refusal leads to a retry that answers the
-// same challenge again: with the nonce count moved on, as eight hex digits.
+// HTTP Digest is answered at once; after it, a WS-Security refusal leads to a
+// retry that answers the same challenge again: with the nonce count moved on,
+// as eight hex digits.
 TEST_F(Engine, DigestCountMovesOnForTheWsSecurityRetry)
 {
     const std::string challenge =
@@ -340,8 +302,13 @@ TEST_F(Engine, DigestCountMovesOnForTheWsSecurityRetry)
         BinToHexStr(dg, hex);
         return std::string(hex);
     };
+    EXPECT_EQ(header_of(reqs[0], "Authorization"), "");
     for (int i : {1, 2}) {
         std::string line = header_of(reqs[i], "Authorization");
+        EXPECT_NE(line.find("Digest username=\"admin\", realm=\"cam\", nonce=\"n7\", "
+                            "uri=\"/onvif/device_service\""),
+                  npos())
+            << line;
         const std::string nc = i == 1 ? "00000001" : "00000002";
         EXPECT_NE(line.find("nc=" + nc), npos()) << line;
         std::smatch m;
@@ -378,13 +345,10 @@ TEST_F(Engine, HttpBasicOnlyWhereAllowed)
             EXPECT_EQ(header_of(reqs[1], "Authorization"), std::string("Basic ") + b64);
             EXPECT_EQ(dev_->last_error, 0);
         } else {
-            // The authentication code, and the reason in the log.
             ASSERT_EQ(reqs.size(), 1u);
             EXPECT_EQ(header_of(reqs[0], "Authorization"), "");
             EXPECT_EQ(dev_->auth_failed, 1);
             EXPECT_EQ(dev_->last_error, -9);
-            EXPECT_TRUE(log_.contains("http_onvif_trans, 127.0.0.1:" + std::to_string(d.port()) +
-                                      " offers only HTTP Basic over plain HTTP"));
         }
     }
 }
@@ -932,99 +896,22 @@ TEST_F(Engine, SetSystemDateAndTimeSendsTheLocalUtcClock)
     EXPECT_EQ(element_text(reqs[0], "tt:Year"), std::to_string(tmv.tm_year + 1900));
 }
 
-TEST_F(Engine, RequestsOnTheWireValidateAgainstTheSchema)
-{
-    SKIP_WITHOUT_SCHEMAS();
-
-    ScriptedDevice d(
-        [](int, const std::string &req) { return soap_ok("<tds:" + op_of(req) + "Response/>"); });
-    point_at(d.port());
-    onvif_SetAuthInfo(dev_.get(), "admin", "p&<>\"'w");
-    dev_->need_auth = 1; // every request with the UsernameToken header
-    GetCapabilities(dev_.get());
-    GetServices(dev_.get());
-    GetDeviceInformation(dev_.get());
-    GetSystemDateAndTime(dev_.get());
-    SetSystemDateAndTime(dev_.get());
-    NetworkInterfaceList *list = nullptr;
-    onvif_tds_GetNetworkInterfaces(dev_.get(), nullptr, &list);
-    onvif_free_NetworkInterfaces(&list);
-    ONVIF_NETWORK_INTERFACE nif;
-    memset(&nif, 0, sizeof(nif));
-    nif.flags = ONVIF_NETIF_FLAG_IPV4;
-    snprintf(nif.token, sizeof(nif.token), "eth0");
-    nif.enabled = 1;
-    nif.ipv4_enabled = 1;
-    snprintf(nif.ipv4_address, sizeof(nif.ipv4_address), "192.168.1.10");
-    nif.prefix_length = 24;
-    onvif_tds_SetNetworkInterfaces(dev_.get(), &nif, nullptr);
-    ONVIF_NETWORK_GATEWAY gw;
-    memset(&gw, 0, sizeof(gw));
-    snprintf(gw.ipv4_address[0], sizeof(gw.ipv4_address[0]), "192.168.1.1");
-    onvif_tds_SetNetworkDefaultGateway(dev_.get(), &gw, nullptr);
-    ONVIF_DNS dns;
-    memset(&dns, 0, sizeof(dns));
-    snprintf(dns.dns_manual[0], sizeof(dns.dns_manual[0]), "192.168.1.2");
-    onvif_tds_SetDNS(dev_.get(), &dns, nullptr);
-    d.stop();
-
-    auto reqs = d.requests();
-    ASSERT_EQ(reqs.size(), 9u);
-    std::vector<std::string> bodies;
-    for (const std::string &r : reqs)
-        bodies.push_back(r.substr(r.find("\r\n\r\n") + 4));
-    std::string report;
-    EXPECT_EQ(validate_envelopes(bodies, &report), 0) << report;
-}
-
 // ---- against the camera simulator ----
 
 #ifdef CAMSIM_PATH
 
 // One camsim process on loopback with an ephemeral port and its request log.
-class Camsim : public CamsimProcess
-{
-  public:
-    explicit Camsim(const std::string &config_json)
-        : CamsimProcess(CAMSIM_PATH, config_json, CamsimOptions{"/tmp/camsim_test_XXXXXX", 0, true})
-    {
-    }
-    // The requests it logged, in order.
-    std::vector<std::string> requests() const { return log_lines("\"method\""); }
-};
-
 class EngineCamsim : public Engine
 {
   protected:
-    std::unique_ptr<Camsim> start(const std::string &cfg)
+    std::unique_ptr<CamsimProcess> start(const std::string &cfg)
     {
-        auto c = std::make_unique<Camsim>(cfg);
+        auto c = std::make_unique<CamsimProcess>(CAMSIM_PATH, cfg,
+                                                 CamsimOptions{"/tmp/camsim_test_XXXXXX", 0, true});
         if (c->port() <= 0) ADD_FAILURE() << "camsim did not start with " << cfg;
         return c;
     }
 };
-
-TEST_F(EngineCamsim, NoAuthenticationBringsTheDeviceUp)
-{
-    auto cam = start("[{}]");
-    ASSERT_GT(cam->port(), 0);
-    point_at(cam->port());
-    ASSERT_EQ(GetSystemDateAndTime(dev_.get()), 1);
-    EXPECT_EQ(dev_->time_type, 2);
-    ASSERT_EQ(GetDeviceInformation(dev_.get()), 1);
-    EXPECT_STREQ(dev_->device_information.serial_number, "CAMSIM0001");
-    EXPECT_STREQ(dev_->device_information.model, "CS-B100");
-    ASSERT_EQ(GetCapabilities(dev_.get()), 1);
-    EXPECT_EQ(dev_->capabilities.media.xaddr.port, cam->port());
-    ASSERT_EQ(GetServices(dev_.get()), 1);
-    EXPECT_EQ(dev_->need_auth, 0);
-    auto lines = cam->requests();
-    ASSERT_EQ(lines.size(), 4u);
-    for (auto &l : lines) {
-        EXPECT_EQ(json_field(l, "wsse"), "none") << l;
-        EXPECT_EQ(json_field(l, "authorization"), "") << l;
-    }
-}
 
 TEST_F(EngineCamsim, HttpDigestAndBasic)
 {
@@ -1051,7 +938,7 @@ TEST_F(EngineCamsim, HttpDigestAndBasic)
         onvif_SetAuthInfo(dev_.get(), "admin", "s3cret");
         onvif_SetBasicOverHttp(dev_.get(), c.basic_allowed);
         EXPECT_EQ(GetDeviceInformation(dev_.get()), c.ok ? 1 : 0);
-        auto lines = cam->requests();
+        auto lines = cam->log_lines("\"method\"");
         ASSERT_GE(lines.size(), 1u);
         EXPECT_EQ(json_field(lines[0], "status"), "401");
         if (c.ok) {
@@ -1080,7 +967,7 @@ TEST_F(EngineCamsim, WsSecurityWithTheRightAndTheWrongPassword)
     ASSERT_EQ(GetSystemDateAndTime(dev_.get()), 1);
     EXPECT_EQ(GetDeviceInformation(dev_.get()), 1);
     EXPECT_EQ(dev_->need_auth, 1);
-    auto lines = cam->requests();
+    auto lines = cam->log_lines("\"method\"");
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(json_field(lines[2], "wsse"), "valid");
 
@@ -1090,24 +977,7 @@ TEST_F(EngineCamsim, WsSecurityWithTheRightAndTheWrongPassword)
     EXPECT_EQ(dev_->last_error, -9);
     EXPECT_EQ(dev_->auth_failed, 1);
     EXPECT_EQ(soap_strcmp(dev_->fault.subcode, "NotAuthorized"), 0);
-    EXPECT_EQ(cam->requests().size(), 3u + 5u); // need_auth already on: five refusals
-}
-
-TEST_F(EngineCamsim, FailedOperationNamesBothSubcodes)
-{
-    auto cam = start("[{\"fail_ops\":[\"GetDeviceInformation\"]}]");
-    ASSERT_GT(cam->port(), 0);
-    point_at(cam->port());
-    EXPECT_EQ(GetDeviceInformation(dev_.get()), 0);
-    EXPECT_EQ(dev_->last_error, -9);
-    EXPECT_EQ(soap_strcmp(dev_->fault.code, "Receiver"), 0);
-    EXPECT_EQ(soap_strcmp(dev_->fault.subcode, "Action"), 0) << dev_->fault.subcode;
-    EXPECT_EQ(soap_strcmp(dev_->fault.inner_subcode, "ActionFailed"), 0)
-        << dev_->fault.inner_subcode;
-    // The next call that succeeds leaves no fault behind.
-    ASSERT_EQ(GetSystemDateAndTime(dev_.get()), 1);
-    EXPECT_STREQ(dev_->fault.code, "");
-    EXPECT_STREQ(dev_->fault.inner_subcode, "");
+    EXPECT_EQ(cam->log_lines("\"method\"").size(), 3u + 5u); // need_auth already on: five refusals
 }
 
 #else

@@ -278,23 +278,6 @@ TEST_F(Pacs, LongScheduleTextsComeBackWhole)
     EXPECT_EQ(st.active, 1);
 }
 
-TEST_F(Pacs, FindDoorInfoIgnoresCaseFindDoorDoesNot)
-{
-    start();
-    tdc_GetDoorInfoList_RES infos;
-    tdc_GetDoorList_RES doors;
-    ASSERT_EQ(onvif_get_all_pages(dev_.get(), ACT_tdc_GetDoorInfoList, 0, &infos), 1);
-    ASSERT_EQ(onvif_get_all_pages(dev_.get(), ACT_tdc_GetDoorList, 0, &doors), 1);
-    DoorInfoList *info = onvif_find_DoorInfo(infos.door_info, "DOOR_2");
-    ASSERT_NE(info, nullptr);
-    EXPECT_STREQ(info->DoorInfo.name, "Office door");
-    EXPECT_EQ(onvif_find_Door(doors.door, "DOOR_2"), nullptr);
-    EXPECT_NE(onvif_find_Door(doors.door, "Door_2"), nullptr);
-    EXPECT_EQ(onvif_find_DoorInfo(infos.door_info, nullptr), nullptr);
-    onvif_free_DoorInfos(&infos.door_info);
-    onvif_free_Doors(&doors.door);
-}
-
 #endif // CAMSIM_PATH
 
 // A scripted device that breaks the paging rules: the walk fails, says why,

@@ -1,7 +1,8 @@
 // SOAP request construction: the envelope byte for byte, the WS-Security and
 // WS-Addressing headers, the Created rule with its clock refresh, the device
-// bodies (checked against the ONVIF schema with validate-body), escaping,
-// overflow, and the empty bodies of the operations without input.
+// bodies written by hand (checked against the ONVIF schema with
+// validate-body; the generic writer's bodies are swept in test_op_sweep.cpp),
+// escaping and overflow.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -29,52 +30,6 @@
 namespace
 {
 
-const char kEnvelopeStart[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-                              "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\" "
-                              "xmlns:enc=\"http://www.w3.org/2003/05/soap-encoding\" "
-                              "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-                              "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
-                              "xmlns:wsa=\"http://www.w3.org/2005/08/addressing\" "
-                              "xmlns:ds=\"http://www.w3.org/2000/09/xmldsig#\" "
-                              "xmlns:wsse=\"http://docs.oasis-open.org/wss/2004/01/"
-                              "oasis-200401-wss-wssecurity-secext-1.0.xsd\" "
-                              "xmlns:wsu=\"http://docs.oasis-open.org/wss/2004/01/"
-                              "oasis-200401-wss-wssecurity-utility-1.0.xsd\" "
-                              "xmlns:wsnt=\"http://docs.oasis-open.org/wsn/b-2\" "
-                              "xmlns:tt=\"http://www.onvif.org/ver10/schema\" "
-                              "xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\" "
-                              "xmlns:trt=\"http://www.onvif.org/ver10/media/wsdl\" "
-                              "xmlns:tr2=\"http://www.onvif.org/ver20/media/wsdl\" "
-                              "xmlns:tev=\"http://www.onvif.org/ver10/events/wsdl\" "
-                              "xmlns:tptz=\"http://www.onvif.org/ver20/ptz/wsdl\" "
-                              "xmlns:timg=\"http://www.onvif.org/ver20/imaging/wsdl\" "
-                              "xmlns:tan=\"http://www.onvif.org/ver20/analytics/wsdl\" "
-                              "xmlns:pt=\"http://www.onvif.org/ver10/pacs\" "
-                              "xmlns:tmd=\"http://www.onvif.org/ver10/deviceIO/wsdl\" "
-                              "xmlns:trp=\"http://www.onvif.org/ver10/replay/wsdl\" "
-                              "xmlns:tse=\"http://www.onvif.org/ver10/search/wsdl\" "
-                              "xmlns:trc=\"http://www.onvif.org/ver10/recording/wsdl\" "
-                              "xmlns:tac=\"http://www.onvif.org/ver10/accesscontrol/wsdl\" "
-                              "xmlns:tdc=\"http://www.onvif.org/ver10/doorcontrol/wsdl\" "
-                              "xmlns:tth=\"http://www.onvif.org/ver10/thermal/wsdl\" "
-                              "xmlns:tcr=\"http://www.onvif.org/ver10/credential/wsdl\" "
-                              "xmlns:tar=\"http://www.onvif.org/ver10/accessrules/wsdl\" "
-                              "xmlns:tsc=\"http://www.onvif.org/ver10/schedule/wsdl\" "
-                              "xmlns:trv=\"http://www.onvif.org/ver10/receiver/wsdl\" "
-                              "xmlns:tpv=\"http://www.onvif.org/ver10/provisioning/wsdl\" "
-                              "xmlns:ter=\"http://www.onvif.org/ver10/error\" >";
-
-// Builds a request into a 10240-byte buffer; "" when the build fails.
-std::string build(int type, ONVIF_DEVICE *dev, const void *req, int *ret = nullptr)
-{
-    std::vector<char> buf(10240, 'X');
-    int n = onvif_build_request(buf.data(), (int)buf.size(), type, dev, req);
-    if (ret) *ret = n;
-    if (n < 0) return "";
-    EXPECT_EQ(strlen(buf.data()), (size_t)n);
-    return std::string(buf.data(), (size_t)n);
-}
-
 // Text between the first occurrence of open and the following close.
 std::string between(const std::string &s, const std::string &open, const std::string &close)
 {
@@ -84,13 +39,6 @@ std::string between(const std::string &s, const std::string &open, const std::st
     size_t b = s.find(close, a);
     if (b == std::string::npos) return "";
     return s.substr(a, b - a);
-}
-
-void expect_valid(const std::vector<std::string> &envelopes)
-{
-    std::string report;
-    int status = validate_envelopes(envelopes, &report);
-    EXPECT_EQ(status, 0) << report;
 }
 
 std::string utc_date_now()
@@ -105,12 +53,15 @@ std::string utc_date_now()
 
 } // namespace
 
+// The namespace declarations are checked by the schema sweep; here the
+// envelope without a header and the body.
 TEST(SoapBuild, GetDeviceInformationEnvelopeIsExact)
 {
     auto dev = new_device();
     std::string env = build(ACT_tds_GetDeviceInformation, dev.get(), nullptr);
-    EXPECT_EQ(env, std::string(kEnvelopeStart) +
-                       "<s:Body><tds:GetDeviceInformation /></s:Body></s:Envelope>");
+    EXPECT_EQ(env.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?><s:Envelope ", 0), 0u);
+    EXPECT_EQ(env.substr(env.find('>', env.find("<s:Envelope "))),
+              "><s:Body><tds:GetDeviceInformation /></s:Body></s:Envelope>");
 
     // need_auth without a user name still sends no header.
     dev->need_auth = 1;
@@ -363,7 +314,7 @@ TEST(SoapBuild, NetworkInterfaceBodies)
     expect_valid(envs);
 }
 
-TEST(SoapBuild, DnsGatewayAndCapabilityBodies)
+TEST(SoapBuild, DnsBodies)
 {
     auto dev = new_device();
     std::vector<std::string> envs;
@@ -396,82 +347,6 @@ TEST(SoapBuild, DnsGatewayAndCapabilityBodies)
               std::string::npos)
         << env;
     envs.push_back(env);
-
-    ONVIF_NETWORK_GATEWAY gw;
-    memset(&gw, 0, sizeof(gw));
-    strcpy(gw.ipv4_address[1], "192.168.1.1");
-    env = build(ACT_tds_SetNetworkDefaultGateway, dev.get(), &gw);
-    EXPECT_NE(env.find("<tds:SetNetworkDefaultGateway><tds:IPv4Address>192.168.1.1"
-                       "</tds:IPv4Address></tds:SetNetworkDefaultGateway>"),
-              std::string::npos);
-    envs.push_back(env);
-    env = build(ACT_tds_SetNetworkDefaultGateway, dev.get(), nullptr);
-    EXPECT_NE(env.find("<tds:SetNetworkDefaultGateway />"), std::string::npos);
-    envs.push_back(env);
-
-    const char *cats[] = {"All", "Analytics", "Device", "Events", "Imaging", "Media", "PTZ"};
-    for (int c = -1; c <= 7; c++) {
-        ONVIF_GET_CAPABILITIES_REQ req{c};
-        env = build(ACT_tds_GetCapabilities, dev.get(), &req);
-        const char *want = (c >= 0 && c <= 6) ? cats[c] : "All";
-        EXPECT_NE(env.find(std::string("<tds:GetCapabilities><tds:Category>") + want +
-                           "</tds:Category></tds:GetCapabilities>"),
-                  std::string::npos)
-            << c;
-        envs.push_back(env);
-    }
-    env = build(ACT_tds_GetCapabilities, dev.get(), nullptr);
-    EXPECT_NE(env.find("<tds:Category>All</tds:Category>"), std::string::npos);
-
-    ONVIF_GET_SERVICES_REQ sreq{1};
-    env = build(ACT_tds_GetServices, dev.get(), &sreq);
-    EXPECT_NE(env.find("<tds:GetServices><tds:IncludeCapability>true</tds:IncludeCapability>"
-                       "</tds:GetServices>"),
-              std::string::npos);
-    envs.push_back(env);
-    envs.push_back(build(ACT_tds_GetServices, dev.get(), nullptr));
-    EXPECT_NE(envs.back().find("<tds:IncludeCapability>false</tds:IncludeCapability>"),
-              std::string::npos);
-
-    SKIP_WITHOUT_SCHEMAS();
-    expect_valid(envs);
-}
-
-TEST(SoapBuild, SetSystemDateAndTimeFollowsSchemaOrder)
-{
-    auto dev = new_device();
-    std::vector<std::string> envs;
-    ONVIF_SET_SYSTEM_DATETIME_REQ req;
-    memset(&req, 0, sizeof(req));
-    req.date_time_type = 0;
-    req.flags = ONVIF_SETDT_FLAG_UTC;
-    req.utc = ONVIF_DATETIME{13, 5, 9, 2030, 12, 31};
-    std::string env = build(ACT_tds_SetSystemDateAndTime, dev.get(), &req);
-    EXPECT_NE(env.find("<tds:SetSystemDateAndTime><tds:DateTimeType>Manual</tds:DateTimeType>"
-                       "<tds:DaylightSavings>false</tds:DaylightSavings><tds:UTCDateTime>"
-                       "<tt:Time><tt:Hour>13</tt:Hour><tt:Minute>5</tt:Minute><tt:Second>9"
-                       "</tt:Second></tt:Time><tt:Date><tt:Year>2030</tt:Year><tt:Month>12"
-                       "</tt:Month><tt:Day>31</tt:Day></tt:Date></tds:UTCDateTime>"
-                       "</tds:SetSystemDateAndTime>"),
-              std::string::npos)
-        << env;
-    envs.push_back(env);
-
-    req.date_time_type = 1;
-    req.daylight_savings = 1;
-    req.flags = ONVIF_SETDT_FLAG_TZ | ONVIF_SETDT_FLAG_UTC;
-    strcpy(req.tz, "CST-8<x>");
-    env = build(ACT_tds_SetSystemDateAndTime, dev.get(), &req);
-    EXPECT_NE(env.find("<tds:DateTimeType>NTP</tds:DateTimeType><tds:DaylightSavings>true"
-                       "</tds:DaylightSavings><tds:TimeZone><tt:TZ>CST-8&lt;x&gt;</tt:TZ>"
-                       "</tds:TimeZone><tds:UTCDateTime>"),
-              std::string::npos)
-        << env;
-    envs.push_back(env);
-
-    req.flags = ONVIF_SETDT_FLAG_TZ;
-    envs.push_back(build(ACT_tds_SetSystemDateAndTime, dev.get(), &req));
-    EXPECT_EQ(envs.back().find("UTCDateTime"), std::string::npos);
 
     SKIP_WITHOUT_SCHEMAS();
     expect_valid(envs);

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "onvif/desc_hand.h"
 #include "onvif/onvif_ops.h"
@@ -244,4 +245,29 @@ TEST(SoapReader, MultipartRelatedRepliesAndAttachments)
     std::vector<char> ok(body.begin(), body.end());
     EXPECT_EQ(soap_mime_split("multipart/related; type=x", ok.data(), (int)body.size(), &mime), 0);
     EXPECT_EQ(soap_mime_is_multipart("application/soap+xml"), 0);
+}
+
+// A reply without an element its operation requires is refused, for every
+// operation whose descriptor marks one (hand-written readers of required
+// members have tests of their own).
+TEST(SoapReader, AMissingRequiredElementFailsTheReply)
+{
+    int checked = 0;
+    for (int type = ONVIF_ACT_MIN; type <= ONVIF_ACT_MAX; type++) {
+        const ONVIF_OP *op = onvif_op(type);
+        if (op->out == ONVIF_OUT_N) continue;
+        bool required = false;
+        for (uint32_t i = 0; i < op->res->count; i++) {
+            const SOAP_FIELD &f = op->res->fields[i];
+            required |= (f.opts & SOAP_F_REQUIRED) && f.kind != SOAP_K_HOOK &&
+                        !(f.opts & (SOAP_F_ATTR | SOAP_F_LIST | SOAP_F_ARRAY));
+        }
+        if (!required) continue;
+        std::vector<char> rec(op->res->size + 8, 0);
+        EXPECT_EQ(parse("<" + std::string(op->name) + "Response/>", type, rec.data()), 0)
+            << op->name;
+        soap_desc_free(op->res, rec.data());
+        checked++;
+    }
+    EXPECT_GT(checked, 0);
 }

@@ -54,13 +54,6 @@ TEST(SoapParse, ResponseFoundUnderAnyEnvelopePrefix)
         EXPECT_STREQ(info.serial_number, "SN42");
         EXPECT_STREQ(info.hardware_id, ""); // no HardwareId: still a success
     }
-    // Response elements without a prefix are found too.
-    Reply r(envelope("<GetDeviceInformationResponse><Model>M</Model>"
-                     "</GetDeviceInformationResponse>"));
-    ONVIF_DEVICE_INFORMATION info;
-    memset(&info, 0, sizeof(info));
-    ASSERT_EQ(onvif_parse_response(r.body(), ACT_tds_GetDeviceInformation, nullptr, &info), 1);
-    EXPECT_STREQ(info.model, "M");
 }
 
 TEST(SoapParse, DispatcherRules)
@@ -76,8 +69,6 @@ TEST(SoapParse, DispatcherRules)
     // GetSystemLog is read like any other reply: without its response
     // element it fails.
     EXPECT_EQ(onvif_parse_response(dns.body(), ACT_tds_GetSystemLog, nullptr, nullptr), 0);
-    EXPECT_EQ(onvif_has_parser(ACT_tds_SetDNS), 1);
-    EXPECT_EQ(onvif_has_parser(ACT_tds_GetDNS), 1);
 
     // The fault is not a response.
     Reply fault(envelope("<s:Fault><s:Code><s:Value>s:Receiver</s:Value></s:Code></s:Fault>"));
@@ -101,8 +92,6 @@ TEST(SoapParse, FaultWithPrefixesAsReceived)
     EXPECT_STREQ(f.code, "SOAP-ENV:Sender");
     EXPECT_STREQ(f.subcode, "ter:NotAuthorized"); // "ter" was never declared: kept as is
     EXPECT_STREQ(f.reason, "Sender not \"authorized\"");
-    EXPECT_EQ(soap_strcmp(f.code, "Sender"), 0);
-    EXPECT_EQ(soap_strcmp(f.subcode, "NotAuthorized"), 0);
 
     // Parts missing stay empty; no Fault at all gives 0.
     Reply partial(
@@ -126,16 +115,12 @@ TEST(SoapParse, FaultWithPrefixesAsReceived)
 
 TEST(SoapParse, EntitiesDecodedAndFieldsCutAtTheirSize)
 {
-    std::string exact(63, 'm');
-    std::string over(64, 'n');
     std::string utf_edge = std::string(62, 'a') + "&#233;"; // é needs 2 bytes: 64 > 63
     Reply r(
         envelope("<tds:GetDeviceInformationResponse>"
                  "<tds:Manufacturer>A&amp;B &lt;C&gt; &quot;q&quot; &apos;s&apos; &#233;&#x4E2D;"
-                 "</tds:Manufacturer>"
-                 "<tds:Model>" +
-                 exact + "</tds:Model><tds:FirmwareVersion>" + over +
-                 "</tds:FirmwareVersion><tds:SerialNumber>" + utf_edge +
+                 "</tds:Manufacturer><tds:SerialNumber>" +
+                 utf_edge +
                  "</tds:SerialNumber><tds:HardwareId>&unknown; &#0; &#xD800; &#1114112; "
                  "&#; &amp</tds:HardwareId></tds:GetDeviceInformationResponse>"));
     ONVIF_DEVICE_INFORMATION info;
@@ -144,8 +129,6 @@ TEST(SoapParse, EntitiesDecodedAndFieldsCutAtTheirSize)
                   xml_node_soap_get(r.body(), "GetDeviceInformationResponse"), &info),
               1);
     EXPECT_STREQ(info.manufacturer, "A&B <C> \"q\" 's' \xC3\xA9\xE4\xB8\xAD");
-    EXPECT_EQ(std::string(info.model), exact);
-    EXPECT_EQ(std::string(info.firmware_version), std::string(63, 'n'));
     EXPECT_EQ(std::string(info.serial_number), std::string(62, 'a')); // never half a character
     EXPECT_STREQ(info.hardware_id, "&unknown; &#0; &#xD800; &#1114112; &#; &amp");
 }
@@ -176,14 +159,6 @@ TEST(SoapUtil, CopyTextAndNumbers)
     EXPECT_EQ(soap_atoi("-2147483648"), INT_MIN);
     EXPECT_EQ(soap_atoi("-99999999999999999999999"), INT_MIN);
     EXPECT_EQ(soap_atoi("99999999999999999999999"), INT_MAX);
-
-    EXPECT_EQ(parse_Bool("true"), 1);
-    EXPECT_EQ(parse_Bool("TRUE"), 1);
-    EXPECT_EQ(parse_Bool("1"), 1);
-    EXPECT_EQ(parse_Bool(" true\n"), 1);
-    EXPECT_EQ(parse_Bool("0"), 0);
-    EXPECT_EQ(parse_Bool("yes"), 0);
-    EXPECT_EQ(parse_Bool(nullptr), 0);
 }
 
 TEST(SoapParse, SystemDateAndTime)
@@ -308,24 +283,6 @@ TEST(SoapParse, NetworkInterfaces)
     Reply none(envelope("<tds:GetNetworkInterfacesResponse/>"));
     ASSERT_EQ(onvif_parse_response(none.body(), ACT_tds_GetNetworkInterfaces, nullptr, &list), 1);
     EXPECT_EQ(list, nullptr);
-}
-
-TEST(SoapParse, RebootNeededClearingDependsOnTheOperation)
-{
-    Reply upper(envelope("<tds:SetNetworkInterfacesResponse><tds:RebootNeeded>TRUE"
-                         "</tds:RebootNeeded></tds:SetNetworkInterfacesResponse>"));
-    ONVIF_SET_NETWORK_INTERFACES_RES res{0};
-    ASSERT_EQ(onvif_parse_response(upper.body(), ACT_tds_SetNetworkInterfaces, nullptr, &res), 1);
-    EXPECT_EQ(res.reboot_needed, 1);
-
-    Reply without(
-        envelope("<tds:SetNetworkInterfacesResponse/><tds:SetHostnameFromDHCPResponse/>"));
-    res.reboot_needed = 1;
-    ASSERT_EQ(onvif_parse_response(without.body(), ACT_tds_SetNetworkInterfaces, nullptr, &res), 1);
-    EXPECT_EQ(res.reboot_needed, 0); // cleared by the dispatcher
-    res.reboot_needed = 1;
-    ASSERT_EQ(onvif_parse_response(without.body(), ACT_tds_SetHostnameFromDHCP, nullptr, &res), 1);
-    EXPECT_EQ(res.reboot_needed, 0); // a reused record never keeps an old answer
 }
 
 TEST(SoapParse, DnsAndGateway)

@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <string>
 #include <vector>
@@ -95,6 +97,13 @@ inline int validate_envelopes(const std::vector<std::string> &docs, std::string 
     bool ok = check.run(out);
     if (report) *report += out;
     return ok ? 0 : 1;
+}
+
+// Expects every document valid; the tool's messages when one is not.
+inline void expect_valid(const std::vector<std::string> &docs)
+{
+    std::string report;
+    EXPECT_EQ(validate_envelopes(docs, &report), 0) << report;
 }
 
 // Skips the current test, with the reason, when the schemas cannot be used.
