@@ -5,6 +5,7 @@
 
 #include <stdlib.h>
 #include <string.h>
+#include <strings.h>
 
 #include "platform/sys_log.h"
 
@@ -32,6 +33,9 @@ void rx_clear(HTTP_RX *rx)
     rx->hlen = 0;
     rx->clen = 0;
     rx->until_close = 0;
+    rx->chunked = 0;
+    rx->chunk_pos = 0;
+    rx->chunk_out = 0;
     rx->content_type = HTTP_CTT_NONE;
     rx->rcv_buf[0] = '\0';
 }
@@ -149,7 +153,7 @@ int rx_complete(HTTP_RX *rx, HTTP_MSG *msg, HTTP_MSG **out)
         msg = rx_parse_head(rx, need, "sip_pkt_len");
         if (!msg) return rx_fail(rx);
     }
-    if (rx->until_close) msg->content_len = rx->clen;
+    if (rx->until_close || rx->chunked) msg->content_len = rx->clen;
 
     if (rx->clen > 0) {
         char *body = msg->msg_buf + rx->hlen;
@@ -176,6 +180,9 @@ int rx_complete(HTTP_RX *rx, HTTP_MSG *msg, HTTP_MSG **out)
         rx->hlen = 0;
         rx->clen = 0;
         rx->until_close = 0;
+        rx->chunked = 0;
+        rx->chunk_pos = 0;
+        rx->chunk_out = 0;
         rx->content_type = HTTP_CTT_NONE;
     } else {
         rx_clear(rx);
@@ -191,6 +198,127 @@ bool body_until_close(const HTTP_MSG *msg)
 {
     if (msg->msg_type != HTTP_MSG_RESPONSE) return false;
     return !(msg->code / 100 == 1 || msg->code == 204 || msg->code == 304);
+}
+
+// True when the message's last transfer coding is "chunked".
+bool is_chunked(HTTP_MSG *msg)
+{
+    const char *te = http_get_headline(msg, "Transfer-Encoding");
+    if (!te) return false;
+    size_t n = strlen(te);
+    while (n > 0 && (te[n - 1] == ' ' || te[n - 1] == '\t'))
+        n--;
+    const size_t k = sizeof("chunked") - 1;
+    if (n < k || strncasecmp(te + n - k, "chunked", k) != 0) return false;
+    return n == k || te[n - k - 1] == ' ' || te[n - k - 1] == '\t' || te[n - k - 1] == ',';
+}
+
+// The largest joined body of a chunked message.
+int chunked_cap(const HTTP_RX *rx)
+{
+    int cap = HTTP_LEN_UNTIL_CLOSE;
+    if (rx->max_content > 0 && rx->max_content < cap) cap = rx->max_content;
+    return cap;
+}
+
+// The line at p (at most n bytes available): its length up to the LF, the
+// length with its line end in *total. 0 when the LF has not arrived yet
+// within `longest` bytes, -1 when the line is longer than that.
+int chunk_line(const char *p, int n, int longest, int *total)
+{
+    int lim = n < longest ? n : longest;
+    const char *lf = (const char *)memchr(p, '\n', (size_t)lim);
+    if (!lf) return n >= longest ? -1 : 0;
+    int len = (int)(lf - p);
+    *total = len + 1;
+    if (len > 0 && p[len - 1] == '\r') len--;
+    return len;
+}
+
+const int kChunkLineMax = 1024;    // size line with its extensions
+const int kChunkTrailerMax = 8192; // all trailer lines together
+
+// Takes apart the chunks received so far, joining their data at the body's
+// start. 1: the last chunk and the trailers are in (rx->clen is the joined
+// length, the bytes behind the message follow the joined body), 0: more
+// bytes are needed, -1: a broken or oversized chunk.
+int chunked_advance(HTTP_RX *rx)
+{
+    const char *name = rx_name(rx);
+    char *body = rx->rbuf + rx->hlen;
+    const int have = rx->dlen - rx->hlen;
+    const int cap = chunked_cap(rx);
+    for (int i = 0; i < 1000000; i++) {
+        int pos = rx->chunk_pos;
+        int total = 0;
+        int len = chunk_line(body + pos, have - pos, kChunkLineMax, &total);
+        if (len == 0 && total == 0) return 0;
+        if (len < 0) {
+            log_print(LOG_ERROR, "%s, chunk size line too long!!!\r\n", name);
+            return -1;
+        }
+        // hex digits, then optional blanks and ";extensions"
+        long size = 0;
+        int digits = 0, j = 0;
+        for (; j < len; j++) {
+            char c = body[pos + j];
+            int v = (c >= '0' && c <= '9')   ? c - '0'
+                    : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                    : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                             : -1;
+            if (v < 0) break;
+            if (size > (long)cap) break; // stays small enough to compare below
+            size = size * 16 + v;
+            digits++;
+        }
+        char stop = j < len ? body[pos + j] : ';';
+        if (digits == 0 || (stop != ';' && stop != ' ' && stop != '\t')) {
+            log_print(LOG_ERROR, "%s, bad chunk size line!!!\r\n", name);
+            return -1;
+        }
+        if (size > (long)(cap - rx->chunk_out)) {
+            log_print(LOG_ERROR, "%s, chunked body above the limit of %d bytes!!!\r\n", name, cap);
+            return -1;
+        }
+        int data = pos + total;
+        if (size == 0) {
+            // trailers up to an empty line
+            int at = data;
+            for (int t = 0; t < kChunkTrailerMax; t++) {
+                int lt = 0;
+                int l = chunk_line(body + at, have - at, kChunkTrailerMax, &lt);
+                if (l == 0 && lt == 0) {
+                    if (at - data >= kChunkTrailerMax) break;
+                    return 0;
+                }
+                if (l < 0 || at - data + lt > kChunkTrailerMax) break;
+                at += lt;
+                if (l == 0) {
+                    // the whole message: the bytes behind it move up to the joined body
+                    int rest = have - at;
+                    if (rest > 0) memmove(body + rx->chunk_out, body + at, (size_t)rest);
+                    rx->dlen = rx->hlen + rx->chunk_out + (rest > 0 ? rest : 0);
+                    rx->rbuf[rx->dlen] = '\0';
+                    rx->clen = rx->chunk_out;
+                    return 1;
+                }
+            }
+            log_print(LOG_ERROR, "%s, chunk trailers too long!!!\r\n", name);
+            return -1;
+        }
+        if (have - data < size + 1) return 0; // the data and at least the LF
+        int end = data + (int)size;
+        int crlf = body[end] == '\r' ? 2 : 1;
+        if (crlf == 2 && have - end < 2) return 0;
+        if (body[end + crlf - 1] != '\n') {
+            log_print(LOG_ERROR, "%s, chunk data not followed by its line end!!!\r\n", name);
+            return -1;
+        }
+        memmove(body + rx->chunk_out, body + data, (size_t)size);
+        rx->chunk_out += (int)size;
+        rx->chunk_pos = end + crlf;
+    }
+    return -1;
 }
 
 // Moves the received bytes into a heap buffer of exactly need + 1 bytes.
@@ -247,11 +375,56 @@ int rx_advance(HTTP_RX *rx, HTTP_MSG **out)
             *out = msg;
             return HTTP_RX_TUNNEL;
         }
-        if (rx->role == HTTP_RX_CLIENT && !http_find_headline(msg, "Content-Length") &&
-            body_until_close(msg)) {
+        if (is_chunked(msg) && (rx->role == HTTP_RX_LISTENER || body_until_close(msg))) {
+            // The chunks say where the body ends; a Content-Length beside them is ignored.
+            rx->chunked = 1;
+            rx->clen = 0;
+        } else if (rx->role == HTTP_RX_CLIENT && !http_find_headline(msg, "Content-Length") &&
+                   body_until_close(msg)) {
             rx->clen = HTTP_LEN_UNTIL_CLOSE;
             rx->until_close = 1;
         }
+    }
+
+    if (rx->chunked) {
+        // Room for the largest joined body at once, as for an until-close body.
+        int room = rx->hlen + chunked_cap(rx) + kChunkLineMax + kChunkTrailerMax;
+        if (rx->mlen < room) {
+            http_free_msg(msg); // parsed again once the message is complete
+            msg = nullptr;
+            if (rx_grow(rx, room) < 0) return rx_fail(rx);
+        }
+        int r = chunked_advance(rx);
+        if (r < 0) {
+            http_free_msg(msg);
+            return rx_fail(rx);
+        }
+        if (r == 0) {
+            http_free_msg(msg);
+            if (rx->dlen >= rx->mlen) {
+                log_print(LOG_ERROR, "%s, chunked message larger than %d bytes!!!\r\n", name,
+                          rx->mlen);
+                return rx_fail(rx);
+            }
+            return HTTP_RX_MORE;
+        }
+        // Bytes behind the message (a pipelined request) go back to the fixed
+        // buffer once the heap buffer has become the message's.
+        int rest = rx->role == HTTP_RX_LISTENER ? rx->dlen - rx->hlen - rx->clen : 0;
+        char saved[HTTP_RX_BUF_SIZE];
+        if (rest > HTTP_RX_BUF_SIZE - 1) {
+            log_print(LOG_ERROR, "%s, %d bytes behind a chunked request!!!\r\n", name, rest);
+            http_free_msg(msg);
+            return rx_fail(rx);
+        }
+        if (rest > 0) memcpy(saved, rx->rbuf + rx->hlen + rx->clen, (size_t)rest);
+        int done = rx_complete(rx, msg, out);
+        if (done == HTTP_RX_DONE && rest > 0 && rx->rbuf == rx->rcv_buf && rx->dlen == 0) {
+            memcpy(rx->rcv_buf, saved, (size_t)rest);
+            rx->dlen = rest;
+            rx->rcv_buf[rest] = '\0';
+        }
+        return done;
     }
 
     int need = rx->hlen + rx->clen;

@@ -24,6 +24,13 @@
  *    Content-Length means no body; a short text body is only logged; bytes
  *    behind a message stay for the next one (pipelining); a request of type
  *    HTTP_CTT_RTSP_TUNNEL is handed over as soon as its head is parsed.
+ *  - both: a message with "Transfer-Encoding: chunked" has its chunks
+ *    joined into one body as they arrive (extensions and trailers are
+ *    skipped); it ends with the last chunk, its content_len is the joined
+ *    length, and the body is bounded like an until-close body
+ *    (HTTP_LEN_UNTIL_CLOSE, or max_content when set lower). A broken chunk
+ *    line, a chunk beyond the bound or a close before the last chunk fails;
+ *    the listener keeps up to 2047 pipelined bytes behind such a request.
  *
  * A peer can never make the state grow beyond head + Content-Length + 1
  * bytes, nor make it loop: a head that doesn't fit in 2047 bytes fails, and
@@ -77,6 +84,9 @@ typedef struct {
     int32_t mlen;                   /* data capacity of rbuf (one more byte holds the NUL) */
     int32_t max_content; /* largest Content-Length accepted; 0: HTTP_MAX_CONTENT_LEN (kept by
                             http_rx_reset, cleared by http_rx_init) */
+    int32_t chunked;     /* the body comes in chunks (Transfer-Encoding: chunked) */
+    int32_t chunk_pos;   /* chunked: received body bytes taken apart so far */
+    int32_t chunk_out;   /* chunked: body bytes joined so far at the body's start */
 } HTTP_RX;
 
 /* Set-up and reset (frees the heap buffer; the role and peer stay) */

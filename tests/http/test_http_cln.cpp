@@ -170,6 +170,40 @@ TEST_F(HttpCln, DownloadSendsTheExactHeadAndReturnsTheBody)
     EXPECT_EQ(conn_.sock, 0);
 }
 
+TEST_F(HttpCln, ChunkedReplyOverPlainAndTlsIsJoined)
+{
+    // Many camera web servers send their replies in chunks: here 4 KiB chunks
+    // written one by one, the connection kept open after the last chunk.
+    std::string body = pattern(100000);
+    std::string wire =
+        "HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nTransfer-Encoding: chunked\r\n\r\n";
+    for (size_t at = 0; at < body.size(); at += 4096) {
+        std::string part = body.substr(at, 4096);
+        char size[16];
+        snprintf(size, sizeof(size), "%zx\r\n", part.size());
+        wire += size + part + "\r\n";
+    }
+    wire += "0\r\n\r\n";
+    SSL_CTX *tls = testsrv::make_tls_server_ctx();
+    ASSERT_NE(tls, nullptr);
+    for (SSL_CTX *ctx : {(SSL_CTX *)nullptr, tls}) {
+        Server srv(
+            [&](Conn &c, int) {
+                c.read_request();
+                for (size_t at = 0; at < wire.size(); at += 5000)
+                    c.send(wire.substr(at, 5000));
+                c.wait_close(3000);
+            },
+            ctx);
+        target(srv.port());
+        conn_.req_flags = ctx ? HTTP_CLN_TLS : 0;
+        std::string got;
+        ASSERT_EQ(download(&got), 1);
+        EXPECT_EQ(got, body);
+    }
+    SSL_CTX_free(tls);
+}
+
 TEST_F(HttpCln, DownloadNeedsBothOutPointers)
 {
     uint8_t *buf = nullptr;

@@ -157,6 +157,20 @@ std::string big_body(size_t n)
     return s;
 }
 
+// A message whose body comes as the given chunks (the second with an
+// extension), the last chunk followed by a trailer.
+std::string chunked(const std::string &start, const std::vector<std::string> &parts)
+{
+    std::string s =
+        start + "\r\nContent-Type: application/soap+xml\r\nTransfer-Encoding: chunked\r\n\r\n";
+    for (size_t i = 0; i < parts.size(); i++) {
+        char size[16];
+        snprintf(size, sizeof(size), "%zX", parts[i].size());
+        s += std::string(size) + (i == 1 ? ";name=value" : "") + "\r\n" + parts[i] + "\r\n";
+    }
+    return s + "0\r\nX-Check: 1\r\n\r\n";
+}
+
 TEST_F(HttpRx, ClientResponseWithBody)
 {
     std::string body = "<s:Envelope><s:Body/></s:Envelope>";
@@ -183,6 +197,8 @@ TEST_F(HttpRx, EverySplitGivesTheSameMessage)
         {HTTP_RX_CLIENT, "HTTP/1.1 204 No Content\r\nContent-Length: 0\r\n\r\n"},
         {HTTP_RX_LISTENER, "GET /x HTTP/1.1\nHost: h\n\n"},
         {HTTP_RX_CLIENT, soap_response(big_body(3000))},
+        {HTTP_RX_CLIENT, chunked("HTTP/1.1 200 OK", {"<a>he", "llo</a>"})},
+        {HTTP_RX_LISTENER, chunked("POST /n HTTP/1.1", {"<n>", "event</n>"})},
     };
     for (const Case &c : cases) {
         RxRun whole = feed(c.role, c.data, c.data.size());
@@ -520,3 +536,51 @@ TEST_F(HttpRx, PoolExhaustionFailsCleanly)
 }
 
 } // namespace
+
+TEST_F(HttpRx, ChunkedBodiesAreJoined)
+{
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
+                             "Transfer-Encoding: Chunked\r\nContent-Length: 3\r\n\r\n";
+    struct Case {
+        std::string chunks;
+        const char *body; // null: the message fails
+    } cases[] = {
+        {"4\r\nWiki\r\n5\r\npedia\r\n0\r\n\r\n", "Wikipedia"},
+        {"4\nWiki\n0\n\n", "Wiki"},                                  // bare line feeds
+        {"0004 ; a=b\r\nWiki\r\n0\r\nA: 1\r\nB: 2\r\n\r\n", "Wiki"}, // blanks, trailers
+        {"0\r\n\r\n", ""},
+        {"zz\r\nWiki\r\n0\r\n\r\n", nullptr},  // not a size
+        {"\r\nWiki\r\n0\r\n\r\n", nullptr},    // no size at all
+        {"4\r\nWikiX\r\n0\r\n\r\n", nullptr},  // data longer than its size
+        {"FFFFFFFFFFFF\r\nWiki\r\n", nullptr}, // far above the bound, never allocated
+        {"200001\r\n", nullptr},               // one byte above the bound
+        {std::string(2000, '0') + "4\r\nWiki\r\n0\r\n\r\n", nullptr},          // endless size line
+        {"4\r\nWiki\r\n0\r\n" + std::string(9000, 'T') + "\r\n\r\n", nullptr}, // trailers
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.chunks.substr(0, 40));
+        for (size_t piece : {(size_t)1, (size_t)3, (size_t)100000}) {
+            RxRun run = feed(HTTP_RX_CLIENT, head + c.chunks, piece);
+            if (!c.body) {
+                EXPECT_TRUE(run.msgs.empty());
+                EXPECT_EQ(run.last, HTTP_RX_ERROR);
+                continue;
+            }
+            ASSERT_EQ(run.msgs.size(), 1u);
+            EXPECT_EQ(run.msgs[0].body, c.body);
+            EXPECT_EQ(run.msgs[0].content_len, (int)strlen(c.body));
+        }
+    }
+    // A close before the last chunk fails instead of handing out half a body.
+    RxRun cut = feed(HTTP_RX_CLIENT, head + "4\r\nWiki\r\n", 100, true);
+    EXPECT_TRUE(cut.msgs.empty());
+    EXPECT_EQ(cut.last, HTTP_RX_ERROR);
+
+    // A listener keeps the request pipelined behind a chunked one.
+    RxRun two = feed(HTTP_RX_LISTENER,
+                     chunked("POST /a HTTP/1.1", {"<x/>"}) + notify_request("<y/>", "/b"), 5);
+    ASSERT_EQ(two.msgs.size(), 2u);
+    EXPECT_EQ(two.msgs[0].body, "<x/>");
+    EXPECT_EQ(two.msgs[1].body, "<y/>");
+    EXPECT_EQ(two.msgs[1].first_word, "POST");
+}
