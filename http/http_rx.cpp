@@ -238,11 +238,30 @@ int chunk_line(const char *p, int n, int longest, int *total)
 const int kChunkLineMax = 1024;    // size line with its extensions
 const int kChunkTrailerMax = 8192; // all trailer lines together
 
+int chunked_scan(HTTP_RX *rx);
+
 // Takes apart the chunks received so far, joining their data at the body's
 // start. 1: the last chunk and the trailers are in (rx->clen is the joined
 // length, the bytes behind the message follow the joined body), 0: more
-// bytes are needed, -1: a broken or oversized chunk.
+// bytes are needed, -1: a broken or oversized chunk. While more is needed,
+// the bytes not yet taken apart move up to the joined data, so chunk lines
+// never take room from the body (tiny chunks cost no more than large ones).
 int chunked_advance(HTTP_RX *rx)
+{
+    int r = chunked_scan(rx);
+    int gap = rx->chunk_pos - rx->chunk_out;
+    if (r == 0 && gap > 0) {
+        char *body = rx->rbuf + rx->hlen;
+        int tail = rx->dlen - rx->hlen - rx->chunk_pos;
+        if (tail > 0) memmove(body + rx->chunk_out, body + rx->chunk_pos, (size_t)tail);
+        rx->dlen -= gap;
+        rx->rbuf[rx->dlen] = '\0';
+        rx->chunk_pos = rx->chunk_out;
+    }
+    return r;
+}
+
+int chunked_scan(HTTP_RX *rx)
 {
     const char *name = rx_name(rx);
     char *body = rx->rbuf + rx->hlen;

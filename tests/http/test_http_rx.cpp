@@ -571,6 +571,16 @@ TEST_F(HttpRx, ChunkedBodiesAreJoined)
             EXPECT_EQ(run.msgs[0].content_len, (int)strlen(c.body));
         }
     }
+    // Chunk lines take no room from the body: 400 KB in one-byte chunks
+    // (2.4 MB on the wire) fits as well as in one chunk.
+    std::string tiny;
+    for (int i = 0; i < 400000; i++)
+        tiny += "1\r\n" + std::string(1, (char)('a' + i % 26)) + "\r\n";
+    RxRun many = feed(HTTP_RX_CLIENT, head + tiny + "0\r\n\r\n", 65536);
+    ASSERT_EQ(many.msgs.size(), 1u);
+    ASSERT_EQ(many.msgs[0].content_len, 400000);
+    EXPECT_EQ(many.msgs[0].body.substr(0, 27), "abcdefghijklmnopqrstuvwxyza");
+
     // A close before the last chunk fails instead of handing out half a body.
     RxRun cut = feed(HTTP_RX_CLIENT, head + "4\r\nWiki\r\n", 100, true);
     EXPECT_TRUE(cut.msgs.empty());
