@@ -4,7 +4,6 @@
 // continuous until Stop) and reports its status, and imaging presets that
 // set several values at once.
 #include <QStringList>
-#include <chrono>
 #include <cmath>
 
 #include "device_service.h"
@@ -79,17 +78,6 @@ QString path(const Setting &s)
                     : QLatin1String(s.name);
 }
 
-QString num(double v)
-{
-    return QString::number(v, 'g', 7);
-}
-
-qint64 nowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 El &reply(SoapCall &call)
 {
     call.out = El(NS_TIMG, call.in.name + QStringLiteral("Response"));
@@ -122,8 +110,8 @@ void writeSettings(El &parent, const std::map<QString, QString> &values, bool op
                 into->add(NS_TT, name, m);
         } else {
             El &r = into->add(NS_TT, name);
-            r.add(NS_TT, QStringLiteral("Min"), num(s.min));
-            r.add(NS_TT, QStringLiteral("Max"), num(s.max));
+            r.add(NS_TT, QStringLiteral("Min"), floatText(s.min));
+            r.add(NS_TT, QStringLiteral("Max"), floatText(s.max));
         }
     }
 }
@@ -156,7 +144,7 @@ struct ImagingService {
     // or the end of the lens.
     static void settleFocus(ImagingState &img)
     {
-        const qint64 t = nowMs();
+        const qint64 t = steadyMs();
         if (img.focusV != 0) {
             const qint64 end = qMin(t, img.focusUntil);
             img.focus =
@@ -213,10 +201,11 @@ struct ImagingService {
                 bool ok = false;
                 double d = v.toDouble(&ok);
                 if (!ok || !std::isfinite(d) || d < s.min || d > s.max)
-                    return settingsInvalid(cam, call,
-                                           QStringLiteral("%1 %2 outside %3..%4")
-                                               .arg(path(s), v, num(s.min), num(s.max)));
-                v = num(d);
+                    return settingsInvalid(
+                        cam, call,
+                        QStringLiteral("%1 %2 outside %3..%4")
+                            .arg(path(s), v, floatText(s.min), floatText(s.max)));
+                v = floatText(d);
             }
             next[path(s)] = v;
         }
@@ -283,7 +272,7 @@ struct ImagingService {
         El &fs = reply(call)
                      .add(NS_TIMG, QStringLiteral("Status"))
                      .add(NS_TT, QStringLiteral("FocusStatus20"));
-        fs.add(NS_TT, QStringLiteral("Position"), num(cam.img.focus));
+        fs.add(NS_TT, QStringLiteral("Position"), floatText(cam.img.focus));
         fs.add(NS_TT, QStringLiteral("MoveStatus"),
                cam.img.focusV != 0 ? QStringLiteral("MOVING") : QStringLiteral("IDLE"));
         return true;
@@ -294,8 +283,8 @@ struct ImagingService {
         if (!sourceOk(cam, call)) return false;
         auto range = [](El &into, const char *name, double lo, double hi) {
             El &r = into.add(NS_TT, QLatin1String(name));
-            r.add(NS_TT, QStringLiteral("Min"), num(lo));
-            r.add(NS_TT, QStringLiteral("Max"), num(hi));
+            r.add(NS_TT, QStringLiteral("Min"), floatText(lo));
+            r.add(NS_TT, QStringLiteral("Max"), floatText(hi));
         };
         El &o = reply(call).add(NS_TIMG, QStringLiteral("MoveOptions"));
         El &a = o.add(NS_TT, QStringLiteral("Absolute"));

@@ -7,7 +7,6 @@
 // Presets and preset tours are kept and changed; a started tour stands at
 // its first spot.
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 
 #include "device_service.h"
@@ -42,17 +41,6 @@ const QString kZVelocity = space("ZoomSpaces/VelocityGenericSpace");
 const QString kPtSpeed = space("PanTiltSpaces/GenericSpeedSpace");
 const QString kZSpeed = space("ZoomSpaces/ZoomGenericSpeedSpace");
 
-QString num(double v)
-{
-    return QString::number(v, 'g', 7);
-}
-
-qint64 nowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 El &reply(SoapCall &call)
 {
     call.out = El(NS_TPTZ, call.in.name + QStringLiteral("Response"));
@@ -62,8 +50,8 @@ El &reply(SoapCall &call)
 El range(const QString &name, double lo, double hi)
 {
     El r(NS_TT, name);
-    r.add(NS_TT, QStringLiteral("Min"), num(lo));
-    r.add(NS_TT, QStringLiteral("Max"), num(hi));
+    r.add(NS_TT, QStringLiteral("Min"), floatText(lo));
+    r.add(NS_TT, QStringLiteral("Max"), floatText(hi));
     return r;
 }
 
@@ -102,12 +90,12 @@ El vector(const QString &name, const PtzPos &p, bool panTilt = true, bool zoom =
     El v(NS_TT, name);
     if (panTilt)
         v.add(NS_TT, QStringLiteral("PanTilt"))
-            .attr(QStringLiteral("x"), num(p.pan))
-            .attr(QStringLiteral("y"), num(p.tilt))
+            .attr(QStringLiteral("x"), floatText(p.pan))
+            .attr(QStringLiteral("y"), floatText(p.tilt))
             .attr(QStringLiteral("space"), kPtPosition);
     if (zoom)
         v.add(NS_TT, QStringLiteral("Zoom"))
-            .attr(QStringLiteral("x"), num(p.zoom))
+            .attr(QStringLiteral("x"), floatText(p.zoom))
             .attr(QStringLiteral("space"), kZPosition);
     return v;
 }
@@ -117,12 +105,12 @@ El speedEl(const QString &name, const PtzSpeed &s)
     El v(NS_TT, name);
     if (s.hasPanTilt)
         v.add(NS_TT, QStringLiteral("PanTilt"))
-            .attr(QStringLiteral("x"), num(s.pan))
-            .attr(QStringLiteral("y"), num(s.tilt))
+            .attr(QStringLiteral("x"), floatText(s.pan))
+            .attr(QStringLiteral("y"), floatText(s.tilt))
             .attr(QStringLiteral("space"), kPtSpeed);
     if (s.hasZoom)
         v.add(NS_TT, QStringLiteral("Zoom"))
-            .attr(QStringLiteral("x"), num(s.zoom))
+            .attr(QStringLiteral("x"), floatText(s.zoom))
             .attr(QStringLiteral("space"), kZSpeed);
     return v;
 }
@@ -218,7 +206,7 @@ struct PtzService {
     // and an axis stops at its limit.
     static void settle(PtzState &p)
     {
-        const qint64 t = nowMs();
+        const qint64 t = steadyMs();
         const double secs = double(qMax<qint64>(0, qMin(t, p.until) - p.since)) / 1000.0;
         p.pos.pan = qBound(p.panMin, p.pos.pan + p.vPan * kRate * secs, p.panMax);
         p.pos.tilt = qBound(p.tiltMin, p.pos.tilt + p.vTilt * kRate * secs, p.tiltMax);

@@ -13,6 +13,7 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <vector>
@@ -24,6 +25,19 @@ namespace camsim
 {
 
 class Camera;
+
+// An xs:float text as the PTZ and imaging replies write it: seven significant digits.
+inline QString floatText(double v)
+{
+    return QString::number(v, 'g', 7);
+}
+
+// Milliseconds of a steady clock, for moves and focus runs that take time.
+inline qint64 steadyMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
 // A binary part sent after the envelope in a multipart/related (MTOM/XOP)
 // reply; the envelope refers to it with xop:Include href="cid:<id>".
